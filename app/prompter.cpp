@@ -1,0 +1,91 @@
+#include "prompter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+
+namespace tolva {
+
+namespace {
+
+class DesktopPrompter final : public Prompter {
+public:
+    void information(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    void error(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    bool confirm(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                        const QString& proposedName, const QString& filter) override
+    {
+        const QString name = QFileDialog::getSaveFileName(parent, caption, QDir(folder).filePath(proposedName), filter);
+        if (name.isEmpty())
+            return std::nullopt;
+        return name;
+    }
+
+    void setClipboardText(const QString& text) override { QApplication::clipboard()->setText(text); }
+    QString clipboardText() override { return QApplication::clipboard()->text(); }
+
+    bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+
+    void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) override
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setDocName(title);
+        QPrintPreviewDialog preview(&printer, parent);
+        preview.setWindowTitle(QStringLiteral("ﾚﾎﾟｰﾄﾌﾟﾚﾋﾞｭｰ"));
+        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                         [&painter](QPrinter* target) { painter(*target); });
+        if (auto* widget = preview.findChild<QPrintPreviewWidget*>()) {
+            widget->setZoomMode(QPrintPreviewWidget::CustomZoom);
+            widget->setZoomFactor(1.0);
+        }
+        preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
+        preview.exec();
+    }
+};
+
+DesktopPrompter& desktopPrompter()
+{
+    static DesktopPrompter instance;
+    return instance;
+}
+
+Prompter* installed = nullptr;
+
+} // namespace
+
+Prompter& prompter()
+{
+    return installed ? *installed : desktopPrompter();
+}
+
+void setPrompter(Prompter* replacement)
+{
+    installed = replacement;
+}
+
+} // namespace tolva

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+class QPagedPaintDevice;
+
+namespace tolva {
+
+// Draws the pages of a report onto a paint device (a printer or a PDF writer). Returns the
+// number of pages drawn.
+using ReportPainter = std::function<int(QPagedPaintDevice& device)>;
+
+// Everything a window asks of the user or of the desktop goes through this one interface:
+// message boxes, Yes/No questions, the file-save dialog, the clipboard, the web browser and
+// the report preview. The program uses the desktop implementation; tests install a scripted
+// one, so nothing ever blocks offscreen.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+
+    // A plain message with an OK button.
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // An error of the store or of a file, with an OK button.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    // A question with Yes and No; true only for Yes.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // The file-save dialog; no value when the user cancels.
+    virtual std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                                const QString& proposedName, const QString& filter) = 0;
+    virtual void setClipboardText(const QString& text) = 0;
+    [[nodiscard]] virtual QString clipboardText() = 0;
+    // Opens a page in the default browser; false when no browser could be started.
+    virtual bool openUrl(const QUrl& url) = 0;
+    // Shows a report's pages in a modal, maximised preview at 100 % from which the user
+    // prints or saves a PDF; returns when the preview is closed.
+    virtual void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) = 0;
+};
+
+// The prompter in use. The desktop one unless a test installed another.
+Prompter& prompter();
+// Installs `replacement` (not owned); nullptr restores the desktop prompter.
+void setPrompter(Prompter* replacement);
+
+} // namespace tolva

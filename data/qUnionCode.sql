@@ -1,0 +1,3 @@
+SELECT code FROM Kamoku
+UNION SELECT DISTINCT Lcode FROM shiwake WHERE Lcode IS NOT NULL AND Lcode <> ''
+UNION SELECT DISTINCT Rcode FROM shiwake WHERE Rcode IS NOT NULL AND Rcode <> ''

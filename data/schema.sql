@@ -1,0 +1,208 @@
+-- The tables of a Tolva data folder. Amounts (CURRENCY) are stored as exact integers of
+-- ten-thousandths of a yen, dates (DATE) as ISO text yyyy-MM-dd, date and time
+-- (TIMESTAMP) as yyyy-MM-dd HH:mm:ss.
+PRAGMA application_id = 1416588406;  -- 0x546f6c76, "Tolv": marks the file as a Tolva database
+PRAGMA user_version = 1;
+PRAGMA journal_mode = WAL;
+
+-- The journal. No foreign keys to the masters: rows whose codes have since been removed
+-- from the masters stay in the books and are listed with empty names.
+CREATE TABLE shiwake (
+    id      INTEGER PRIMARY KEY AUTOINCREMENT,
+    sDay    DATE,
+    Lbunrui TEXT,
+    Lcode   TEXT,
+    LScode  TEXT,
+    Lgaku   CURRENCY,
+    Rbunrui TEXT,
+    Rcode   TEXT,
+    RScode  TEXT,
+    Rgaku   CURRENCY,
+    yoto    TEXT,
+    kubun   TEXT,
+    syori   INTEGER,
+    Memo    TEXT
+);
+-- The date-ordered journal list, and the per-account sums of the aggregations and the
+-- ledger, each served by an index that covers the account, the date range and the amount.
+CREATE INDEX shiwake_sDay ON shiwake (sDay);
+CREATE INDEX shiwake_Lcode ON shiwake (Lcode, sDay, syori, Lgaku);
+CREATE INDEX shiwake_Rcode ON shiwake (Rcode, sDay, syori, Rgaku);
+CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku);
+CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku);
+
+CREATE TABLE Kamoku (
+    code   TEXT NOT NULL PRIMARY KEY,
+    kamoku TEXT,
+    bunrui TEXT
+);
+CREATE INDEX Kamoku_bunrui ON Kamoku (bunrui);
+
+CREATE TABLE Bunrui (
+    code TEXT NOT NULL PRIMARY KEY,
+    Name TEXT,
+    BP   TEXT,
+    LR   TEXT
+);
+
+CREATE TABLE Kamoku02 (
+    code   TEXT NOT NULL PRIMARY KEY,
+    kamoku TEXT,
+    bunrui TEXT,
+    kubun  TEXT
+);
+CREATE INDEX Kamoku02_bunrui ON Kamoku02 (bunrui);
+
+CREATE TABLE yoto (
+    code TEXT NOT NULL PRIMARY KEY,
+    Name TEXT
+);
+
+CREATE TABLE kubun (
+    code TEXT NOT NULL PRIMARY KEY,
+    Name TEXT,
+    yoto TEXT
+);
+CREATE INDEX kubun_yoto ON kubun (yoto);
+
+CREATE TABLE syorik (
+    code INTEGER NOT NULL PRIMARY KEY,
+    Name TEXT
+);
+
+CREATE TABLE Jigyounushi (
+    name     TEXT,
+    post     TEXT,
+    Address1 TEXT,
+    Address2 TEXT,
+    Tel      TEXT,
+    Fax      TEXT,
+    shime    INTEGER,
+    Nendo    INTEGER
+);
+
+CREATE TABLE shisanH (
+    nendo  TEXT NOT NULL,
+    kcode  TEXT NOT NULL,
+    Lgaku  CURRENCY,
+    Rgaku  CURRENCY,
+    LSgaku CURRENCY,
+    RSgaku CURRENCY,
+    PRIMARY KEY (nendo, kcode)
+);
+
+CREATE TABLE Sum01 (
+    nendo  TEXT,
+    kcode  TEXT,
+    Lgaku  CURRENCY,
+    Rgaku  CURRENCY,
+    LSgaku CURRENCY,
+    RSgaku CURRENCY
+);
+
+CREATE TABLE Sum02 (
+    nendo  TEXT,
+    kcode  TEXT,
+    Lgaku  CURRENCY,
+    Rgaku  CURRENCY,
+    LSgaku CURRENCY,
+    RSgaku CURRENCY
+);
+
+CREATE TABLE sjyoken (
+    code  TEXT NOT NULL PRIMARY KEY,
+    jdate TIMESTAMP,
+    sdate DATE,
+    edate DATE
+);
+
+CREATE TABLE Repo01 (
+    kamoku TEXT,
+    L1 CURRENCY, R1 CURRENCY, L2 CURRENCY, R2 CURRENCY
+);
+
+CREATE TABLE Repo02 (
+    kamoku TEXT,
+    L1 CURRENCY, R1 CURRENCY, L2 CURRENCY, R2 CURRENCY,
+    L3 CURRENCY, R3 CURRENCY, L4 CURRENCY, R4 CURRENCY
+);
+
+CREATE TABLE Repo03 (
+    kamoku  TEXT,
+    Saimoku TEXT,
+    L1 CURRENCY, L2 CURRENCY, L3 CURRENCY, L4 CURRENCY,
+    R1 CURRENCY, R2 CURRENCY, R3 CURRENCY, R4 CURRENCY
+);
+
+CREATE TABLE RepoJyoken (
+    no     INTEGER,
+    Name01 TEXT,
+    Name02 TEXT,
+    Name03 TEXT
+);
+
+CREATE TABLE KoteiA (
+    id      INTEGER PRIMARY KEY AUTOINCREMENT,
+    code    TEXT,
+    name    TEXT,
+    Post    TEXT,
+    address TEXT,
+    tiban   TEXT
+);
+
+CREATE TABLE KoteiB (
+    id           INTEGER PRIMARY KEY AUTOINCREMENT,
+    code         TEXT,
+    name         TEXT,
+    dateB        DATE,
+    Acode        TEXT,
+    gaku         CURRENCY,
+    Tnen         SMALLINT,
+    Sdate        DATE,
+    kubun        TEXT,
+    syubetu      TEXT,
+    AID          SMALLINT,
+    Quantity     FLOAT,
+    Memo         TEXT,
+    depreciation TEXT,
+    syukyakuH    TEXT
+);
+CREATE INDEX KoteiB_AID ON KoteiB (AID);
+
+CREATE TABLE KoteiC (
+    id         INTEGER PRIMARY KEY AUTOINCREMENT,
+    code       TEXT,
+    dateB      DATE,
+    tekiyou    TEXT,
+    syoukyaku  CURRENCY,
+    zandaka    CURRENCY,
+    Bid        SMALLINT,
+    SMonth     SMALLINT,
+    zandakaK   CURRENCY,
+    SRate      FLOAT,
+    warimashiS CURRENCY,
+    syoukyakuF CURRENCY,
+    kashitukeR SMALLINT,
+    keihi      CURRENCY
+);
+CREATE INDEX KoteiC_Bid ON KoteiC (Bid, dateB);
+
+CREATE TABLE Kkubun (
+    code TEXT NOT NULL PRIMARY KEY,
+    name TEXT
+);
+
+CREATE TABLE Ksyubetu (
+    code TEXT NOT NULL PRIMARY KEY,
+    Name TEXT
+);
+
+CREATE TABLE shouhou (
+    id   TEXT NOT NULL PRIMARY KEY,
+    name TEXT
+);
+
+CREATE TABLE biko (
+    no   INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT
+);

@@ -1,0 +1,459 @@
+#include "database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <map>
+
+namespace tolva {
+
+FieldType fieldTypeFromDeclared(const QString& declared)
+{
+    const QString t = declared.trimmed().toUpper();
+    if (t.isEmpty())
+        return FieldType::Unknown;
+    if (t.startsWith(u"CURRENCY") || t.startsWith(u"MONEY"))
+        return FieldType::Currency;
+    if (t == u"DATE")
+        return FieldType::Date;
+    if (t.startsWith(u"TIMESTAMP") || t.startsWith(u"DATETIME"))
+        return FieldType::DateTime;
+    if (t.contains(u"INT"))
+        return FieldType::Integer;
+    if (t.startsWith(u"FLOAT") || t.startsWith(u"REAL") || t.startsWith(u"DOUBLE") || t.startsWith(u"NUMERIC"))
+        return FieldType::Float;
+    return FieldType::Text;
+}
+
+bool isNumericType(FieldType type)
+{
+    return type == FieldType::Integer || type == FieldType::AutoInc || type == FieldType::Float
+           || type == FieldType::Currency;
+}
+
+const QStringList& requiredTables()
+{
+    static const QStringList names = {
+        QStringLiteral("shiwake"),  QStringLiteral("Kamoku"),     QStringLiteral("Bunrui"),
+        QStringLiteral("Kamoku02"), QStringLiteral("yoto"),       QStringLiteral("kubun"),
+        QStringLiteral("syorik"),   QStringLiteral("Jigyounushi"), QStringLiteral("shisanH"),
+        QStringLiteral("Sum01"),    QStringLiteral("Sum02"),      QStringLiteral("sjyoken"),
+        QStringLiteral("Repo01"),   QStringLiteral("Repo02"),     QStringLiteral("Repo03"),
+        QStringLiteral("RepoJyoken"), QStringLiteral("KoteiA"),   QStringLiteral("KoteiB"),
+        QStringLiteral("KoteiC"),   QStringLiteral("Kkubun"),     QStringLiteral("Ksyubetu"),
+        QStringLiteral("shouhou"),  QStringLiteral("biko"),
+    };
+    return names;
+}
+
+const QStringList& requiredStoredQueries()
+{
+    static const QStringList names = {QStringLiteral("qUnionCode.sql"), QStringLiteral("uqSai.sql")};
+    return names;
+}
+
+namespace {
+
+QString readableError(int code, const QString& detail)
+{
+    switch (code & 0xff) {
+    case SQLITE_CONSTRAINT:
+        if (detail.contains(u"UNIQUE") || detail.contains(u"PRIMARY KEY"))
+            return QStringLiteral("キーが重複しています（%1）。同じコードの行が既にあります。").arg(detail);
+        if (detail.contains(u"NOT NULL"))
+            return QStringLiteral("必須の項目が空です（%1）。").arg(detail);
+        return QStringLiteral("データの制約に違反しました（%1）。").arg(detail);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("データベースが他の処理で使用中です（%1）。").arg(detail);
+    case SQLITE_FULL:
+        return QStringLiteral("ディスクの空き容量が足りません（%1）。").arg(detail);
+    case SQLITE_READONLY:
+        return QStringLiteral("データベースに書き込めません（%1）。").arg(detail);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("データベースが壊れています（%1）。").arg(detail);
+    default:
+        return QStringLiteral("データベースエラー: %1").arg(detail);
+    }
+}
+
+} // namespace
+
+// --- Statement -------------------------------------------------------------------------
+
+Statement::Statement(Statement&& other) noexcept
+    : db_(other.db_), stmt_(other.stmt_), sql_(std::move(other.sql_))
+{
+    other.stmt_ = nullptr;
+}
+
+Statement& Statement::operator=(Statement&& other) noexcept
+{
+    if (this != &other) {
+        if (stmt_)
+            sqlite3_finalize(stmt_);
+        db_ = other.db_;
+        stmt_ = other.stmt_;
+        sql_ = std::move(other.sql_);
+        other.stmt_ = nullptr;
+    }
+    return *this;
+}
+
+Statement::~Statement()
+{
+    if (stmt_)
+        sqlite3_finalize(stmt_);
+}
+
+void Statement::bind(int n, const QVariant& value)
+{
+    int rc = SQLITE_OK;
+    if (!value.isValid() || value.isNull()) {
+        rc = sqlite3_bind_null(stmt_, n);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(stmt_, n, value.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(stmt_, n, value.toDouble());
+            break;
+        default: {
+            const QByteArray utf8 = value.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt_, n, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        throw StoreError(QStringLiteral("パラメータを設定できません（%1）: %2").arg(n).arg(QString::fromUtf8(sqlite3_errmsg(db_))));
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(db_));
+    const int code = sqlite3_extended_errcode(db_);
+    sqlite3_reset(stmt_);
+    throw StoreError(readableError(code, detail));
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(stmt_);
+}
+
+QVariant Statement::column(int i) const
+{
+    switch (sqlite3_column_type(stmt_, i)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(stmt_, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt_, i));
+    case SQLITE_NULL:
+        return QVariant();
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt_, i)));
+    }
+    }
+}
+
+qint64 Statement::columnInt(int i) const
+{
+    return sqlite3_column_int64(stmt_, i);
+}
+
+// --- Database --------------------------------------------------------------------------
+
+namespace {
+
+std::map<QString, std::shared_ptr<Database>>& registry()
+{
+    static std::map<QString, std::shared_ptr<Database>> databases;
+    return databases;
+}
+
+QString registryKey(const QString& folder)
+{
+    return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}
+
+} // namespace
+
+std::shared_ptr<Database> Database::forFolder(const QString& folder)
+{
+    auto& databases = registry();
+    const QString key = registryKey(folder);
+    auto it = databases.find(key);
+    if (it != databases.end())
+        return it->second;
+    auto db = std::make_shared<Database>(key);
+    databases.emplace(key, db);
+    return db;
+}
+
+void Database::closeFolder(const QString& folder)
+{
+    registry().erase(registryKey(folder));
+}
+
+void Database::closeAll()
+{
+    registry().clear();
+}
+
+Database::Database(const QString& folder) : folder_(folder)
+{
+    const QFileInfo dir(folder_);
+    if (!dir.exists() || !dir.isDir())
+        throw StoreError(QStringLiteral("データフォルダ「%1」が見つかりません。").arg(QDir::toNativeSeparators(folder_)));
+
+    const QString path = filePath();
+    const QString shown = QDir::toNativeSeparators(path);
+    QFile file(path);
+    if (!file.exists())
+        throw StoreError(QStringLiteral("データベースファイル「%1」が見つかりません。").arg(shown));
+    if (file.size() == 0)
+        throw StoreError(QStringLiteral("データベースファイル「%1」は空（0バイト）です。壊れているため開けません。").arg(shown));
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(QStringLiteral("データベースファイル「%1」を読めません: %2").arg(shown, file.errorString()));
+    const QByteArray header = file.read(16);
+    file.close();
+    if (header != QByteArray("SQLite format 3\0", 16))
+        throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません（SQLiteの形式ではありません）。").arg(shown));
+
+    // No SQLITE_OPEN_CREATE: the program never makes a database of its own.
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::number(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw StoreError(QStringLiteral("データベースファイル「%1」を開けません: %2").arg(shown, detail));
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 5000);
+
+    try {
+        // Reads only, so that a foreign or damaged file is refused before anything is written.
+        exec(QStringLiteral("PRAGMA trusted_schema=OFF"));
+        qint64 applicationId = 0;
+        QStringList problems;
+        try {
+            Statement appId = prepare(QStringLiteral("PRAGMA application_id"));
+            if (appId.step())
+                applicationId = appId.columnInt(0);
+        } catch (const StoreError& e) {
+            problems << e.message();
+        }
+        if (problems.isEmpty() && applicationId != kApplicationId)
+            throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません。").arg(shown));
+        try {
+            Statement check = prepare(QStringLiteral("PRAGMA quick_check"));
+            while (check.step()) {
+                const QString line = check.column(0).toString();
+                if (line != u"ok")
+                    problems << line;
+            }
+        } catch (const StoreError& e) {
+            problems << e.message().section(u'\n', 0, 0);
+        }
+        if (!problems.isEmpty())
+            throw StoreError(QStringLiteral("データベースファイル「%1」は壊れています: %2").arg(shown, problems.mid(0, 3).join(u"; ")));
+
+        loadTables();
+        for (const QString& table : requiredTables()) {
+            if (!tables_.contains(table.toLower()))
+                throw StoreError(QStringLiteral("データベースファイル「%1」にテーブル「%2」がありません。").arg(shown, table));
+        }
+
+        Statement mode = prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
+        mode.step();
+        exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
+    } catch (const StoreError& e) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw;
+    } catch (...) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+Database::~Database()
+{
+    if (db_)
+        sqlite3_close_v2(db_);
+}
+
+QString Database::filePath() const
+{
+    return QDir(folder_).filePath(QString::fromLatin1(kFileName));
+}
+
+Statement Database::prepare(const QString& sql)
+{
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString detail = QString::fromUtf8(sqlite3_errmsg(db_));
+        if (stmt)
+            sqlite3_finalize(stmt);
+        throw StoreError(QStringLiteral("SQLの誤り: %1\n%2").arg(detail, sql.trimmed()));
+    }
+    return Statement(db_, stmt, sql);
+}
+
+void Database::exec(const QString& sql)
+{
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+        const QString detail = error ? QString::fromUtf8(error) : QString::number(rc);
+        sqlite3_free(error);
+        throw StoreError(readableError(rc, detail));
+    }
+}
+
+qint64 Database::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(db_);
+}
+
+int Database::changes() const
+{
+    return sqlite3_changes(db_);
+}
+
+void Database::raise(int code, const QString& context) const
+{
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(db_));
+    const QString message = readableError(code, detail);
+    throw StoreError(context.isEmpty() ? message : context + u'\n' + message);
+}
+
+QString Database::storedQueryText(const QString& name) const
+{
+    const QString path = QDir(folder_).filePath(name + QStringLiteral(".sql"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(QStringLiteral("問合せファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path)));
+    return QString::fromUtf8(file.readAll());
+}
+
+void Database::loadTables()
+{
+    tables_.clear();
+    currencyColumns_.clear();
+    Statement list = prepare(QStringLiteral("SELECT name FROM sqlite_schema WHERE type='table' AND name NOT LIKE 'sqlite_%'"));
+    QStringList names;
+    while (list.step())
+        names << list.column(0).toString();
+    for (const QString& name : names) {
+        TableInfo info;
+        info.name = name;
+        Statement columns = prepare(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name));
+        QList<std::pair<int, QString>> keys;
+        while (columns.step()) {
+            ColumnInfo column;
+            column.name = columns.column(1).toString();
+            column.type = fieldTypeFromDeclared(columns.column(2).toString());
+            column.notNull = columns.columnInt(3) != 0;
+            const int pk = int(columns.columnInt(5));
+            column.primaryKey = pk > 0;
+            if (pk > 0)
+                keys.append({pk, column.name});
+            if (column.type == FieldType::Currency)
+                currencyColumns_.insert(column.name.toLower());
+            info.columns << column;
+        }
+        std::sort(keys.begin(), keys.end());
+        for (const auto& key : keys)
+            info.keyColumns << key.second;
+        if (info.keyColumns.size() == 1) {
+            for (ColumnInfo& column : info.columns) {
+                if (column.name == info.keyColumns.first() && column.type == FieldType::Integer) {
+                    column.type = FieldType::AutoInc;
+                    info.keyIsRowId = true;
+                }
+            }
+        }
+        tables_.insert(name.toLower(), info);
+    }
+    tablesLoaded_ = true;
+}
+
+const TableInfo& Database::tableInfo(const QString& name)
+{
+    const QString key = name.toLower();
+    auto it = tables_.constFind(key);
+    if (it == tables_.constEnd()) {
+        loadTables();
+        it = tables_.constFind(key);
+        if (it == tables_.constEnd())
+            throw StoreError(QStringLiteral("テーブル「%1」がデータベース「%2」にありません。")
+                                 .arg(name, QDir::toNativeSeparators(filePath())));
+    }
+    return it.value();
+}
+
+bool Database::hasTable(const QString& name)
+{
+    return tables_.contains(name.toLower());
+}
+
+const QSet<QString>& Database::currencyColumns()
+{
+    return currencyColumns_;
+}
+
+// --- Transaction -----------------------------------------------------------------------
+
+Transaction::Transaction(Database& db) : db_(db)
+{
+    if (db_.transactionDepth_ == 0) {
+        db_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        outermost_ = true;
+    }
+    ++db_.transactionDepth_;
+}
+
+Transaction::~Transaction()
+{
+    --db_.transactionDepth_;
+    if (outermost_ && !done_) {
+        // A failed write leaves the books as they were before the action began.
+        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+void Transaction::commit()
+{
+    if (outermost_ && !done_)
+        db_.exec(QStringLiteral("COMMIT"));
+    done_ = true;
+}
+
+} // namespace tolva

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "storeerror.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tolva {
+
+enum class FieldType { Unknown, Text, Integer, AutoInc, Float, Currency, Date, DateTime };
+
+[[nodiscard]] FieldType fieldTypeFromDeclared(const QString& declaredType);
+[[nodiscard]] bool isNumericType(FieldType type);
+
+struct ColumnInfo {
+    QString name;
+    FieldType type = FieldType::Unknown;
+    bool primaryKey = false;
+    bool notNull = false;
+};
+
+struct TableInfo {
+    QString name;             // as stored in the database
+    QList<ColumnInfo> columns;
+    QStringList keyColumns;   // the primary key, empty when rows are kept in insertion order
+    bool keyIsRowId = false;  // a single INTEGER PRIMARY KEY: it is the row id
+};
+
+// A prepared statement that is finalised when it goes out of scope.
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3* db, sqlite3_stmt* stmt, QString sql) : db_(db), stmt_(stmt), sql_(std::move(sql)) {}
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    [[nodiscard]] sqlite3_stmt* handle() const { return stmt_; }
+    [[nodiscard]] const QString& sql() const { return sql_; }
+    [[nodiscard]] bool isValid() const { return stmt_ != nullptr; }
+
+    // Binds an already converted storage value (null, qint64, double or text) at 1-based n.
+    void bind(int n, const QVariant& storageValue);
+    // Steps once; true when a row is there, false when done. Errors throw.
+    bool step();
+    void reset();
+    [[nodiscard]] int columnCount() const;
+    [[nodiscard]] QVariant column(int i) const;  // storage value
+    [[nodiscard]] qint64 columnInt(int i) const;
+
+private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    QString sql_;
+};
+
+// The one SQLite database of a data folder. Opening checks that the file is ours and sound
+// before anything is written, then sets the storage settings the books rely on.
+class Database {
+public:
+    static constexpr const char* kFileName = "tolva.sqlite";
+    static constexpr int kApplicationId = 0x546f6c76; // "Tolv"
+
+    // The database of a data folder, opened on first use and shared by every dataset
+    // pointed at that folder.
+    [[nodiscard]] static std::shared_ptr<Database> forFolder(const QString& folder);
+    static void closeFolder(const QString& folder);
+    static void closeAll();
+
+    explicit Database(const QString& folder);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    [[nodiscard]] const QString& folder() const { return folder_; }
+    [[nodiscard]] QString filePath() const;
+    [[nodiscard]] sqlite3* handle() const { return db_; }
+
+    [[nodiscard]] Statement prepare(const QString& sql);
+    void exec(const QString& sql);
+    [[nodiscard]] qint64 lastInsertRowId() const;
+    [[nodiscard]] int changes() const;
+
+    // The text of a stored query file of the folder ("qUnionCode" reads "qUnionCode.sql").
+    [[nodiscard]] QString storedQueryText(const QString& name) const;
+
+    // The table of that name (case-insensitive, ".DB" allowed); an error when missing.
+    [[nodiscard]] const TableInfo& tableInfo(const QString& name);
+    [[nodiscard]] bool hasTable(const QString& name);
+    // Lower-case names of every currency column of every table: what a SUM over such a
+    // column yields is currency too.
+    [[nodiscard]] const QSet<QString>& currencyColumns();
+
+    // Raises a StoreError with a readable message for the last error of the connection.
+    [[noreturn]] void raise(int code, const QString& context) const;
+
+    [[nodiscard]] bool inTransaction() const { return transactionDepth_ > 0; }
+
+private:
+    friend class Transaction;
+    void loadTables();
+
+    QString folder_;
+    sqlite3* db_ = nullptr;
+    QHash<QString, TableInfo> tables_;  // key: lower-case name
+    QSet<QString> currencyColumns_;
+    bool tablesLoaded_ = false;
+    int transactionDepth_ = 0;
+};
+
+// A write that spans rows: begun with BEGIN IMMEDIATE, committed explicitly, rolled back by
+// the destructor when commit was not reached. Nested scopes join the outer transaction.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Database& db_;
+    bool outermost_ = false;
+    bool done_ = false;
+};
+
+// The names of every table a data folder must hold.
+[[nodiscard]] const QStringList& requiredTables();
+[[nodiscard]] const QStringList& requiredStoredQueries();
+
+} // namespace tolva

@@ -1,0 +1,78 @@
+#include "datafolder.h"
+
+#include "database.h"
+#include "storeerror.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tolva::datafolder {
+
+QString besideProgram()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data"));
+}
+
+QString templateFolder()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("DataTemplate"));
+}
+
+void initialise(const QString& target, const QString& templateDir)
+{
+    const QDir source(templateDir);
+    if (!QFileInfo::exists(source.filePath(QString::fromLatin1(Database::kFileName))))
+        throw StoreError(QStringLiteral("データフォルダのひな形「%1」が見つかりません。").arg(QDir::toNativeSeparators(templateDir)));
+    QDir destination(target);
+    if (QFileInfo::exists(destination.filePath(QString::fromLatin1(Database::kFileName))))
+        throw StoreError(QStringLiteral("「%1」には既にデータがあります。上書きはしません。").arg(QDir::toNativeSeparators(target)));
+    if (!destination.exists() && !QDir().mkpath(target))
+        throw StoreError(QStringLiteral("データフォルダ「%1」を作成できません。").arg(QDir::toNativeSeparators(target)));
+    const QStringList files = source.entryList(QDir::Files);
+    for (const QString& name : files) {
+        const QString to = destination.filePath(name);
+        QFile::remove(to);
+        if (!QFile::copy(source.filePath(name), to))
+            throw StoreError(QStringLiteral("「%1」を作成できません。").arg(QDir::toNativeSeparators(to)));
+        QFile::setPermissions(to, QFile::permissions(to) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
+    }
+}
+
+void verify(const QString& folder)
+{
+    auto db = Database::forFolder(folder);
+    for (const QString& name : requiredStoredQueries()) {
+        const QString path = QDir(folder).filePath(name);
+        if (!QFileInfo::exists(path))
+            throw StoreError(QStringLiteral("問合せファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path)));
+    }
+}
+
+Lock::Lock(const QString& folder)
+{
+    file_ = std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("tolva.lock")));
+    // A lock whose process is gone is taken over at once (QLockFile checks the process id
+    // and host it holds); only a living holder refuses.
+    file_->setStaleLockTime(0);
+    if (file_->tryLock(0)) {
+        acquired_ = true;
+        return;
+    }
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (file_->error() == QLockFile::LockFailedError && file_->getLockInfo(&pid, &host, &application)) {
+        refusal_ = QStringLiteral("データフォルダ「%1」は別のTolva（プロセス番号 %2、コンピュータ %3）が使用中です。\n"
+                                  "そちらを終了してから起動してください。")
+                       .arg(QDir::toNativeSeparators(folder))
+                       .arg(pid)
+                       .arg(host);
+    } else {
+        refusal_ = QStringLiteral("データフォルダ「%1」をロックできません（書き込みできない場所の可能性があります）。")
+                       .arg(QDir::toNativeSeparators(folder));
+    }
+}
+
+} // namespace tolva::datafolder

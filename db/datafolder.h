@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+
+#include <memory>
+
+namespace tolva {
+
+// The data folder: where the books of one household live. These routines check it, lay out
+// a new one from the template, and keep a second program away from it.
+namespace datafolder {
+
+// The folder "Data" beside the program file.
+[[nodiscard]] QString besideProgram();
+// The template shipped beside the program file ("DataTemplate").
+[[nodiscard]] QString templateFolder();
+
+// Copies the template into `target`, which must not yet hold a database. Throws a
+// StoreError with a readable message.
+void initialise(const QString& target, const QString& templateDir = templateFolder());
+
+// Opens the database of the folder with every check of the store (missing folder or file,
+// empty or damaged file, a file that is not ours, missing tables, missing stored queries).
+void verify(const QString& folder);
+
+// Holds the folder for this process. A second program on the same folder is refused with a
+// message naming the holder; a lock left by a crashed program is taken over.
+class Lock {
+public:
+    explicit Lock(const QString& folder);
+    [[nodiscard]] bool acquired() const { return acquired_; }
+    // Why the lock was refused, in Japanese.
+    [[nodiscard]] const QString& refusal() const { return refusal_; }
+
+private:
+    std::unique_ptr<QLockFile> file_;
+    bool acquired_ = false;
+    QString refusal_;
+};
+
+} // namespace datafolder
+} // namespace tolva

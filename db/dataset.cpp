@@ -1,0 +1,1086 @@
+#include "dataset.h"
+
+#include "sqldialect.h"
+#include "textformat.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+
+namespace tolva {
+
+namespace {
+
+QString quoted(const QString& identifier)
+{
+    return u'"' + QString(identifier).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+qint64 roundToInteger(double value)
+{
+    return qint64(std::llround(value));
+}
+
+// A parameter value as it is bound: dates as ISO text, money as its exact units.
+QVariant parameterStorage(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    if (value.canConvert<Money>() && value.typeId() == qMetaTypeId<Money>())
+        return QVariant(value.value<Money>().units());
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return textformat::isoDate(value.toDate());
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return QVariant(value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QVariant(value.toDouble());
+    default:
+        return QVariant(value.toString());
+    }
+}
+
+} // namespace
+
+// --- Field -----------------------------------------------------------------------------
+
+QString Field::name() const
+{
+    return dataset_->fieldDefs().at(index_).name;
+}
+
+FieldType Field::type() const
+{
+    return dataset_->fieldDefs().at(index_).type;
+}
+
+bool Field::isNull() const
+{
+    const QVariant& v = dataset_->currentValue(index_);
+    return !v.isValid() || v.isNull();
+}
+
+QVariant Field::value() const
+{
+    return dataset_->currentValue(index_);
+}
+
+QString Field::asString() const
+{
+    const QVariant& v = dataset_->currentValue(index_);
+    if (!v.isValid() || v.isNull())
+        return {};
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return v.toString();
+    case QMetaType::LongLong:
+        return QString::number(v.toLongLong());
+    case QMetaType::Double:
+        return QString::number(v.toDouble(), 'g', 15);
+    case QMetaType::QDate:
+        return textformat::shortDate(v.toDate());
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    default:
+        if (v.typeId() == qMetaTypeId<Money>())
+            return textformat::plainAmount(v.value<Money>());
+        return v.toString();
+    }
+}
+
+qint64 Field::asInteger() const
+{
+    const QVariant& v = dataset_->currentValue(index_);
+    if (!v.isValid() || v.isNull())
+        return 0;
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        return v.toLongLong();
+    case QMetaType::Double:
+        return roundToInteger(v.toDouble());
+    case QMetaType::QString: {
+        bool ok = false;
+        const qint64 n = v.toString().trimmed().toLongLong(&ok);
+        if (!ok)
+            throw StoreError(QStringLiteral("「%1」は項目「%2」の整数値として正しくありません。").arg(v.toString(), name()));
+        return n;
+    }
+    default:
+        if (v.typeId() == qMetaTypeId<Money>())
+            return v.value<Money>().roundedToYen();
+        throw StoreError(QStringLiteral("項目「%1」は整数として読めません。").arg(name()));
+    }
+}
+
+double Field::asFloat() const
+{
+    const QVariant& v = dataset_->currentValue(index_);
+    if (!v.isValid() || v.isNull())
+        return 0.0;
+    if (v.typeId() == qMetaTypeId<Money>())
+        return v.value<Money>().toDouble();
+    if (v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        if (!ok)
+            throw StoreError(QStringLiteral("「%1」は項目「%2」の数値として正しくありません。").arg(v.toString(), name()));
+        return d;
+    }
+    return v.toDouble();
+}
+
+Money Field::asMoney() const
+{
+    const QVariant& v = dataset_->currentValue(index_);
+    if (!v.isValid() || v.isNull())
+        return {};
+    if (v.typeId() == qMetaTypeId<Money>())
+        return v.value<Money>();
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        return Money::fromYen(v.toLongLong());
+    case QMetaType::Double:
+        return Money::fromUnits(roundToInteger(v.toDouble() * double(Money::kUnitsPerYen)));
+    case QMetaType::QString:
+        if (auto parsed = textformat::parseAmount(v.toString()))
+            return *parsed;
+        throw StoreError(QStringLiteral("「%1」は項目「%2」の金額として正しくありません。").arg(v.toString(), name()));
+    default:
+        throw StoreError(QStringLiteral("項目「%1」は金額として読めません。").arg(name()));
+    }
+}
+
+QDate Field::asDate() const
+{
+    const QVariant& v = dataset_->currentValue(index_);
+    if (!v.isValid() || v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate();
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().date();
+    if (auto parsed = textformat::parseDate(v.toString()))
+        return *parsed;
+    throw StoreError(QStringLiteral("「%1」は項目「%2」の日付として正しくありません。").arg(v.toString(), name()));
+}
+
+QDateTime Field::asDateTime() const
+{
+    const QVariant& v = dataset_->currentValue(index_);
+    if (!v.isValid() || v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().startOfDay();
+    QDateTime parsed = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!parsed.isValid())
+        parsed = QDateTime::fromString(v.toString(), Qt::ISODate);
+    return parsed;
+}
+
+void Field::setValue(const QVariant& value)
+{
+    dataset_->setCurrentValue(index_, value);
+}
+
+void Field::setString(const QString& text)
+{
+    if (text.isEmpty() && type() != FieldType::Text && type() != FieldType::Unknown)
+        dataset_->setCurrentValue(index_, QVariant());
+    else
+        dataset_->setCurrentValue(index_, QVariant(text));
+}
+
+// --- Dataset ---------------------------------------------------------------------------
+
+Dataset::Dataset(QString name, QObject* parent) : QObject(parent), name_(std::move(name))
+{
+    setObjectName(name_);
+}
+
+Dataset::~Dataset() = default;
+
+void Dataset::setDatabaseName(const QString& folder)
+{
+    if (folder_ == folder)
+        return;
+    close();
+    folder_ = folder;
+    db_.reset();
+}
+
+std::shared_ptr<Database> Dataset::database()
+{
+    if (!db_) {
+        if (folder_.isEmpty())
+            throw StoreError(QStringLiteral("データセット「%1」のデータフォルダが設定されていません。").arg(name_));
+        db_ = Database::forFolder(folder_);
+    }
+    return db_;
+}
+
+void Dataset::open()
+{
+    if (isActive())
+        return;
+    (void)database();
+    modified_ = false;
+    doOpen();
+    current_.resize(fields_.size());
+    state_ = State::Browse;
+    emit stateChanged();
+    emit opened();
+    notify(-1);
+}
+
+void Dataset::close()
+{
+    if (!isActive())
+        return;
+    doClose();
+    fields_.clear();
+    current_.clear();
+    saved_.clear();
+    eof_ = bof_ = empty_ = true;
+    modified_ = false;
+    state_ = State::Inactive;
+    emit stateChanged();
+    emit closed();
+    notify(-1);
+}
+
+void Dataset::requireActive(const char* action) const
+{
+    if (!isActive())
+        throw StoreError(QStringLiteral("データセット「%1」が開いていないため、%2ができません。").arg(name_, QString::fromUtf8(action)));
+}
+
+void Dataset::requireBrowse()
+{
+    checkBrowseMode();
+}
+
+void Dataset::checkBrowseMode()
+{
+    if (state_ == State::Edit || state_ == State::Insert) {
+        if (modified_)
+            post();
+        else
+            cancel();
+    }
+}
+
+void Dataset::first()
+{
+    requireActive("先頭への移動");
+    requireBrowse();
+    const bool any = doFirst();
+    empty_ = !any;
+    bof_ = true;
+    eof_ = !any;
+    notify(-1);
+}
+
+void Dataset::last()
+{
+    requireActive("最後への移動");
+    requireBrowse();
+    const bool any = doLast();
+    empty_ = !any;
+    eof_ = true;
+    bof_ = !any;
+    notify(-1);
+}
+
+void Dataset::next()
+{
+    requireActive("次への移動");
+    requireBrowse();
+    if (empty_) {
+        eof_ = true;
+        return;
+    }
+    if (doNext()) {
+        bof_ = false;
+        eof_ = false;
+        notify(-1);
+    } else {
+        eof_ = true;
+    }
+}
+
+void Dataset::prior()
+{
+    requireActive("前への移動");
+    requireBrowse();
+    if (empty_) {
+        bof_ = true;
+        return;
+    }
+    if (doPrior()) {
+        eof_ = false;
+        bof_ = false;
+        notify(-1);
+    } else {
+        bof_ = true;
+    }
+}
+
+Field Dataset::field(int index)
+{
+    if (index < 0 || index >= fields_.size())
+        throw StoreError(QStringLiteral("データセット「%1」に %2 番目の項目がありません。").arg(name_).arg(index));
+    return Field(this, index);
+}
+
+int Dataset::fieldIndex(const QString& name) const
+{
+    for (int i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+std::optional<Field> Dataset::findField(const QString& name)
+{
+    const int index = fieldIndex(name);
+    if (index < 0)
+        return std::nullopt;
+    return Field(this, index);
+}
+
+Field Dataset::fieldByName(const QString& name)
+{
+    const int index = fieldIndex(name);
+    if (index < 0)
+        throw StoreError(QStringLiteral("データセット「%1」に項目「%2」がありません。").arg(name_, name));
+    return Field(this, index);
+}
+
+const QVariant& Dataset::currentValue(int index) const
+{
+    static const QVariant null;
+    if (index < 0 || index >= current_.size())
+        return null;
+    return current_[index];
+}
+
+void Dataset::setCurrentValue(int index, const QVariant& value)
+{
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw StoreError(QStringLiteral("データセット「%1」は編集中ではありません。").arg(name_));
+    if (index < 0 || index >= fields_.size())
+        throw StoreError(QStringLiteral("データセット「%1」に %2 番目の項目がありません。").arg(name_).arg(index));
+    if (fields_[index].readOnly || fields_[index].type == FieldType::AutoInc)
+        throw StoreError(QStringLiteral("項目「%1」は変更できません。").arg(fields_[index].name));
+    // Normalise through the storage form, so that text typed into a date or amount field is
+    // checked now, not when the row is posted.
+    const QVariant converted = toFieldValue(index, toStorageValue(index, value));
+    current_[index] = converted;
+    modified_ = true;
+    notify(index);
+}
+
+void Dataset::append()
+{
+    requireActive("行の追加");
+    requireBrowse();
+    if (!canModify())
+        throw StoreError(QStringLiteral("データセット「%1」は読み取り専用です。").arg(name_));
+    saved_ = current_;
+    current_ = QVector<QVariant>(fields_.size());
+    state_ = State::Insert;
+    if (onNewRecord)
+        onNewRecord(*this);
+    modified_ = false;
+    emit stateChanged();
+    notify(-1);
+}
+
+void Dataset::edit()
+{
+    requireActive("編集");
+    if (state_ == State::Edit || state_ == State::Insert)
+        return;
+    if (!canModify())
+        throw StoreError(QStringLiteral("データセット「%1」は読み取り専用です。").arg(name_));
+    if (empty_) {
+        append();
+        return;
+    }
+    saved_ = current_;
+    modified_ = false;
+    state_ = State::Edit;
+    emit stateChanged();
+    notify(-1);
+}
+
+void Dataset::post()
+{
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
+    doPost(state_ == State::Insert);
+    empty_ = false;
+    eof_ = bof_ = false;
+    modified_ = false;
+    state_ = State::Browse;
+    emit stateChanged();
+    notify(-1);
+}
+
+void Dataset::cancel()
+{
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
+    current_ = saved_;
+    modified_ = false;
+    state_ = State::Browse;
+    emit stateChanged();
+    notify(-1);
+}
+
+void Dataset::remove()
+{
+    requireActive("削除");
+    if (state_ == State::Insert) {
+        cancel();
+        return;
+    }
+    if (state_ == State::Edit)
+        cancel();
+    if (empty_)
+        throw StoreError(QStringLiteral("データセット「%1」には削除する行がありません。").arg(name_));
+    if (!canModify())
+        throw StoreError(QStringLiteral("データセット「%1」は読み取り専用です。").arg(name_));
+    doDelete();
+    notify(-1);
+}
+
+bool Dataset::locate(const QString& fieldName, const QVariant& value)
+{
+    requireActive("検索");
+    requireBrowse();
+    const int index = fieldIndex(fieldName);
+    if (index < 0)
+        throw StoreError(QStringLiteral("データセット「%1」に項目「%2」がありません。").arg(name_, fieldName));
+    if (empty_)
+        return false;
+    const QVariant storage = toStorageValue(index, value);
+    if (!doLocate(index, storage))
+        return false;
+    eof_ = bof_ = false;
+    notify(-1);
+    return true;
+}
+
+void Dataset::disableControls()
+{
+    ++disableCount_;
+}
+
+void Dataset::enableControls()
+{
+    if (disableCount_ > 0 && --disableCount_ == 0 && pendingNotify_) {
+        pendingNotify_ = false;
+        emit dataChanged(-1);
+    }
+}
+
+void Dataset::notify(int fieldIndex)
+{
+    if (disableCount_ > 0) {
+        pendingNotify_ = true;
+        return;
+    }
+    emit dataChanged(fieldIndex);
+}
+
+void Dataset::setState(State state)
+{
+    if (state_ != state) {
+        state_ = state;
+        emit stateChanged();
+    }
+}
+
+QVariant Dataset::toFieldValue(int index, const QVariant& storage) const
+{
+    if (!storage.isValid() || storage.isNull())
+        return {};
+    const FieldType type = fields_[index].type;
+    const int id = storage.typeId();
+    switch (type) {
+    case FieldType::Text:
+        return QVariant(storage.toString());
+    case FieldType::Integer:
+    case FieldType::AutoInc:
+        if (id == QMetaType::LongLong)
+            return storage;
+        if (id == QMetaType::Double)
+            return QVariant(roundToInteger(storage.toDouble()));
+        {
+            bool ok = false;
+            const qint64 n = storage.toString().trimmed().toLongLong(&ok);
+            if (!ok) {
+                if (storage.toString().trimmed().isEmpty())
+                    return {};
+                throw StoreError(QStringLiteral("「%1」は項目「%2」の整数値として正しくありません。").arg(storage.toString(), fields_[index].name));
+            }
+            return QVariant(n);
+        }
+    case FieldType::Float:
+        if (id == QMetaType::LongLong || id == QMetaType::Double)
+            return QVariant(storage.toDouble());
+        {
+            bool ok = false;
+            const double d = storage.toString().trimmed().toDouble(&ok);
+            if (!ok) {
+                if (storage.toString().trimmed().isEmpty())
+                    return {};
+                throw StoreError(QStringLiteral("「%1」は項目「%2」の数値として正しくありません。").arg(storage.toString(), fields_[index].name));
+            }
+            return QVariant(d);
+        }
+    case FieldType::Currency:
+        if (id == QMetaType::LongLong)
+            return QVariant::fromValue(Money::fromUnits(storage.toLongLong()));
+        if (id == QMetaType::Double)
+            return QVariant::fromValue(Money::fromUnits(roundToInteger(storage.toDouble() * double(Money::kUnitsPerYen))));
+        if (storage.toString().trimmed().isEmpty())
+            return {};
+        if (auto parsed = textformat::parseAmount(storage.toString()))
+            return QVariant::fromValue(*parsed);
+        throw StoreError(QStringLiteral("「%1」は項目「%2」の金額として正しくありません。").arg(storage.toString(), fields_[index].name));
+    case FieldType::Date:
+        if (storage.toString().trimmed().isEmpty())
+            return {};
+        if (auto parsed = textformat::parseDate(storage.toString()))
+            return QVariant(*parsed);
+        throw StoreError(QStringLiteral("「%1」は項目「%2」の日付として正しくありません。").arg(storage.toString(), fields_[index].name));
+    case FieldType::DateTime: {
+        QDateTime parsed = QDateTime::fromString(storage.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!parsed.isValid())
+            parsed = QDateTime::fromString(storage.toString(), Qt::ISODate);
+        if (!parsed.isValid()) {
+            if (auto date = textformat::parseDate(storage.toString()))
+                parsed = date->startOfDay();
+        }
+        return parsed.isValid() ? QVariant(parsed) : QVariant();
+    }
+    case FieldType::Unknown:
+        return storage;
+    }
+    return storage;
+}
+
+QVariant Dataset::toStorageValue(int index, const QVariant& value) const
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    const FieldType type = fields_[index].type;
+    const int id = value.typeId();
+    const bool isMoney = id == qMetaTypeId<Money>();
+    switch (type) {
+    case FieldType::Text:
+        if (isMoney)
+            return textformat::plainAmount(value.value<Money>());
+        if (id == QMetaType::QDate)
+            return textformat::shortDate(value.toDate());
+        return QVariant(value.toString());
+    case FieldType::Integer:
+    case FieldType::AutoInc:
+        if (isMoney)
+            return QVariant(value.value<Money>().roundedToYen());
+        if (id == QMetaType::Double)
+            return QVariant(roundToInteger(value.toDouble()));
+        if (id == QMetaType::QString)
+            return toFieldValue(index, value);
+        return QVariant(value.toLongLong());
+    case FieldType::Float:
+        if (isMoney)
+            return QVariant(value.value<Money>().toDouble());
+        if (id == QMetaType::QString)
+            return toFieldValue(index, value);
+        return QVariant(value.toDouble());
+    case FieldType::Currency:
+        if (isMoney)
+            return QVariant(value.value<Money>().units());
+        if (id == QMetaType::Double)
+            return QVariant(roundToInteger(value.toDouble() * double(Money::kUnitsPerYen)));
+        if (id == QMetaType::QString) {
+            const QVariant parsed = toFieldValue(index, value);
+            return parsed.isNull() ? QVariant() : QVariant(parsed.value<Money>().units());
+        }
+        return QVariant(value.toLongLong() * Money::kUnitsPerYen);
+    case FieldType::Date:
+        if (id == QMetaType::QDate)
+            return textformat::isoDate(value.toDate());
+        if (id == QMetaType::QDateTime)
+            return textformat::isoDate(value.toDateTime().date());
+        {
+            const QVariant parsed = toFieldValue(index, value);
+            return parsed.isNull() ? QVariant() : QVariant(textformat::isoDate(parsed.toDate()));
+        }
+    case FieldType::DateTime:
+        if (id == QMetaType::QDateTime)
+            return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (id == QMetaType::QDate)
+            return textformat::isoDate(value.toDate()) + QStringLiteral(" 00:00:00");
+        {
+            const QVariant parsed = toFieldValue(index, value);
+            return parsed.isNull() ? QVariant() : QVariant(parsed.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        }
+    case FieldType::Unknown:
+        return parameterStorage(value);
+    }
+    return value;
+}
+
+// --- Table -----------------------------------------------------------------------------
+
+void Table::setTableName(const QString& name)
+{
+    close();
+    tableName_ = sqldialect::bareTableName(name);
+}
+
+void Table::doOpen()
+{
+    if (tableName_.isEmpty())
+        throw StoreError(QStringLiteral("データセット「%1」のテーブル名が設定されていません。").arg(name_));
+    info_ = db_->tableInfo(tableName_);
+    fields_.clear();
+    QStringList columns{QStringLiteral("rowid")};
+    for (const ColumnInfo& column : info_.columns) {
+        fields_.append(FieldDef{column.name, column.type, false});
+        columns << quoted(column.name);
+    }
+    columnList_ = columns.join(u", ");
+    orderColumns_.clear();
+    if (info_.keyColumns.isEmpty() || info_.keyIsRowId) {
+        orderColumns_ << QStringLiteral("rowid");
+    } else {
+        for (const QString& key : info_.keyColumns)
+            orderColumns_ << quoted(key);
+    }
+    cachedCount_.reset();
+    current_ = QVector<QVariant>(fields_.size());
+    const bool any = doFirst();
+    empty_ = !any;
+    bof_ = true;
+    eof_ = !any;
+}
+
+void Table::doClose()
+{
+    rowId_ = 0;
+    currentStorage_.clear();
+    cachedCount_.reset();
+}
+
+QVector<QVariant> Table::keyValues() const
+{
+    return currentStorage_;
+}
+
+bool Table::fetchOne(const QString& where, const QVector<QVariant>& binds, bool descending)
+{
+    QStringList order;
+    for (const QString& column : orderColumns_)
+        order << (descending ? column + QStringLiteral(" DESC") : column);
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columnList_, quoted(info_.name));
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    sql += QStringLiteral(" ORDER BY ") + order.join(u", ") + QStringLiteral(" LIMIT 1");
+    Statement statement = db_->prepare(sql);
+    for (int i = 0; i < binds.size(); ++i)
+        statement.bind(i + 1, binds[i]);
+    if (!statement.step())
+        return false;
+    rowId_ = statement.columnInt(0);
+    current_.resize(fields_.size());
+    for (int i = 0; i < fields_.size(); ++i)
+        current_[i] = toFieldValue(i, statement.column(i + 1));
+    currentStorage_.clear();
+    for (const QString& column : orderColumns_) {
+        if (column == u"rowid") {
+            currentStorage_ << QVariant(rowId_);
+        } else {
+            const int index = fieldIndex(info_.keyColumns.at(currentStorage_.size()));
+            currentStorage_ << statement.column(index + 1);
+        }
+    }
+    return true;
+}
+
+bool Table::loadByRowId(qint64 rowId)
+{
+    return fetchOne(QStringLiteral("rowid = ?"), {QVariant(rowId)}, false);
+}
+
+bool Table::doFirst()
+{
+    if (fetchOne({}, {}, false))
+        return true;
+    rowId_ = 0;
+    current_ = QVector<QVariant>(fields_.size());
+    currentStorage_.clear();
+    return false;
+}
+
+bool Table::doLast()
+{
+    if (fetchOne({}, {}, true))
+        return true;
+    rowId_ = 0;
+    current_ = QVector<QVariant>(fields_.size());
+    currentStorage_.clear();
+    return false;
+}
+
+namespace {
+
+QString rowValueCondition(const QStringList& columns, const char* op)
+{
+    QStringList marks;
+    for (int i = 0; i < columns.size(); ++i)
+        marks << QStringLiteral("?");
+    if (columns.size() == 1)
+        return columns.first() + u' ' + QString::fromLatin1(op) + QStringLiteral(" ?");
+    return u'(' + columns.join(u", ") + QStringLiteral(") ") + QString::fromLatin1(op) + QStringLiteral(" (")
+           + marks.join(u", ") + u')';
+}
+
+} // namespace
+
+bool Table::doNext()
+{
+    return fetchOne(rowValueCondition(orderColumns_, ">"), keyValues(), false);
+}
+
+bool Table::doPrior()
+{
+    return fetchOne(rowValueCondition(orderColumns_, "<"), keyValues(), true);
+}
+
+bool Table::doLocate(int fieldIndex, const QVariant& storageValue)
+{
+    const QString column = quoted(fields_[fieldIndex].name);
+    if (!storageValue.isValid() || storageValue.isNull())
+        return fetchOne(column + QStringLiteral(" IS NULL"), {}, false);
+    return fetchOne(column + QStringLiteral(" = ?"), {storageValue}, false);
+}
+
+void Table::doPost(bool inserting)
+{
+    QStringList columns;
+    QVector<QVariant> values;
+    for (int i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].type == FieldType::AutoInc)
+            continue;
+        columns << quoted(fields_[i].name);
+        values << toStorageValue(i, current_[i]);
+    }
+    const QString context = QStringLiteral("テーブル「%1」に書き込めませんでした。").arg(info_.name);
+    try {
+        if (inserting) {
+            QStringList marks;
+            for (int i = 0; i < columns.size(); ++i)
+                marks << QStringLiteral("?");
+            Statement statement = db_->prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                   .arg(quoted(info_.name), columns.join(u", "), marks.join(u", ")));
+            for (int i = 0; i < values.size(); ++i)
+                statement.bind(i + 1, values[i]);
+            statement.step();
+            rowId_ = db_->lastInsertRowId();
+            cachedCount_.reset();
+        } else {
+            QStringList assignments;
+            for (const QString& column : columns)
+                assignments << column + QStringLiteral(" = ?");
+            Statement statement = db_->prepare(
+                QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(info_.name), assignments.join(u", ")));
+            for (int i = 0; i < values.size(); ++i)
+                statement.bind(i + 1, values[i]);
+            statement.bind(int(values.size()) + 1, QVariant(rowId_));
+            statement.step();
+        }
+    } catch (const StoreError& e) {
+        throw StoreError(context + u'\n' + e.message());
+    }
+    loadByRowId(rowId_);
+}
+
+void Table::doDelete()
+{
+    const QVector<QVariant> key = keyValues();
+    Statement statement = db_->prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(info_.name)));
+    statement.bind(1, QVariant(rowId_));
+    statement.step();
+    cachedCount_.reset();
+    // Like a card file: the row after the deleted one becomes current, or the one before it
+    // when the last row went.
+    if (fetchOne(rowValueCondition(orderColumns_, ">"), key, false)) {
+        eof_ = bof_ = false;
+        return;
+    }
+    if (fetchOne(rowValueCondition(orderColumns_, "<"), key, true)) {
+        eof_ = true;
+        bof_ = false;
+        return;
+    }
+    rowId_ = 0;
+    current_ = QVector<QVariant>(fields_.size());
+    currentStorage_.clear();
+    empty_ = eof_ = bof_ = true;
+}
+
+qint64 Table::recordCount()
+{
+    requireActive("件数の取得");
+    if (!cachedCount_) {
+        Statement statement = db_->prepare(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(info_.name)));
+        statement.step();
+        cachedCount_ = statement.columnInt(0);
+    }
+    return *cachedCount_;
+}
+
+// --- Query -----------------------------------------------------------------------------
+
+void Query::setSql(const QString& sql)
+{
+    close();
+    sql_ = sql;
+    occurrences_ = sqldialect::parameterOccurrences(sql);
+    values_.clear();
+}
+
+void Query::setParam(int occurrence, const QVariant& value)
+{
+    if (occurrence < 0 || occurrence >= occurrences_.size())
+        throw StoreError(QStringLiteral("問合せ「%1」に %2 番目のパラメータがありません。").arg(name_).arg(occurrence));
+    values_.insert(occurrences_[occurrence].toLower(), parameterStorage(value));
+}
+
+void Query::setParam(const QString& name, const QVariant& value)
+{
+    bool known = false;
+    for (const QString& occurrence : occurrences_)
+        known = known || occurrence.compare(name, Qt::CaseInsensitive) == 0;
+    if (!known)
+        throw StoreError(QStringLiteral("問合せ「%1」にパラメータ「%2」がありません。").arg(name_, name));
+    values_.insert(name.toLower(), parameterStorage(value));
+}
+
+QVariant Query::paramValue(const QString& name) const
+{
+    const auto it = values_.constFind(name.toLower());
+    if (it == values_.constEnd())
+        throw StoreError(QStringLiteral("問合せ「%1」のパラメータ「%2」に値が設定されていません。").arg(name_, name));
+    return it.value();
+}
+
+void Query::bindAll(Statement& statement, const QStringList& distinctNames) const
+{
+    for (int i = 0; i < distinctNames.size(); ++i)
+        statement.bind(i + 1, paramValue(distinctNames[i]));
+}
+
+void Query::doOpen()
+{
+    if (sql_.trimmed().isEmpty())
+        throw StoreError(QStringLiteral("問合せ「%1」のSQLが設定されていません。").arg(name_));
+    auto db = db_;
+    const sqldialect::Translation translation
+        = sqldialect::translate(sql_, [db](const QString& stored) { return db->storedQueryText(stored); });
+    translated_ = translation.sql;
+    distinctNames_ = translation.distinctNames;
+    cursorStatement_ = db_->prepare(translated_);
+    bindAll(cursorStatement_, distinctNames_);
+
+    sqlite3_stmt* stmt = cursorStatement_.handle();
+    const int count = sqlite3_column_count(stmt);
+    fields_.clear();
+    QHash<QString, int> seen;
+    const QSet<QString>& currency = db_->currencyColumns();
+    for (int i = 0; i < count; ++i) {
+        QString columnName = QString::fromUtf8(sqlite3_column_name(stmt, i));
+        if (const int dot = columnName.lastIndexOf(u'.'); dot >= 0)
+            columnName = columnName.mid(dot + 1);
+        // A repeated name becomes name_1, name_2, ... in order of appearance.
+        const QString key = columnName.toLower();
+        const int repeats = seen.value(key, 0);
+        seen.insert(key, repeats + 1);
+        QString unique = columnName;
+        if (repeats > 0) {
+            int n = repeats;
+            do {
+                unique = columnName + u'_' + QString::number(n++);
+            } while (seen.contains(unique.toLower()));
+            seen.insert(unique.toLower(), 1);
+        }
+        FieldType type = fieldTypeFromDeclared(QString::fromUtf8(sqlite3_column_decltype(stmt, i)));
+        if (type == FieldType::Unknown) {
+            const auto sum = translation.sumAliases.constFind(columnName.toLower());
+            if (sum != translation.sumAliases.constEnd() && currency.contains(sum.value()))
+                type = FieldType::Currency;
+        }
+        fields_.append(FieldDef{unique, type, true});
+    }
+    rows_.clear();
+    cursor_ = -1;
+    exhausted_ = false;
+    if (readOne()) {
+        cursor_ = 0;
+        current_ = rows_[0];
+    } else {
+        current_ = QVector<QVariant>(fields_.size());
+    }
+    empty_ = rows_.isEmpty();
+    bof_ = true;
+    eof_ = empty_;
+}
+
+void Query::doClose()
+{
+    cursorStatement_ = Statement();
+    rows_.clear();
+    rows_.squeeze();
+    cursor_ = -1;
+    exhausted_ = false;
+}
+
+bool Query::readOne()
+{
+    if (exhausted_)
+        return false;
+    if (!cursorStatement_.step()) {
+        exhausted_ = true;
+        // Ends the read at once, so the statement holds no snapshot of the database.
+        cursorStatement_ = Statement();
+        return false;
+    }
+    QVector<QVariant> row(fields_.size());
+    for (int i = 0; i < fields_.size(); ++i)
+        row[i] = toFieldValue(i, cursorStatement_.column(i));
+    rows_.append(std::move(row));
+    return true;
+}
+
+int Query::fetchUntil(int count)
+{
+    while (rows_.size() < count && readOne()) {
+    }
+    return int(rows_.size());
+}
+
+void Query::moveTo(int index)
+{
+    requireActive("移動");
+    fetchUntil(index + 1);
+    if (index < 0 || index >= rows_.size())
+        return;
+    cursor_ = index;
+    current_ = rows_[index];
+    bof_ = index == 0;
+    eof_ = false;
+    notify(-1);
+}
+
+bool Query::doFirst()
+{
+    if (rows_.isEmpty() && !readOne())
+        return false;
+    cursor_ = 0;
+    current_ = rows_[0];
+    return true;
+}
+
+bool Query::doLast()
+{
+    while (readOne()) {
+    }
+    if (rows_.isEmpty())
+        return false;
+    cursor_ = int(rows_.size()) - 1;
+    current_ = rows_[cursor_];
+    return true;
+}
+
+bool Query::doNext()
+{
+    if (cursor_ + 1 >= rows_.size() && !readOne())
+        return false;
+    ++cursor_;
+    current_ = rows_[cursor_];
+    return true;
+}
+
+bool Query::doPrior()
+{
+    if (cursor_ <= 0)
+        return false;
+    --cursor_;
+    current_ = rows_[cursor_];
+    return true;
+}
+
+bool Query::doLocate(int fieldIndex, const QVariant& storageValue)
+{
+    for (int i = 0;; ++i) {
+        if (i >= rows_.size() && !readOne())
+            return false;
+        if (toStorageValue(fieldIndex, rows_[i][fieldIndex]) == storageValue) {
+            cursor_ = i;
+            current_ = rows_[i];
+            return true;
+        }
+    }
+}
+
+void Query::doPost(bool)
+{
+    throw StoreError(QStringLiteral("問合せ「%1」は読み取り専用です。").arg(name_));
+}
+
+void Query::doDelete()
+{
+    throw StoreError(QStringLiteral("問合せ「%1」は読み取り専用です。").arg(name_));
+}
+
+int Query::execSql()
+{
+    close();
+    auto db = database();
+    const sqldialect::Translation translation
+        = sqldialect::translate(sql_, [db](const QString& stored) { return db->storedQueryText(stored); });
+    Statement statement = db->prepare(translation.sql);
+    bindAll(statement, translation.distinctNames);
+    while (statement.step()) {
+    }
+    return db->changes();
+}
+
+qint64 Query::recordCount()
+{
+    requireActive("件数の取得");
+    if (exhausted_)
+        return rows_.size();
+    Statement statement = db_->prepare(QStringLiteral("SELECT count(*) FROM (") + translated_ + u')');
+    bindAll(statement, distinctNames_);
+    statement.step();
+    return statement.columnInt(0);
+}
+
+} // namespace tolva

@@ -1,0 +1,275 @@
+#pragma once
+
+#include "database.h"
+#include "money.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tolva {
+
+class Dataset;
+
+struct FieldDef {
+    QString name;
+    FieldType type = FieldType::Unknown;
+    bool readOnly = false;
+};
+
+// One field of a dataset's current row. A light handle: cheap to copy, valid while the
+// dataset keeps its field list (until it is closed).
+class Field {
+public:
+    Field(Dataset* dataset, int index) : dataset_(dataset), index_(index) {}
+
+    [[nodiscard]] int index() const { return index_; }
+    [[nodiscard]] QString name() const;
+    [[nodiscard]] FieldType type() const;
+    [[nodiscard]] bool isNumeric() const { return isNumericType(type()); }
+
+    [[nodiscard]] bool isNull() const;
+    // A null number reads as 0, a null text as an empty text.
+    [[nodiscard]] QString asString() const;
+    [[nodiscard]] qint64 asInteger() const;
+    [[nodiscard]] double asFloat() const;
+    [[nodiscard]] Money asMoney() const;
+    [[nodiscard]] QDate asDate() const;
+    [[nodiscard]] QDateTime asDateTime() const;
+    // The value in its natural type: QString, qint64, double, Money, QDate or QDateTime.
+    [[nodiscard]] QVariant value() const;
+
+    void setValue(const QVariant& value);
+    void setString(const QString& text);
+    void setInteger(qint64 value) { setValue(QVariant(value)); }
+    void setFloat(double value) { setValue(QVariant(value)); }
+    void setMoney(Money value) { setValue(QVariant::fromValue(value)); }
+    void setDate(const QDate& value) { setValue(QVariant(value)); }
+    void clear() { setValue(QVariant()); }
+
+private:
+    Dataset* dataset_;
+    int index_;
+};
+
+// The common ground of tables and queries: a current row, navigation, the edit states and
+// a change notification for bound controls.
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit Dataset(QString name, QObject* parent = nullptr);
+    ~Dataset() override;
+
+    [[nodiscard]] const QString& datasetName() const { return name_; }
+
+    // The data folder whose database this dataset reads; setting it opens nothing.
+    void setDatabaseName(const QString& folder);
+    [[nodiscard]] const QString& databaseName() const { return folder_; }
+
+    void open();
+    void close();
+    [[nodiscard]] bool isActive() const { return state_ != State::Inactive; }
+    [[nodiscard]] State state() const { return state_; }
+
+    void first();
+    void next();
+    void prior();
+    void last();
+    [[nodiscard]] bool eof() const { return eof_; }
+    [[nodiscard]] bool bof() const { return bof_; }
+    [[nodiscard]] bool isEmpty() const { return empty_; }
+    [[nodiscard]] virtual qint64 recordCount() = 0;
+
+    [[nodiscard]] int fieldCount() const { return int(fields_.size()); }
+    [[nodiscard]] const QVector<FieldDef>& fieldDefs() const { return fields_; }
+    [[nodiscard]] Field field(int index);
+    [[nodiscard]] Field fieldByName(const QString& name);
+    [[nodiscard]] std::optional<Field> findField(const QString& name);
+    [[nodiscard]] int fieldIndex(const QString& name) const;
+
+    void append();
+    void insert() { append(); }
+    void edit();
+    void post();
+    void cancel();
+    void remove();
+    // Posts a modified row, cancels an untouched one: what moving off a row does.
+    void checkBrowseMode();
+    [[nodiscard]] bool isModified() const { return modified_; }
+
+    // Moves to the first row whose field equals the value exactly; false leaves the
+    // current row where it was.
+    bool locate(const QString& fieldName, const QVariant& value);
+
+    // While suspended, bound controls are not told of changes; resuming tells them once.
+    void disableControls();
+    void enableControls();
+    [[nodiscard]] bool controlsDisabled() const { return disableCount_ > 0; }
+
+    // The new-row default: called on append, after the row is cleared.
+    std::function<void(Dataset&)> onNewRecord;
+
+    // Raw access for fields.
+    [[nodiscard]] const QVariant& currentValue(int index) const;
+    void setCurrentValue(int index, const QVariant& value);
+
+    [[nodiscard]] std::shared_ptr<Database> database();
+
+signals:
+    // A field of the current row changed (its index), or the current row itself changed,
+    // the dataset was opened or its state changed (-1). Bound controls refresh on it.
+    void dataChanged(int fieldIndex);
+    void stateChanged();
+    void opened();
+    void closed();
+
+protected:
+    // Implemented by tables and queries. Each fills `fields_`, `current_` and the flags.
+    virtual void doOpen() = 0;
+    virtual void doClose() = 0;
+    virtual bool doFirst() = 0;
+    virtual bool doLast() = 0;
+    virtual bool doNext() = 0;
+    virtual bool doPrior() = 0;
+    virtual bool doLocate(int fieldIndex, const QVariant& storageValue) = 0;
+    virtual void doPost(bool inserting) = 0;
+    virtual void doDelete() = 0;
+    [[nodiscard]] virtual bool canModify() const { return false; }
+
+    void setState(State state);
+    void notify(int fieldIndex);
+    void requireActive(const char* action) const;
+    void requireBrowse();
+
+    // Converts between the database's storage values and field values.
+    [[nodiscard]] QVariant toFieldValue(int index, const QVariant& storage) const;
+    [[nodiscard]] QVariant toStorageValue(int index, const QVariant& value) const;
+
+    QString name_;
+    QString folder_;
+    std::shared_ptr<Database> db_;
+    QVector<FieldDef> fields_;
+    QVector<QVariant> current_;   // field values of the current row
+    QVector<QVariant> saved_;     // the row before edit began
+    State state_ = State::Inactive;
+    bool eof_ = true;
+    bool bof_ = true;
+    bool empty_ = true;
+    bool modified_ = false;
+    int disableCount_ = 0;
+    bool pendingNotify_ = false;
+};
+
+// A table of the data folder, in the order of its primary key (or of insertion). Keeps only
+// the current row in memory: navigation runs one indexed statement per step, so a table of
+// a million rows opens and moves at once.
+class Table : public Dataset {
+    Q_OBJECT
+public:
+    explicit Table(QString name, QObject* parent = nullptr) : Dataset(std::move(name), parent) {}
+
+    // "shiwake.DB", "Jigyounushi.db" and "kamoku02" are all accepted; closes the table.
+    void setTableName(const QString& name);
+    [[nodiscard]] const QString& tableName() const { return tableName_; }
+
+    qint64 recordCount() override;
+    [[nodiscard]] qint64 currentRowId() const { return rowId_; }
+
+protected:
+    void doOpen() override;
+    void doClose() override;
+    bool doFirst() override;
+    bool doLast() override;
+    bool doNext() override;
+    bool doPrior() override;
+    bool doLocate(int fieldIndex, const QVariant& storageValue) override;
+    void doPost(bool inserting) override;
+    void doDelete() override;
+    [[nodiscard]] bool canModify() const override { return true; }
+
+private:
+    bool fetchOne(const QString& where, const QVector<QVariant>& binds, bool descending);
+    bool loadByRowId(qint64 rowId);
+    [[nodiscard]] QVector<QVariant> keyValues() const;
+
+    QString tableName_;
+    TableInfo info_;
+    QString columnList_;
+    QStringList orderColumns_;  // key columns followed by rowid, or just rowid
+    qint64 rowId_ = 0;
+    QVector<QVariant> currentStorage_;  // storage values of the current row's key columns
+    std::optional<qint64> cachedCount_;
+};
+
+// A query: its SQL text is set at run time and its rows are read as they are needed. The
+// rows already read stay cached, so going back and grid display are cheap; memory follows
+// what was read, not the size of the result.
+class Query : public Dataset {
+    Q_OBJECT
+public:
+    explicit Query(QString name, QObject* parent = nullptr) : Dataset(std::move(name), parent) {}
+
+    // Replaces the SQL text; closes the query and forgets parameter values.
+    void setSql(const QString& sql);
+    void setSql(const QStringList& lines) { setSql(lines.join(u'\n')); }
+    [[nodiscard]] const QString& sql() const { return sql_; }
+
+    [[nodiscard]] int paramCount() const { return int(occurrences_.size()); }
+    [[nodiscard]] QStringList paramNames() const { return occurrences_; }
+    // By occurrence number from 0, or by name; a QString, QDate, integer or Money value.
+    void setParam(int occurrence, const QVariant& value);
+    void setParam(const QString& name, const QVariant& value);
+
+    // Runs a statement without result (DELETE, INSERT, UPDATE); returns the rows changed.
+    int execSql();
+
+    qint64 recordCount() override;
+
+    // Rows in order of reading, for grids.
+    [[nodiscard]] int rowsRead() const { return int(rows_.size()); }
+    [[nodiscard]] bool allRowsRead() const { return exhausted_; }
+    // Reads on until `count` rows are cached or the result ends; returns the rows cached.
+    int fetchUntil(int count);
+    [[nodiscard]] const QVector<QVariant>& rowAt(int index) const { return rows_.at(index); }
+    [[nodiscard]] int currentIndex() const { return cursor_; }
+    // Makes the cached row `index` current.
+    void moveTo(int index);
+
+protected:
+    void doOpen() override;
+    void doClose() override;
+    bool doFirst() override;
+    bool doLast() override;
+    bool doNext() override;
+    bool doPrior() override;
+    bool doLocate(int fieldIndex, const QVariant& storageValue) override;
+    void doPost(bool inserting) override;
+    void doDelete() override;
+
+private:
+    bool readOne();
+    void bindAll(Statement& statement, const QStringList& distinctNames) const;
+    [[nodiscard]] QVariant paramValue(const QString& name) const;
+
+    QString sql_;
+    QStringList occurrences_;
+    QHash<QString, QVariant> values_;  // key: lower-case name; storage values
+    QString translated_;
+    QStringList distinctNames_;
+    Statement cursorStatement_;
+    QVector<QVector<QVariant>> rows_;  // field values
+    int cursor_ = -1;
+    bool exhausted_ = false;
+};
+
+} // namespace tolva

@@ -1,0 +1,11 @@
+#include "programstate.h"
+
+namespace tolva {
+
+ProgramState& programState()
+{
+    static ProgramState state;
+    return state;
+}
+
+} // namespace tolva

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace tolva {
+
+// The program-wide values that every window reads: where the books live, the current
+// fiscal period, the processing mode of new journal rows and the asset register's
+// current property and item.
+struct ProgramState {
+    QString dataFolder;
+    QDate periodStart;
+    QDate periodEnd;
+    int entryMode = 10;
+    int currentPropertyId = 0;
+    int currentItemId = 0;
+};
+
+ProgramState& programState();
+
+} // namespace tolva

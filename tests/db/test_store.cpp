@@ -1,0 +1,381 @@
+#include "database.h"
+#include "programstate.h"
+#include "tdm01keiri.h"
+#include "testdata.h"
+
+#include <gtest/gtest.h>
+
+using namespace tolva;
+using tolva::testing::TestDataFolder;
+
+namespace {
+
+class Store : public ::testing::Test {
+protected:
+    void SetUp() override { dm.DataModuleCreate(folder.path()); }
+    void TearDown() override { dm.closeAll(); }
+
+    // Appends a journal row through the table dataset, the way the journal window does.
+    qint64 addJournalRow(const QDate& day, const QString& debit, const QString& credit, qint64 yen,
+                         const QString& memo = {})
+    {
+        Table& t = dm.t01keiri;
+        t.open();
+        t.append();
+        t.fieldByName("sDay").setDate(day);
+        t.fieldByName("Lbunrui").setString(debit.left(2));
+        t.fieldByName("Lcode").setString(debit);
+        t.fieldByName("Lgaku").setMoney(Money::fromYen(yen));
+        t.fieldByName("Rbunrui").setString(credit.left(2));
+        t.fieldByName("Rcode").setString(credit);
+        t.fieldByName("Rgaku").setMoney(Money::fromYen(yen));
+        if (!memo.isEmpty())
+            t.fieldByName("Memo").setString(memo);
+        t.post();
+        return t.fieldByName("id").asInteger();
+    }
+
+    TestDataFolder folder;
+    Tdm01Keiri dm;
+};
+
+} // namespace
+
+TEST_F(Store, NothingIsOpenedWhenTheModuleIsCreated)
+{
+    for (Dataset* ds : dm.datasets()) {
+        EXPECT_FALSE(ds->isActive()) << ds->datasetName().toStdString();
+        EXPECT_EQ(ds->databaseName(), folder.path());
+    }
+}
+
+TEST_F(Store, ParametersByNumberAndByNameWithARepeatedName)
+{
+    Query& q = dm.q16temp1;
+    q.setSql(QStringLiteral("select code from kamoku where (code=:pc or code=:other or code=:PC) order by code"));
+    ASSERT_EQ(q.paramCount(), 3);
+    // Occurrence 2 is the same name as occurrence 0: one value serves both.
+    q.setParam(2, QStringLiteral("1111"));
+    q.setParam(QStringLiteral("other"), QStringLiteral("1503"));
+    q.open();
+    QStringList codes;
+    for (q.first(); !q.eof(); q.next())
+        codes << q.fieldByName("code").asString();
+    EXPECT_EQ(codes, (QStringList{"1111", "1503"}));
+
+    q.setParam(0, QStringLiteral("0111"));
+    q.close();
+    q.open();
+    EXPECT_EQ(q.field(0).asString(), QStringLiteral("0111"));
+
+    EXPECT_THROW(q.setParam(3, 1), StoreError);
+    EXPECT_THROW(q.setParam(QStringLiteral("nope"), 1), StoreError);
+    q.setSql(QStringLiteral("select * from kamoku where code=:unset"));
+    EXPECT_THROW(q.open(), StoreError);  // an unset parameter is an error, not a silent null
+}
+
+TEST_F(Store, RepeatedColumnNamesAreNumberedAndUnmatchedLeftJoinsGiveNulls)
+{
+    addJournalRow(QDate(2010, 5, 1), QStringLiteral("0411"), QStringLiteral("9999"), 1200);
+    Query& q = dm.q16temp1;
+    q.setSql(QStringLiteral(
+        "SELECT shiwake.id, Kamoku.kamoku, Kamoku_1.kamoku, Kamoku02.kamoku, shiwake.Lgaku, Bunrui.Name AS bname "
+        "FROM ((shiwake LEFT JOIN Kamoku ON shiwake.Lcode = Kamoku.code) "
+        "LEFT JOIN Kamoku AS Kamoku_1 ON shiwake.Rcode = Kamoku_1.code) "
+        "LEFT JOIN Kamoku02 ON shiwake.LScode = Kamoku02.code "
+        "LEFT JOIN Bunrui ON shiwake.yoto = Bunrui.code"));
+    q.open();
+    QStringList names;
+    for (const FieldDef& f : q.fieldDefs())
+        names << f.name;
+    EXPECT_EQ(names, (QStringList{"id", "kamoku", "kamoku_1", "kamoku_2", "Lgaku", "bname"}));
+    EXPECT_EQ(q.fieldByName("kamoku").asString(), QStringLiteral("食費"));
+    EXPECT_TRUE(q.fieldByName("kamoku_1").isNull());        // account 9999 is not in the masters
+    EXPECT_EQ(q.fieldByName("kamoku_1").asString(), QString());
+    EXPECT_EQ(q.fieldByName("kamoku_2").asString(), QString());
+    EXPECT_EQ(q.fieldByName("Lgaku").type(), FieldType::Currency);
+    EXPECT_EQ(q.fieldByName("Lgaku").asMoney(), Money::fromYen(1200));
+    EXPECT_EQ(q.fieldByName("LGAKU").asString(), QStringLiteral("1200"));  // names are case-insensitive
+}
+
+TEST_F(Store, NullsReadAsZeroAndEmptyText)
+{
+    Table& t = dm.t01keiri;
+    t.open();
+    t.append();
+    t.post();
+    EXPECT_EQ(t.fieldByName("Lgaku").asMoney(), Money());
+    EXPECT_EQ(t.fieldByName("Lgaku").asInteger(), 0);
+    EXPECT_EQ(t.fieldByName("Lgaku").asFloat(), 0.0);
+    EXPECT_EQ(t.fieldByName("Memo").asString(), QString());
+    EXPECT_FALSE(t.fieldByName("sDay").asDate().isValid());
+    EXPECT_TRUE(t.fieldByName("Lgaku").isNumeric());
+    EXPECT_FALSE(t.fieldByName("Memo").isNumeric());
+}
+
+TEST_F(Store, StoredQueryFileUsedAsATable)
+{
+    addJournalRow(QDate(2010, 5, 1), QStringLiteral("0411"), QStringLiteral("9999"), 1);
+    Query& q = dm.q14kamokuBun;
+    q.open();
+    QStringList names;
+    for (const FieldDef& f : q.fieldDefs())
+        names << f.name;
+    EXPECT_EQ(names, (QStringList{"code", "kamoku", "bcode", "Name", "BP", "LR"}));
+    // Every account of the masters once, in code order; 9999 has no master row and drops out.
+    QStringList codes;
+    for (q.first(); !q.eof(); q.next())
+        codes << q.fieldByName("code").asString();
+    EXPECT_EQ(codes.size(), QSet<QString>(codes.begin(), codes.end()).size());
+    EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+    EXPECT_TRUE(codes.contains("1503"));
+    EXPECT_FALSE(codes.contains("9999"));
+}
+
+TEST_F(Store, TableNamesWithOrWithoutExtensionInAnyCase)
+{
+    for (const QString& name : {QStringLiteral("shiwake.DB"), QStringLiteral("SHIWAKE.db"), QStringLiteral("shiwake")}) {
+        Table t(QStringLiteral("t"));
+        t.setDatabaseName(folder.path());
+        t.setTableName(name);
+        EXPECT_NO_THROW(t.open()) << name.toStdString();
+        EXPECT_EQ(t.fieldByName("syori").type(), FieldType::Integer);
+    }
+    Table missing(QStringLiteral("t"));
+    missing.setDatabaseName(folder.path());
+    missing.setTableName(QStringLiteral("nosuch.DB"));
+    try {
+        missing.open();
+        FAIL() << "a missing table must be an error";
+    } catch (const StoreError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("nosuch"))) << e.message().toStdString();
+    }
+}
+
+TEST_F(Store, AppendTakesTheEntryModeAndPostAssignsTheNumber)
+{
+    programState().entryMode = 31;
+    Table& t = dm.t01keiri;
+    t.open();
+    EXPECT_TRUE(t.isEmpty());
+    t.append();
+    EXPECT_EQ(t.state(), Dataset::State::Insert);
+    EXPECT_EQ(t.fieldByName("syori").asInteger(), 31);
+    EXPECT_TRUE(t.fieldByName("id").isNull());
+    t.fieldByName("Memo").setString(QStringLiteral("最初の行"));
+    t.post();
+    const qint64 first = t.fieldByName("id").asInteger();
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(t.state(), Dataset::State::Browse);
+    EXPECT_EQ(t.recordCount(), 1);
+    programState().entryMode = 10;
+}
+
+TEST_F(Store, EditOnAnEmptyTableAppends)
+{
+    Table& t = dm.t07Jigyou;
+    t.open();
+    ASSERT_TRUE(t.isEmpty());
+    t.edit();
+    EXPECT_EQ(t.state(), Dataset::State::Insert);
+    t.fieldByName("Nendo").setInteger(2010);
+    t.post();
+    t.close();
+    t.open();
+    EXPECT_EQ(t.recordCount(), 1);
+    EXPECT_EQ(t.fieldByName("Nendo").asInteger(), 2010);
+}
+
+TEST_F(Store, NavigationLocateAndDelete)
+{
+    const qint64 a = addJournalRow(QDate(2010, 1, 1), "1111", "0111", 100, "a");
+    const qint64 b = addJournalRow(QDate(2010, 1, 2), "1111", "0111", 200, "b");
+    const qint64 c = addJournalRow(QDate(2010, 1, 3), "1111", "0111", 300, "c");
+    Table& t = dm.t01keiri;
+    t.first();
+    EXPECT_TRUE(t.bof());
+    EXPECT_EQ(t.fieldByName("id").asInteger(), a);
+    t.next();
+    t.next();
+    EXPECT_EQ(t.fieldByName("id").asInteger(), c);
+    EXPECT_FALSE(t.eof());
+    t.next();
+    EXPECT_TRUE(t.eof());
+    EXPECT_EQ(t.fieldByName("id").asInteger(), c);  // stays on the last row
+    t.prior();
+    EXPECT_EQ(t.fieldByName("id").asInteger(), b);
+
+    EXPECT_TRUE(t.locate("Memo", QStringLiteral("a")));
+    EXPECT_EQ(t.fieldByName("id").asInteger(), a);
+    EXPECT_FALSE(t.locate("Memo", QStringLiteral("zzz")));
+    EXPECT_EQ(t.fieldByName("id").asInteger(), a);
+
+    t.locate("id", b);
+    t.remove();  // the next row becomes current
+    EXPECT_EQ(t.fieldByName("id").asInteger(), c);
+    t.remove();  // the last row went: the one before it
+    EXPECT_EQ(t.fieldByName("id").asInteger(), a);
+    t.remove();
+    EXPECT_TRUE(t.isEmpty());
+    EXPECT_EQ(t.recordCount(), 0);
+    EXPECT_THROW(t.remove(), StoreError);
+}
+
+TEST_F(Store, MovingOffAModifiedRowPostsItAndCancelRestores)
+{
+    addJournalRow(QDate(2010, 1, 1), "1111", "0111", 100, "a");
+    addJournalRow(QDate(2010, 1, 2), "1111", "0111", 200, "b");
+    Table& t = dm.t01keiri;
+    t.first();
+    t.edit();
+    t.fieldByName("Memo").setString(QStringLiteral("changed"));
+    t.cancel();
+    EXPECT_EQ(t.fieldByName("Memo").asString(), QStringLiteral("a"));
+    t.edit();
+    t.fieldByName("Memo").setString(QStringLiteral("changed"));
+    t.next();
+    t.first();
+    EXPECT_EQ(t.fieldByName("Memo").asString(), QStringLiteral("changed"));
+    EXPECT_THROW(t.fieldByName("Memo").setString("x"), StoreError);  // not in edit state
+}
+
+TEST_F(Store, BadValuesAreRefusedWhenSet)
+{
+    Table& t = dm.t01keiri;
+    t.open();
+    t.append();
+    EXPECT_THROW(t.fieldByName("Lgaku").setString(QStringLiteral("12円")), StoreError);
+    EXPECT_THROW(t.fieldByName("sDay").setString(QStringLiteral("2011/02/29")), StoreError);
+    EXPECT_THROW(t.fieldByName("syori").setString(QStringLiteral("x")), StoreError);
+    t.fieldByName("Lgaku").setString(QStringLiteral("￥1,234"));
+    EXPECT_EQ(t.fieldByName("Lgaku").asMoney(), Money::fromYen(1234));
+    t.cancel();
+}
+
+TEST_F(Store, DatesCompareAsWholeDaysAndSumsStayExact)
+{
+    // Three tenths of a yen three times: exact in ten-thousandths, never 0.8999…
+    for (int i = 0; i < 3; ++i) {
+        Table& t = dm.t01keiri;
+        t.open();
+        t.append();
+        t.fieldByName("sDay").setDate(QDate(2010, 3, 31));
+        t.fieldByName("Lcode").setString("0411");
+        t.fieldByName("Lgaku").setString(QStringLiteral("0.3"));
+        t.fieldByName("syori").setInteger(10);
+        t.post();
+    }
+    addJournalRow(QDate(2010, 4, 1), "0411", "1111", 1000);
+    Query& q = dm.q13motochou;
+    q.setSql(QStringLiteral("SELECT SUM(Lgaku) as sLG FROM shiwake  WHERE ((shiwake.sDay)>=:pD1) And ((shiwake.sDay)<=:pD2) "
+                            "AND ((shiwake.Lcode)=:pC03) AND ((shiwake.syori)<=21)"));
+    q.setParam(QStringLiteral("pD1"), QDate(2010, 1, 1));
+    q.setParam(QStringLiteral("pD2"), QDate(2010, 3, 31));
+    q.setParam(QStringLiteral("pC03"), QStringLiteral("0411"));
+    q.open();
+    EXPECT_EQ(q.fieldByName("sLG").type(), FieldType::Currency);
+    EXPECT_EQ(q.fieldByName("sLG").asMoney(), Money::fromUnits(9000));
+    EXPECT_EQ(q.fieldByName("sLG").asString(), QStringLiteral("0.9"));
+
+    q.close();
+    q.setParam(QStringLiteral("pD2"), QDate(2010, 4, 1));
+    q.open();
+    EXPECT_EQ(q.fieldByName("sLG").asMoney(), Money::fromUnits(9000) + Money::fromYen(1000));
+}
+
+TEST_F(Store, DeleteWithParameters)
+{
+    addJournalRow(QDate(2010, 12, 31), "1111", "0111", 1);
+    addJournalRow(QDate(2011, 1, 1), "1111", "0111", 2);
+    Query& q = dm.q16temp1;
+    q.setSql(QStringLiteral("DELETE FROM shiwake  WHERE ((shiwake.sDay)=:pD2)  AND ((shiwake.syori)=10)"));
+    q.setParam(QStringLiteral("pD2"), QDate(2011, 1, 1));
+    EXPECT_EQ(q.execSql(), 1);
+    dm.t01keiri.close();
+    dm.t01keiri.open();
+    EXPECT_EQ(dm.t01keiri.recordCount(), 1);
+}
+
+TEST_F(Store, AFailedMultiRowWriteLeavesNothingBehind)
+{
+    auto db = Database::forFolder(folder.path());
+    try {
+        Transaction transaction(*db);
+        addJournalRow(QDate(2010, 1, 1), "1111", "0111", 100);
+        addJournalRow(QDate(2010, 1, 2), "1111", "0111", 200);
+        Table& k = dm.t05Kamoku;
+        k.open();
+        k.append();
+        k.fieldByName("code").setString("1111");  // a key that exists: the store refuses it
+        k.post();
+        transaction.commit();
+        FAIL() << "the duplicate key must be refused";
+    } catch (const StoreError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("重複"))) << e.message().toStdString();
+    }
+    dm.t05Kamoku.cancel();
+    dm.t01keiri.close();
+    dm.t01keiri.open();
+    EXPECT_EQ(dm.t01keiri.recordCount(), 0);
+}
+
+TEST_F(Store, QueryReadsRowsOnlyAsTheyAreNeeded)
+{
+    auto db = Database::forFolder(folder.path());
+    {
+        Transaction transaction(*db);
+        Statement insert = db->prepare(QStringLiteral("INSERT INTO shiwake (sDay, Lcode, Lgaku, syori) VALUES (?, '1111', ?, 10)"));
+        for (int i = 0; i < 5000; ++i) {
+            insert.bind(1, QStringLiteral("2010-01-01"));
+            insert.bind(2, qint64(i) * 10000);
+            insert.step();
+            insert.reset();
+        }
+        transaction.commit();
+    }
+    Query& q = dm.q05shiwakeView;
+    q.setSql(QStringLiteral("select * from shiwake order by sDay desc, id desc"));
+    q.open();
+    EXPECT_EQ(q.rowsRead(), 1);
+    for (int i = 0; i < 199; ++i)
+        q.next();
+    EXPECT_EQ(q.rowsRead(), 200);
+    EXPECT_EQ(q.recordCount(), 5000);  // counted without reading the rest
+    EXPECT_EQ(q.rowsRead(), 200);
+    EXPECT_TRUE(q.locate("Lgaku", QVariant::fromValue(Money::fromYen(10))));
+    EXPECT_EQ(q.fieldByName("Lgaku").asMoney(), Money::fromYen(10));
+    q.last();
+    EXPECT_TRUE(q.allRowsRead());
+    EXPECT_EQ(q.recordCount(), 5000);
+}
+
+TEST_F(Store, BoundControlsAreToldOnceWhenResumed)
+{
+    addJournalRow(QDate(2010, 1, 1), "1111", "0111", 100);
+    addJournalRow(QDate(2010, 1, 2), "1111", "0111", 200);
+    Table& t = dm.t01keiri;
+    t.first();
+    QList<int> seen;
+    QObject listener;
+    QObject::connect(&t, &Dataset::dataChanged, &listener, [&](int field) { seen << field; });
+    t.disableControls();
+    t.next();
+    t.prior();
+    EXPECT_TRUE(seen.isEmpty());
+    t.enableControls();
+    EXPECT_EQ(seen, QList<int>{-1});
+    seen.clear();
+    t.edit();
+    seen.clear();
+    t.fieldByName("Memo").setString("m");
+    EXPECT_EQ(seen, QList<int>{t.fieldIndex("Memo")});
+    t.cancel();
+}
+
+TEST_F(Store, ReadOnlyQueriesRefuseEdits)
+{
+    Query& q = dm.q03bunruiL;
+    q.open();
+    EXPECT_THROW(q.edit(), StoreError);
+    EXPECT_THROW(q.append(), StoreError);
+}

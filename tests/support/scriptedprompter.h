@@ -1,0 +1,81 @@
+#pragma once
+
+#include "prompter.h"
+
+#include <QPdfWriter>
+#include <QStringList>
+
+#include <deque>
+#include <stdexcept>
+
+namespace tolva::testing {
+
+// A prompter whose answers are scripted by the test and which records every message.
+// Questions without a scripted answer fail the test instead of blocking.
+class ScriptedPrompter final : public Prompter {
+public:
+    ScriptedPrompter() { setPrompter(this); }
+    ~ScriptedPrompter() override { setPrompter(nullptr); }
+
+    struct Message {
+        enum Kind { Information, Error, Question } kind;
+        QString text;
+    };
+
+    std::vector<Message> messages;
+    std::deque<bool> answers;                   // for confirm
+    std::deque<std::optional<QString>> fileNames;  // for saveFileName
+    QString clipboard;
+    std::vector<QUrl> openedUrls;
+    QString reportPdfPath;                       // where previewReport renders, if set
+    QStringList previewedReports;
+    int pagesRendered = 0;
+
+    void information(QWidget*, const QString& text) override { messages.push_back({Message::Information, text}); }
+    void error(QWidget*, const QString& text) override { messages.push_back({Message::Error, text}); }
+    bool confirm(QWidget*, const QString& text) override
+    {
+        messages.push_back({Message::Question, text});
+        if (answers.empty())
+            throw std::logic_error("unscripted question: " + text.toStdString());
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override
+    {
+        if (fileNames.empty())
+            throw std::logic_error("unscripted file dialog");
+        auto name = fileNames.front();
+        fileNames.pop_front();
+        return name;
+    }
+    void setClipboardText(const QString& text) override { clipboard = text; }
+    QString clipboardText() override { return clipboard; }
+    bool openUrl(const QUrl& url) override
+    {
+        openedUrls.push_back(url);
+        return true;
+    }
+    void previewReport(QWidget*, const QString& title, const ReportPainter& painter) override
+    {
+        previewedReports << title;
+        if (reportPdfPath.isEmpty())
+            return;
+        QPdfWriter writer(reportPdfPath);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setResolution(300);
+        pagesRendered = painter(writer);
+    }
+
+    [[nodiscard]] QStringList texts(Message::Kind kind) const
+    {
+        QStringList result;
+        for (const auto& m : messages)
+            if (m.kind == kind)
+                result << m.text;
+        return result;
+    }
+};
+
+} // namespace tolva::testing

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tolva::testing {
+
+// A fresh copy of the data folder template in a temporary folder, removed with the object.
+// Closes every database of the process first and again at the end, so fixtures never share
+// a connection.
+class TestDataFolder {
+public:
+    TestDataFolder();
+    ~TestDataFolder();
+    [[nodiscard]] QString path() const { return dir_.path(); }
+    [[nodiscard]] QString file(const QString& name) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+[[nodiscard]] QString templateDir();
+
+} // namespace tolva::testing
