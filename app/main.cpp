@@ -1,0 +1,86 @@
+#include "actionguard.h"
+#include "datafolder.h"
+#include "programstate.h"
+#include "prompter.h"
+#include "tdm01keiri.h"
+#include "tmenu.h"
+#include "startup.h"
+#include "tdm02repo.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace tolva;
+
+namespace {
+
+// Lays out a new data folder from the template; needs no display, so it runs before any
+// window system is touched.
+int initialiseDataFolder(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption initData(QStringLiteral("init-data"), QString(), QStringLiteral("DIR"));
+    parser.addOption(initData);
+    parser.process(app);
+    try {
+        datafolder::initialise(QFileInfo(parser.value(initData)).absoluteFilePath());
+    } catch (const StoreError& e) {
+        std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--init-data" || arg.startsWith("--init-data="))
+            return initialiseDataFolder(argc, argv);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tolva"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tolva2"));
+    startup::applyJapaneseConventions(app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("複式簿記対応　家計簿 Tolva2"));
+    parser.addHelpOption();
+    const QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("このデータフォルダで起動します。"), QStringLiteral("DIR"));
+    const QCommandLineOption initData(QStringLiteral("init-data"), QStringLiteral("ひな形から新しいデータフォルダを作成して終了します。"),
+                                      QStringLiteral("DIR"));
+    parser.addOption(dataDir);
+    parser.addOption(initData);
+    parser.process(app);
+
+    // The main window is created first and sets the data folder.
+    const QString folder = parser.isSet(dataDir) ? QFileInfo(parser.value(dataDir)).absoluteFilePath() : datafolder::besideProgram();
+    TMenu menu(folder);
+
+    // Refuse before anything is read or written: a second program on the same books, or a
+    // folder that does not hold sound books.
+    datafolder::Lock lock(programState().dataFolder);
+    if (!lock.acquired()) {
+        prompter().error(nullptr, lock.refusal());
+        return 1;
+    }
+    if (!guarded(nullptr, [&] { datafolder::verify(programState().dataFolder); }))
+        return 1;
+
+    Tdm01Keiri dm;
+    dm.DataModuleCreate(programState().dataFolder);
+    const auto reports = startup::createReportModule(dm, programState().dataFolder);
+
+    menu.show();
+    const int result = QApplication::exec();
+    dm.closeAll();
+    return result;
+}

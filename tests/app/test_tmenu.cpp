@@ -1,0 +1,151 @@
+#include "programstate.h"
+#include "scriptedprompter.h"
+#include "tdm01keiri.h"
+#include "testdata.h"
+#include "tmenu.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace tolva;
+using tolva::testing::ScriptedPrompter;
+using tolva::testing::TestDataFolder;
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        menu = std::make_unique<TMenu>(folder.path());
+        dm.DataModuleCreate(programState().dataFolder);
+    }
+    void TearDown() override
+    {
+        menu.reset();
+        dm.closeAll();
+        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || std::none_of(QApplication::topLevelWidgets().begin(),
+                                                                                QApplication::topLevelWidgets().end(),
+                                                                                [](QWidget* w) { return w->isVisible(); }))
+            << "a window was left open";
+    }
+
+    void setOwner(int nendo, int shime)
+    {
+        Table& t = dm.t07Jigyou;
+        t.open();
+        t.edit();
+        t.fieldByName("Nendo").setInteger(nendo);
+        t.fieldByName("shime").setInteger(shime);
+        t.post();
+        t.close();
+    }
+
+    int storedYear()
+    {
+        Table& t = dm.t07Jigyou;
+        t.close();
+        t.open();
+        const int year = int(t.fieldByName("Nendo").asInteger());
+        t.close();
+        return year;
+    }
+
+    TestDataFolder folder;
+    Tdm01Keiri dm;
+    ScriptedPrompter prompts;
+    std::unique_ptr<TMenu> menu;
+};
+
+} // namespace
+
+TEST_F(MainWindow, ShowsThePeriodAndMovesItWithTheYearControl)
+{
+    setOwner(2011, 2);
+    menu->show();
+    EXPECT_EQ(menu->windowTitle(), QStringLiteral("メイン画面"));
+    EXPECT_EQ(menu->yearText(), QStringLiteral("2011"));
+    EXPECT_EQ(menu->periodText(), QStringLiteral("2011/03/01～2012/02/29"));
+
+    menu->upDown()->upButton()->click();
+    EXPECT_EQ(menu->yearText(), QStringLiteral("2012"));
+    EXPECT_EQ(menu->periodText(), QStringLiteral("2012/03/01～2013/02/28"));
+    EXPECT_EQ(programState().periodStart, QDate(2012, 3, 1));
+    EXPECT_EQ(programState().periodEnd, QDate(2013, 2, 28));
+    EXPECT_EQ(storedYear(), 2012);
+
+    menu->upDown()->downButton()->click();
+    menu->upDown()->downButton()->click();
+    EXPECT_EQ(menu->periodText(), QStringLiteral("2010/03/01～2011/02/28"));
+    EXPECT_EQ(storedYear(), 2010);
+    EXPECT_TRUE(prompts.messages.empty());
+    menu->close();
+}
+
+TEST_F(MainWindow, TheYearStaysWithin1980And2100)
+{
+    for (const auto& [start, up, expected] : {std::tuple{1981, false, 1980}, std::tuple{2099, true, 2100}}) {
+        setOwner(start, 12);
+        auto window = std::make_unique<TMenu>(folder.path());
+        window->show();
+        QToolButton* arrow = up ? window->upDown()->upButton() : window->upDown()->downButton();
+        arrow->click();
+        arrow->click();
+        arrow->click();
+        EXPECT_EQ(window->yearText(), QString::number(expected));
+        EXPECT_EQ(storedYear(), expected);
+        EXPECT_FALSE(arrow->isEnabled());
+        window->close();
+    }
+}
+
+TEST_F(MainWindow, VersionAndHelp)
+{
+    menu->show();
+    menu->N12Click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Version 1.0 2010/7/3"));
+
+    prompts.answers = {false};
+    menu->N13Click();
+    EXPECT_TRUE(prompts.openedUrls.empty());
+    EXPECT_EQ(prompts.messages.back().text,
+              QStringLiteral("家計簿ソフトTolva2 サポートサイトに接続しますか？\nｲﾝﾀｰﾈｯﾄに接続します。\n"
+                             "(ｾｷｭﾘﾃｨｿﾌﾄによっては警告が出る場合があります。)"));
+
+    prompts.answers = {true};
+    menu->N13Click();
+    ASSERT_EQ(prompts.openedUrls.size(), 1u);
+    EXPECT_TRUE(prompts.openedUrls[0].isLocalFile());
+    EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/TMenu.html")));
+    EXPECT_TRUE(QFileInfo::exists(prompts.openedUrls[0].toLocalFile()));
+    menu->close();
+}
+
+TEST_F(MainWindow, WindowsNotYetBuiltHaveTheirButtonsDisabled)
+{
+    menu->show();
+    QPushButton* journal = menu->button(TMenu::Window::Journal);
+    ASSERT_NE(journal, nullptr);
+    EXPECT_EQ(journal->text(), QStringLiteral("仕訳"));
+    EXPECT_FALSE(journal->isEnabled());
+    EXPECT_EQ(menu->button(TMenu::Window::Owner)->text(), QStringLiteral("事業主　"));
+    menu->close();
+}
+
+TEST_F(MainWindow, AStoreErrorAtShowIsShownNotThrown)
+{
+    // The owner table is gone: the message names it, and the window still comes up.
+    {
+        auto db = Database::forFolder(folder.path());
+        db->exec(QStringLiteral("DROP TABLE Jigyounushi"));
+    }
+    menu->show();
+    ASSERT_EQ(prompts.texts(ScriptedPrompter::Message::Error).size(), 1);
+    EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).first().contains(QStringLiteral("Jigyounushi")));
+    menu->close();
+}
