@@ -1,5 +1,6 @@
 #include "database.h"
 #include "programstate.h"
+#include "querymodel.h"
 #include "tdm01keiri.h"
 #include "testdata.h"
 
@@ -378,4 +379,40 @@ TEST_F(Store, ReadOnlyQueriesRefuseEdits)
     q.open();
     EXPECT_THROW(q.edit(), StoreError);
     EXPECT_THROW(q.append(), StoreError);
+}
+
+TEST_F(Store, AGridReadsTheListAsItScrolls)
+{
+    auto db = Database::forFolder(folder.path());
+    {
+        Transaction transaction(*db);
+        Statement insert = db->prepare(QStringLiteral("INSERT INTO shiwake (sDay, Lcode, Lgaku, syori) VALUES (?, '0411', ?, 10)"));
+        for (int i = 0; i < 1000; ++i) {
+            insert.bind(1, QDate(2010, 1, 1).addDays(i % 365).toString(Qt::ISODate));
+            insert.bind(2, qint64(1234567) * 10000);
+            insert.step();
+            insert.reset();
+        }
+        transaction.commit();
+    }
+    Query& q = dm.q05shiwakeView;
+    q.setSql(QStringLiteral("select shiwake.sDay, Kamoku.kamoku, shiwake.Lgaku from shiwake left join kamoku on "
+                            "shiwake.Lcode = kamoku.code order by sDay desc, id desc"));
+    QueryModel model(q);
+    model.setColumns({{"sDay", QStringLiteral("年月日")}, {"kamoku", QStringLiteral("借方科目")}, {"Lgaku", QStringLiteral("借方金額")}});
+    EXPECT_EQ(model.rowCount(), 0);
+    q.open();
+    EXPECT_EQ(model.rowCount(), QueryModel::kBatch);
+    EXPECT_EQ(q.rowsRead(), QueryModel::kBatch);
+    EXPECT_TRUE(model.canFetchMore({}));
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("借方科目"));
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("2010/12/31"));
+    EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("食費"));
+    EXPECT_EQ(model.data(model.index(0, 2)).toString(), QStringLiteral("1,234,567"));
+    EXPECT_EQ(model.data(model.index(0, 2), Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    EXPECT_EQ(model.rowCount(), 1000);
+    q.close();
+    EXPECT_EQ(model.rowCount(), 0);
 }
