@@ -234,7 +234,9 @@ void Dataset::open()
         return;
     (void)database();
     modified_ = false;
+    computedAppended_ = false;
     doOpen();
+    appendComputedFieldDefs();
     current_.resize(fields_.size());
     state_ = State::Browse;
     emit stateChanged();
@@ -247,6 +249,7 @@ void Dataset::close()
     if (!isActive())
         return;
     doClose();
+    computedAppended_ = false;
     fields_.clear();
     current_.clear();
     saved_.clear();
@@ -381,6 +384,15 @@ void Dataset::setCurrentValue(int index, const QVariant& value)
         throw StoreError(QStringLiteral("データセット「%1」は編集中ではありません。").arg(name_));
     if (index < 0 || index >= fields_.size())
         throw StoreError(QStringLiteral("データセット「%1」に %2 番目の項目がありません。").arg(name_).arg(index));
+    if (fields_[index].computed) {
+        const ComputedField& computed = computed_[index - storedFieldCount()];
+        if (!computed.assign)
+            throw StoreError(QStringLiteral("項目「%1」は変更できません。").arg(fields_[index].name));
+        computed.assign(*this, value);
+        refreshComputed();
+        notify(index);
+        return;
+    }
     if (fields_[index].readOnly || fields_[index].type == FieldType::AutoInc)
         throw StoreError(QStringLiteral("項目「%1」は変更できません。").arg(fields_[index].name));
     // Normalise through the storage form, so that text typed into a date or amount field is
@@ -473,6 +485,8 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value)
     const int index = fieldIndex(fieldName);
     if (index < 0)
         throw StoreError(QStringLiteral("データセット「%1」に項目「%2」がありません。").arg(name_, fieldName));
+    if (fields_[index].computed)
+        throw StoreError(QStringLiteral("項目「%1」では検索できません。").arg(fieldName));
     if (empty_)
         return false;
     const QVariant storage = toStorageValue(index, value);
@@ -496,8 +510,46 @@ void Dataset::enableControls()
     }
 }
 
+void Dataset::addComputedField(ComputedField field)
+{
+    computed_.append(std::move(field));
+    if (isActive()) {
+        fields_.append(FieldDef{computed_.last().name, computed_.last().type, !computed_.last().assign, true});
+        current_.resize(fields_.size());
+        refreshComputed();
+    }
+}
+
+void Dataset::appendComputedFieldDefs()
+{
+    storedCount_ = int(fields_.size());
+    computedAppended_ = true;
+    for (const ComputedField& field : computed_)
+        fields_.append(FieldDef{field.name, field.type, !field.assign, true});
+}
+
+void Dataset::refreshComputed()
+{
+    if (computed_.isEmpty() || !isActive() || computing_)
+        return;
+    computing_ = true;
+    const int first = storedFieldCount();
+    current_.resize(fields_.size());
+    for (int i = 0; i < computed_.size(); ++i) {
+        try {
+            current_[first + i] = empty_ && state_ == State::Browse ? QVariant() : computed_[i].compute(*this);
+        } catch (...) {
+            computing_ = false;
+            throw;
+        }
+    }
+    computing_ = false;
+}
+
 void Dataset::notify(int fieldIndex)
 {
+    if (fieldIndex < 0 || fieldIndex < storedFieldCount())
+        refreshComputed();
     if (disableCount_ > 0) {
         pendingNotify_ = true;
         return;
@@ -709,7 +761,7 @@ bool Table::fetchOne(const QString& where, const QVector<QVariant>& binds, bool 
         return false;
     rowId_ = statement.columnInt(0);
     current_.resize(fields_.size());
-    for (int i = 0; i < fields_.size(); ++i)
+    for (int i = 0; i < storedFieldCount(); ++i)
         current_[i] = toFieldValue(i, statement.column(i + 1));
     currentStorage_.clear();
     for (const QString& column : orderColumns_) {
@@ -785,7 +837,7 @@ void Table::doPost(bool inserting)
 {
     QStringList columns;
     QVector<QVariant> values;
-    for (int i = 0; i < fields_.size(); ++i) {
+    for (int i = 0; i < storedFieldCount(); ++i) {
         if (fields_[i].type == FieldType::AutoInc)
             continue;
         columns << quoted(fields_[i].name);
@@ -971,8 +1023,8 @@ bool Query::readOne()
         cursorStatement_ = Statement();
         return false;
     }
-    QVector<QVariant> row(fields_.size());
-    for (int i = 0; i < fields_.size(); ++i)
+    QVector<QVariant> row(storedFieldCount());
+    for (int i = 0; i < storedFieldCount(); ++i)
         row[i] = toFieldValue(i, cursorStatement_.column(i));
     rows_.append(std::move(row));
     return true;

@@ -23,6 +23,18 @@ struct FieldDef {
     QString name;
     FieldType type = FieldType::Unknown;
     bool readOnly = false;
+    bool computed = false;  // calculated or looked up, not stored
+};
+
+// A field that is not stored but derived from the current row: a calculated figure or a name
+// looked up by a code. `compute` runs whenever the row or one of its stored fields changes.
+// A value assigned to it goes to `assign`, which may check it and set stored fields; without
+// `assign` the field is read-only.
+struct ComputedField {
+    QString name;
+    FieldType type = FieldType::Unknown;
+    std::function<QVariant(Dataset&)> compute;
+    std::function<void(Dataset&, const QVariant&)> assign;
 };
 
 // One field of a dataset's current row. A light handle: cheap to copy, valid while the
@@ -119,6 +131,11 @@ public:
     // The new-row default: called on append, after the row is cleared.
     std::function<void(Dataset&)> onNewRecord;
 
+    // Adds a computed field after the stored ones; kept across close and open.
+    void addComputedField(ComputedField field);
+    // Stored fields come first; computed ones follow from this index.
+    [[nodiscard]] int storedFieldCount() const { return computedAppended_ ? storedCount_ : int(fields_.size()); }
+
     // Raw access for fields.
     [[nodiscard]] const QVariant& currentValue(int index) const;
     void setCurrentValue(int index, const QVariant& value);
@@ -148,6 +165,8 @@ protected:
 
     void setState(State state);
     void notify(int fieldIndex);
+    void appendComputedFieldDefs();
+    void refreshComputed();
     void requireActive(const char* action) const;
     void requireBrowse();
 
@@ -168,6 +187,10 @@ protected:
     bool modified_ = false;
     int disableCount_ = 0;
     bool pendingNotify_ = false;
+    QVector<ComputedField> computed_;
+    bool computing_ = false;
+    bool computedAppended_ = false;
+    int storedCount_ = 0;
 };
 
 // A table of the data folder, in the order of its primary key (or of insertion). Keeps only

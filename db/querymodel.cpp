@@ -73,8 +73,10 @@ QVariant QueryModel::data(const QModelIndex& index, int role) const
     if (field < 0)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return displayText(query_.rowAt(index.row()).at(field));
+    case Qt::DisplayRole: {
+        const QVector<QVariant>& row = query_.rowAt(index.row());
+        return field < row.size() ? displayText(row.at(field)) : QString();
+    }
     case Qt::TextAlignmentRole:
         return isNumericType(query_.fieldDefs().at(field).type) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                                                  : QVariant(Qt::AlignLeft | Qt::AlignVCenter);

@@ -416,3 +416,35 @@ TEST_F(Store, AGridReadsTheListAsItScrolls)
     q.close();
     EXPECT_EQ(model.rowCount(), 0);
 }
+
+TEST_F(Store, ComputedFieldsFollowTheRowAndMayCheckWhatIsAssigned)
+{
+    // A name looked up by a code, with an assignment that must name an existing code: the
+    // shape the asset register's category field takes.
+    Table& t = dm.t05Kamoku;
+    t.addComputedField({QStringLiteral("BunruiName"), FieldType::Text,
+                        [](Dataset& ds) -> QVariant {
+                            const QString code = ds.fieldByName("bunrui").asString();
+                            return code == u"11" ? QStringLiteral("流動資産") : code == u"15" ? QStringLiteral("資本") : QString();
+                        },
+                        [](Dataset& ds, const QVariant& value) {
+                            if (value.toString() != u"11" && value.toString() != u"15")
+                                throw StoreError(QStringLiteral("区分が無効です"));
+                            ds.fieldByName("bunrui").setString(value.toString());
+                        }});
+    t.open();
+    ASSERT_TRUE(t.locate("code", QStringLiteral("1111")));
+    EXPECT_EQ(t.fieldByName("BunruiName").asString(), QStringLiteral("流動資産"));
+    EXPECT_TRUE(t.locate("code", QStringLiteral("1503")));
+    EXPECT_EQ(t.fieldByName("BunruiName").asString(), QStringLiteral("資本"));
+    t.edit();
+    EXPECT_THROW(t.fieldByName("BunruiName").setString("99"), StoreError);
+    t.fieldByName("BunruiName").setString("11");
+    EXPECT_EQ(t.fieldByName("bunrui").asString(), QStringLiteral("11"));
+    EXPECT_EQ(t.fieldByName("BunruiName").asString(), QStringLiteral("流動資産"));
+    t.post();  // the computed field is not written
+    t.close();
+    t.open();
+    EXPECT_TRUE(t.locate("code", QStringLiteral("1503")));
+    EXPECT_EQ(t.fieldByName("bunrui").asString(), QStringLiteral("11"));
+}
