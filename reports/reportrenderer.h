@@ -1,0 +1,76 @@
+#pragma once
+
+#include "money.h"
+#include "reportproject.h"
+
+#include <QDate>
+#include <QString>
+
+#include <optional>
+#include <variant>
+#include <vector>
+
+class QPagedPaintDevice;
+
+namespace tolva::reports {
+
+// A cell as read from its dataset: nothing (an empty field), text, an amount or a date.
+// Formatting is left to the renderer, so that totals are summed from exact amounts.
+using CellValue = std::variant<std::monostate, QString, Money, QDate>;
+using ReportRow = std::vector<CellValue>;  // one value per column of the layout
+
+// The header texts after their placeholders were filled.
+struct HeaderLine {
+    QString left;
+    QString center;
+    QString right;
+};
+
+// Everything a report shows besides its layout: plain data, read before any page is drawn,
+// so that a preview may ask for the pages again without touching a dataset.
+struct ReportData {
+    std::vector<HeaderLine> headerLines;  // one per header line of the layout
+    std::vector<ReportRow> rows;
+};
+
+// The text a cell prints: amounts as in grids ("-1,234"), dates as yyyy/MM/dd.
+[[nodiscard]] QString cellText(const CellValue& value);
+
+// Per column: the exact sum of its amounts for a summed column, no value for the others.
+// Empty cells count as nothing.
+[[nodiscard]] std::vector<std::optional<Money>> columnTotals(const ReportLayout& layout, const ReportData& data);
+
+// The vertical plan of every page, in millimetres from the top of the printable area.
+struct PageGeometry {
+    double printableWidthMm = 0;
+    double printableHeightMm = 0;
+    double titleHeightMm = 0;     // 0 without a title
+    double headerLineHeightMm = 0;
+    double headerTopMm = 0;
+    double captionTopMm = 0;
+    int captionRows = 1;          // 2 when columns are grouped
+    double bodyTopMm = 0;
+    double footerTopMm = 0;       // where the page number is written
+    int rowsPerPage = 0;          // body rows, the totals row counting as one
+};
+[[nodiscard]] PageGeometry pageGeometry(const ReportLayout& layout);
+
+// The rows of one page.
+struct PageRows {
+    int firstRow = 0;
+    int rowCount = 0;
+    bool totals = false;  // the totals row closes this page
+};
+
+// Splits the body over pages. No rows still make one page (the captions, and the totals row
+// if the layout has one). Throws a StoreError when not one row fits below the header.
+[[nodiscard]] std::vector<PageRows> paginate(const ReportLayout& layout, int rowCount);
+
+// The families tried for every text, Japanese-capable ones first.
+[[nodiscard]] const QStringList& fontFamilies();
+
+// Draws every page onto `device` (A4 in the layout's orientation and margins) and returns
+// the number of pages drawn. Paints only: never throws for data it was given.
+int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintDevice& device);
+
+} // namespace tolva::reports

@@ -1,0 +1,197 @@
+#include "pdftext.h"
+#include "reportproject.h"
+#include "reportrenderer.h"
+#include "storeerror.h"
+#include "textformat.h"
+
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tolva;
+using namespace tolva::reports;
+using tolva::testing::folded;
+using tolva::testing::lineStartingWith;
+using tolva::testing::pdfPages;
+using tolva::testing::pdfPageSize;
+
+namespace {
+
+// The trial balance layout as shipped in the data folder template.
+ReportLayout trialBalanceLayout()
+{
+    const ReportProject project = readReportProject(QStringLiteral(TOLVA_REPORT_PROJECT));
+    const ReportLayout* layout = project.find(QStringLiteral("TlRepo01"));
+    if (!layout)
+        throw std::logic_error("the shipped project has no TlRepo01");
+    return *layout;
+}
+
+ReportRow trialRow(const QString& name, qint64 l1, qint64 r1)
+{
+    return {name, Money::fromYen(l1), Money::fromYen(r1), Money::fromYen(l1 - r1), CellValue()};
+}
+
+class RenderedPdf {
+public:
+    int render(const ReportLayout& layout, const ReportData& data)
+    {
+        QPdfWriter writer(path());
+        writer.setResolution(300);
+        return paintReport(layout, data, writer);
+    }
+    [[nodiscard]] QString path() const { return dir_.filePath(QStringLiteral("report.pdf")); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+} // namespace
+
+TEST(ReportRenderer, PaginatesWithTheTotalsRowTakingARowsPlace)
+{
+    const ReportLayout withTotals = trialBalanceLayout();
+    ReportLayout withoutTotals = withTotals;
+    withoutTotals.totalsCaption.reset();
+    const int perPage = pageGeometry(withTotals).rowsPerPage;
+    ASSERT_GT(perPage, 20) << "a page of the trial balance holds a useful number of rows";
+
+    struct Case {
+        const char* guards;
+        const ReportLayout& layout;
+        int rows;
+        std::vector<PageRows> expected;
+    };
+    const Case cases[] = {
+        {"no rows still print the captions and the totals", withTotals, 0, {{0, 0, true}}},
+        {"no rows and no totals: one page of captions", withoutTotals, 0, {{0, 0, false}}},
+        {"the totals fit below the last row", withTotals, perPage - 1, {{0, perPage - 1, true}}},
+        {"a full page pushes the totals onto a page of their own", withTotals, perPage,
+         {{0, perPage, false}, {perPage, 0, true}}},
+        {"a full page without totals is one page", withoutTotals, perPage, {{0, perPage, false}}},
+        {"rows run on over pages without loss", withTotals, 2 * perPage + 3,
+         {{0, perPage, false}, {perPage, perPage, false}, {2 * perPage, 3, true}}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<PageRows> pages = paginate(c.layout, c.rows);
+        ASSERT_EQ(pages.size(), c.expected.size()) << c.guards;
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            EXPECT_EQ(pages[i].firstRow, c.expected[i].firstRow) << c.guards << ", page " << i + 1;
+            EXPECT_EQ(pages[i].rowCount, c.expected[i].rowCount) << c.guards << ", page " << i + 1;
+            EXPECT_EQ(pages[i].totals, c.expected[i].totals) << c.guards << ", page " << i + 1;
+        }
+    }
+}
+
+TEST(ReportRenderer, LayoutWithoutRoomForARowIsRefused)
+{
+    ReportLayout layout = trialBalanceLayout();
+    layout.orientation = Orientation::Landscape;
+    layout.marginTopMm = layout.marginBottomMm = 80;
+    layout.rowHeightMm = 12;
+    layout.headerLines.resize(4);
+    try {
+        (void)paginate(layout, 1);
+        FAIL() << "a page without room for a row was planned";
+    } catch (const StoreError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("TlRepo01"))) << e.message().toStdString();
+    }
+}
+
+TEST(ReportRenderer, TotalsSumExactAmountsOfSummedColumnsOnly)
+{
+    ReportLayout layout = trialBalanceLayout();
+    layout.columns[4].sum = false;
+    ReportData data;
+    data.rows = {
+        {QStringLiteral("現金"), Money::fromYen(999'999'999'999), Money::fromUnits(1), CellValue(), Money::fromYen(5)},
+        {QStringLiteral("売上"), Money::fromYen(1), Money::fromUnits(-3), Money::fromYen(-300), Money::fromYen(7)},
+        {CellValue(), CellValue(), CellValue(), CellValue(), CellValue()},
+    };
+    const std::vector<std::optional<Money>> totals = columnTotals(layout, data);
+    ASSERT_EQ(totals.size(), 5u);
+    EXPECT_FALSE(totals[0]) << "the caption column is not summed";
+    EXPECT_EQ(totals[1], Money::fromYen(1'000'000'000'000)) << "twelve digits carry into the thirteenth exactly";
+    EXPECT_EQ(totals[2], Money::fromUnits(-2)) << "ten-thousandths are kept, not rounded per row";
+    EXPECT_EQ(totals[3], Money::fromYen(-300)) << "empty cells count as nothing";
+    EXPECT_FALSE(totals[4]) << "a column not marked for summing has no total";
+}
+
+// Rows that run over pages repeat the header and the captions on every page, lose and
+// repeat no row, number the pages "n / N" and close with the totals on the last page.
+TEST(ReportRenderer, PagesRepeatCaptionsAndCarryEveryRowOnce)
+{
+    const ReportLayout layout = trialBalanceLayout();
+    const int perPage = pageGeometry(layout).rowsPerPage;
+    ReportData data;
+    data.headerLines = {{QStringLiteral("期間：2010/ 04/ 01～2011/ 03/ 31"), QString(), QStringLiteral("作成日：2011/ 05/ 14")}};
+    const int rowCount = 2 * perPage + 10;
+    for (int i = 1; i <= rowCount; ++i)
+        data.rows.push_back(trialRow(QStringLiteral("科目%1").arg(i, 3, 10, QChar(u'0')), 1000 * i, 10 * i));
+
+    RenderedPdf pdf;
+    ASSERT_EQ(pdf.render(layout, data), 3);
+    const QStringList pages = pdfPages(pdf.path());
+    ASSERT_EQ(pages.size(), 3);
+    for (int p = 0; p < pages.size(); ++p) {
+        for (const QString& text : {QStringLiteral("合計残高試算表"), QStringLiteral("期間：2010/ 04/ 01～2011/ 03/ 31"),
+                                    QStringLiteral("作成日：2011/ 05/ 14"), QStringLiteral("勘定科目"),
+                                    QStringLiteral("合計試算表"), QStringLiteral("残高試算表"),
+                                    })
+            EXPECT_TRUE(pages[p].contains(folded(text))) << "page " << p + 1 << " lacks " << text.toStdString();
+    }
+    for (int p = 0; p < pages.size(); ++p) {
+        const QRegularExpression pageNumber(QStringLiteral(R"(^\s*%1\s*/\s*3\s*$)").arg(p + 1),
+                                            QRegularExpression::MultilineOption);
+        EXPECT_TRUE(pageNumber.match(pages[p]).hasMatch()) << "page " << p + 1 << " is not numbered " << p + 1 << " / 3";
+    }
+    const QString all = pages.join(u'\n');
+    for (int i = 1; i <= rowCount; ++i) {
+        const QString name = QStringLiteral("科目%1").arg(i, 3, 10, QChar(u'0'));
+        EXPECT_EQ(all.count(name), 1) << name.toStdString();
+    }
+    // Σ 1000·i and Σ 10·i over i = 1..N; the empty credit balances sum to 0.
+    const qint64 n = rowCount;
+    const QString totalsLine = lineStartingWith(pages[2], QStringLiteral("計"));
+    const QRegularExpression totals(QStringLiteral(R"(計\s+%1\s+%2\s+%3\s+0\s*$)")
+                                        .arg(textformat::gridAmount(Money::fromYen(1000 * n * (n + 1) / 2)),
+                                             textformat::gridAmount(Money::fromYen(10 * n * (n + 1) / 2)),
+                                             textformat::gridAmount(Money::fromYen(990 * n * (n + 1) / 2))));
+    EXPECT_TRUE(totals.match(totalsLine).hasMatch()) << totalsLine.toStdString();
+    EXPECT_FALSE(pages[0].contains(QRegularExpression(QStringLiteral(R"(^\s*計\s)"), QRegularExpression::MultilineOption)));
+}
+
+TEST(ReportRenderer, PageFollowsTheLayoutsOrientation)
+{
+    struct Case {
+        Orientation orientation;
+        const char* size;
+    };
+    for (const Case& c : {Case{Orientation::Portrait, "595 x 842"}, Case{Orientation::Landscape, "842 x 595"}}) {
+        ReportLayout layout = trialBalanceLayout();
+        layout.orientation = c.orientation;
+        RenderedPdf pdf;
+        ASSERT_EQ(pdf.render(layout, ReportData{}), 1);
+        EXPECT_TRUE(pdfPageSize(pdf.path()).startsWith(QString::fromLatin1(c.size))) << pdfPageSize(pdf.path()).toStdString();
+    }
+}
+
+// Text too long for its column is shortened; an amount never is, since a cut figure would
+// read as another figure.
+TEST(ReportRenderer, AmountsAreNeverCutShort)
+{
+    ReportLayout layout = trialBalanceLayout();
+    layout.columns[0].widthMm = 20;
+    layout.columns[1].widthMm = 16;
+    ReportData data;
+    data.rows = {{QStringLiteral("とても長い勘定科目の名前です"), Money::fromYen(-999'999'999'999), CellValue(), CellValue(),
+                  CellValue()}};
+    RenderedPdf pdf;
+    ASSERT_EQ(pdf.render(layout, data), 1);
+    const QString text = pdfPages(pdf.path()).join(u'\n');
+    EXPECT_EQ(text.count(QStringLiteral("-999,999,999,999")), 2) << "the row and its total:\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(folded(QStringLiteral("とても長い勘定科目の名前です")))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("とても"))) << text.toStdString();
+}
