@@ -4,6 +4,7 @@
 #include "prompter.h"
 #include "tdm01keiri.h"
 #include "tmenu.h"
+#include "windows.h"
 #include "startup.h"
 #include "tdm02repo.h"
 
@@ -60,6 +61,8 @@ int main(int argc, char** argv)
     parser.addOption(dataDir);
     parser.addOption(initData);
     parser.process(app);
+
+    registerWindows();
 
     // The main window is created first and sets the data folder.
     const QString folder = parser.isSet(dataDir) ? QFileInfo(parser.value(dataDir)).absoluteFilePath() : datafolder::besideProgram();

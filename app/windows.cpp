@@ -1,0 +1,11 @@
+#include "windows.h"
+
+#include "tmenu.h"
+
+namespace tolva {
+
+void registerWindows()
+{
+}
+
+} // namespace tolva
