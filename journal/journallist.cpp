@@ -1,0 +1,179 @@
+#include "journallist.h"
+
+#include "dataset.h"
+#include "textformat.h"
+
+namespace tolva::journallist {
+
+namespace {
+
+const QString kSelect = QStringLiteral(
+    "SELECT shiwake.id, shiwake.sDay, Kamoku.kamoku, shiwake.Lgaku, Kamoku_1.kamoku, shiwake.Rgaku, shiwake.Memo, "
+    "Bunrui.Name, Bunrui_1.Name, kubun.Name, Kamoku02.kamoku, Kamoku02_1.kamoku");
+const QString kFrom = QStringLiteral(
+    " FROM ((((((shiwake LEFT JOIN Kamoku ON shiwake.Lcode = Kamoku.code) LEFT JOIN Kamoku AS Kamoku_1 ON "
+    "shiwake.Rcode = Kamoku_1.code) LEFT JOIN Bunrui ON shiwake.Lbunrui = Bunrui.code)");
+const QString kJoins = QStringLiteral(
+    " LEFT JOIN Bunrui AS Bunrui_1 ON shiwake.Rbunrui = Bunrui_1.code) LEFT JOIN kubun ON shiwake.kubun = kubun.code) "
+    "LEFT JOIN Kamoku02 ON shiwake.LScode = Kamoku02.code) LEFT JOIN Kamoku02 AS Kamoku02_1 ON shiwake.RScode = "
+    "Kamoku02_1.code");
+
+const QString kByDate = QStringLiteral(" ORDER BY shiwake.sday DESC,shiwake.id DESC");
+const QString kByNumber = QStringLiteral(" ORDER BY shiwake.id DESC");
+
+// Collects the condition pieces in their fixed order: the first begins " where ", every
+// later one " and ".
+class Conditions {
+public:
+    void add(const QString& condition, const QVariant& value)
+    {
+        text_ += (text_.isEmpty() ? QStringLiteral(" where ") : QStringLiteral(" and ")) + condition;
+        params_ << value;
+    }
+    void addPeriod(const QDate& from, const QDate& to)
+    {
+        text_ += QStringLiteral(" where ( shiwake.sDay >=:pD1 and shiwake.sDay <=:pD2) ");
+        params_ << from << to;
+    }
+    void fail(const QString& problem)
+    {
+        if (problem_.isEmpty())
+            problem_ = problem;
+    }
+    [[nodiscard]] const QString& text() const { return text_; }
+    [[nodiscard]] const QVariantList& params() const { return params_; }
+    [[nodiscard]] const QString& problem() const { return problem_; }
+
+private:
+    QString text_;
+    QVariantList params_;
+    QString problem_;
+};
+
+QString missing(const QString& condition, const QString& what)
+{
+    return QStringLiteral("絞込条件「%1」の%2が選択されていません。").arg(condition, what);
+}
+
+enum class Kind { Narrowing, Refresh };
+
+void addSide(Conditions& c, const JournalFilter::Side& side, const QString& caption, const QString& prefix,
+             const QString& parameter, Kind kind)
+{
+    if (!side.ticked)
+        return;
+    const QString column = QStringLiteral("shiwake.") + prefix;
+    if (kind == Kind::Narrowing && side.accountTicked && side.subAccountTicked) {
+        if (!side.subAccount)
+            return c.fail(missing(caption + QStringLiteral(" 細目"), QStringLiteral("細目")));
+        return c.add(column + QStringLiteral("Scode=:") + parameter, *side.subAccount);
+    }
+    if (side.accountTicked) {
+        if (!side.account)
+            return c.fail(missing(caption + QStringLiteral(" 科目"), QStringLiteral("科目")));
+        return c.add(column + QStringLiteral("code=:") + parameter, *side.account);
+    }
+    if (!side.category)
+        return c.fail(missing(caption, QStringLiteral("分類")));
+    if (kind == Kind::Narrowing)
+        return c.add(column + QStringLiteral("bunrui = :") + parameter, *side.category);
+    c.add(column + QStringLiteral("code like :") + parameter, *side.category + u'%');
+}
+
+Conditions conditionsOf(const JournalFilter& filter, Kind kind)
+{
+    Conditions c;
+    if (filter.period)
+        c.addPeriod(filter.from, filter.to);
+    addSide(c, filter.debit, QStringLiteral("借方"), QStringLiteral("L"), QStringLiteral("pL1"), kind);
+    addSide(c, filter.credit, QStringLiteral("貸方"), QStringLiteral("R"), QStringLiteral("pR1"), kind);
+    if (filter.useCategory) {
+        if (filter.useCategoryCode)
+            c.add(QStringLiteral("shiwake.kubun=:pB1"), *filter.useCategoryCode);
+        else
+            c.fail(missing(QStringLiteral("区分"), QStringLiteral("区分")));
+    }
+    if (filter.mode) {
+        if (filter.modeCode)
+            c.add(QStringLiteral("shiwake.syori=:pS1"), *filter.modeCode);
+        else
+            c.fail(missing(QStringLiteral("処理ﾓｰﾄﾞ"), QStringLiteral("処理")));
+    }
+    return c;
+}
+
+} // namespace
+
+QString baseSql()
+{
+    return kSelect + kFrom + kJoins;
+}
+
+JournalListSql narrowed(const JournalFilter& filter)
+{
+    const Conditions c = conditionsOf(filter, Kind::Narrowing);
+    JournalListSql result;
+    result.problem = c.problem();
+    if (result.ok() && c.text().isEmpty())
+        result.problem = QStringLiteral("条件が指定されていません");
+    result.hasConditions = true;
+    result.sql = baseSql() + c.text() + kByDate;
+    result.params = c.params();
+    return result;
+}
+
+JournalListSql refreshed(const JournalFilter& filter)
+{
+    const Conditions c = conditionsOf(filter, Kind::Refresh);
+    JournalListSql result;
+    result.problem = c.problem();
+    result.hasConditions = !c.text().isEmpty();
+    result.sql = baseSql() + c.text() + (result.hasConditions ? kByNumber : kByDate);
+    result.params = c.params();
+    return result;
+}
+
+JournalListSql everything()
+{
+    return {baseSql() + kByDate, {}, false, {}};
+}
+
+JournalListSql unbalanced()
+{
+    return {baseSql() + QStringLiteral(" where shiwake.Lgaku<>shiwake.Rgaku ") + QStringLiteral(" ORDER BY shiwake.sday DESC"),
+            {}, true, {}};
+}
+
+void open(Query& list, const JournalListSql& statement)
+{
+    list.close();
+    list.setSql(statement.sql);
+    for (int i = 0; i < statement.params.size(); ++i)
+        list.setParam(i, statement.params[i]);
+    list.open();
+}
+
+Totals totals(Query& scratch, const JournalListSql& statement)
+{
+    // Same rows as the list: the joins are on unique codes, so they neither add nor drop rows.
+    QString where = statement.sql.mid(baseSql().size());
+    const int order = where.lastIndexOf(QStringLiteral(" ORDER BY"));
+    if (order >= 0)
+        where.truncate(order);
+    scratch.close();
+    scratch.setSql(QStringLiteral("SELECT SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR") + kFrom + kJoins + where);
+    for (int i = 0; i < statement.params.size(); ++i)
+        scratch.setParam(i, statement.params[i]);
+    scratch.open();
+    Totals result{scratch.fieldByName(QStringLiteral("sumL")).asMoney(), scratch.fieldByName(QStringLiteral("sumR")).asMoney()};
+    scratch.close();
+    return result;
+}
+
+QString totalsText(const Totals& totals)
+{
+    return QStringLiteral("  借方 : ") + textformat::currency(totals.debit) + QStringLiteral(",  貸方 : ")
+           + textformat::currency(totals.credit);
+}
+
+} // namespace tolva::journallist

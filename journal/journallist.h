@@ -1,0 +1,84 @@
+#pragma once
+
+#include "money.h"
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+namespace tolva {
+
+class Query;
+
+// The conditions of the journal window's filter panel, as codes already cut from the chosen
+// list items. A ticked condition whose list has nothing chosen holds no value.
+struct JournalFilter {
+    struct Side {
+        bool ticked = false;
+        std::optional<QString> category;     // 2 characters
+        bool accountTicked = false;
+        std::optional<QString> account;      // 4 characters
+        bool subAccountTicked = false;
+        std::optional<QString> subAccount;   // 6 characters
+    };
+
+    bool period = false;
+    QDate from;
+    QDate to;
+    Side debit;
+    Side credit;
+    bool useCategory = false;
+    std::optional<QString> useCategoryCode;  // 4 characters
+    bool mode = false;
+    std::optional<int> modeCode;
+};
+
+// The statement of the journal list and its parameter values by position, or the reason it
+// cannot be built (a ticked condition without a value), naming the condition.
+struct JournalListSql {
+    QString sql;
+    QVariantList params;
+    bool hasConditions = false;
+    QString problem;
+    [[nodiscard]] bool ok() const { return problem.isEmpty(); }
+};
+
+namespace journallist {
+
+// The select list and join chain every journal list shares.
+[[nodiscard]] QString baseSql();
+
+// "絞込実行": every condition, the sub-accounts and the stored categories included; newest date
+// first. With no condition ticked, the problem is "条件が指定されていません".
+[[nodiscard]] JournalListSql narrowed(const JournalFilter& filter);
+
+// The refresh after every change of the current row: the same conditions without the
+// sub-accounts, a category matched as the prefix of the account code, newest number first;
+// with no condition, the whole journal newest date first.
+[[nodiscard]] JournalListSql refreshed(const JournalFilter& filter);
+
+// "全件表示": the whole journal, newest date first.
+[[nodiscard]] JournalListSql everything();
+
+// "金額確認": the rows whose debit and credit amounts differ, newest date first.
+[[nodiscard]] JournalListSql unbalanced();
+
+// Points the list query at the statement and opens it.
+void open(Query& list, const JournalListSql& statement);
+
+struct Totals {
+    Money debit;
+    Money credit;
+};
+
+// The debit and credit totals of every row the statement lists, added up exactly by the
+// database from the same conditions, so the rows need not be read into memory.
+[[nodiscard]] Totals totals(Query& scratch, const JournalListSql& statement);
+
+// "  借方 : ￥12,000,  貸方 : ￥12,000".
+[[nodiscard]] QString totalsText(const Totals& totals);
+
+} // namespace journallist
+} // namespace tolva
