@@ -275,6 +275,7 @@ void Dataset::requireBrowse()
 void Dataset::checkBrowseMode()
 {
     if (state_ == State::Edit || state_ == State::Insert) {
+        runUpdateHooks();
         if (modified_)
             post();
         else
@@ -441,6 +442,7 @@ void Dataset::post()
 {
     if (state_ != State::Edit && state_ != State::Insert)
         return;
+    runUpdateHooks();
     doPost(state_ == State::Insert);
     empty_ = false;
     eof_ = bof_ = false;
@@ -478,6 +480,14 @@ void Dataset::remove()
     notify(-1);
 }
 
+void Dataset::refresh()
+{
+    requireActive("再読込");
+    checkBrowseMode();
+    doRefresh();
+    notify(-1);
+}
+
 bool Dataset::locate(const QString& fieldName, const QVariant& value)
 {
     requireActive("検索");
@@ -507,6 +517,21 @@ void Dataset::enableControls()
     if (disableCount_ > 0 && --disableCount_ == 0 && pendingNotify_) {
         pendingNotify_ = false;
         emit dataChanged(-1);
+    }
+}
+
+void Dataset::addUpdateHook(QObject* owner, std::function<void()> hook)
+{
+    updateHooks_.append({QPointer<QObject>(owner), std::move(hook)});
+}
+
+void Dataset::runUpdateHooks()
+{
+    updateHooks_.removeIf([](const auto& entry) { return entry.first.isNull(); });
+    const auto hooks = updateHooks_;
+    for (const auto& [owner, hook] : hooks) {
+        if (owner)
+            hook();
     }
 }
 
@@ -897,6 +922,17 @@ void Table::doDelete()
     empty_ = eof_ = bof_ = true;
 }
 
+void Table::doRefresh()
+{
+    cachedCount_.reset();
+    if (!empty_ && loadByRowId(rowId_))
+        return;
+    const bool any = doFirst();
+    empty_ = !any;
+    bof_ = true;
+    eof_ = !any;
+}
+
 qint64 Table::recordCount()
 {
     requireActive("件数の取得");
@@ -1109,6 +1145,22 @@ void Query::doPost(bool)
 void Query::doDelete()
 {
     throw StoreError(QStringLiteral("問合せ「%1」は読み取り専用です。").arg(name_));
+}
+
+void Query::doRefresh()
+{
+    const int position = cursor_;
+    doClose();
+    computedAppended_ = false;
+    doOpen();
+    appendComputedFieldDefs();
+    if (position > 0) {
+        fetchUntil(position + 1);
+        if (position < rows_.size()) {
+            cursor_ = position;
+            current_ = rows_[position];
+        }
+    }
 }
 
 int Query::execSql()

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -115,6 +116,9 @@ public:
     void post();
     void cancel();
     void remove();
+    // Posts or cancels a pending row, then reads the current row again from the database
+    // (another window may have changed it); a row that is gone moves to the first.
+    void refresh();
     // Posts a modified row, cancels an untouched one: what moving off a row does.
     void checkBrowseMode();
     [[nodiscard]] bool isModified() const { return modified_; }
@@ -130,6 +134,11 @@ public:
 
     // The new-row default: called on append, after the row is cleared.
     std::function<void(Dataset&)> onNewRecord;
+
+    // Called before a row is posted or left: a bound control applies what is typed but not
+    // yet written to its field, and throws when the text is not acceptable, which stops the
+    // post. Dropped when `owner` is destroyed.
+    void addUpdateHook(QObject* owner, std::function<void()> hook);
 
     // Adds a computed field after the stored ones; kept across close and open.
     void addComputedField(ComputedField field);
@@ -161,12 +170,14 @@ protected:
     virtual bool doLocate(int fieldIndex, const QVariant& storageValue) = 0;
     virtual void doPost(bool inserting) = 0;
     virtual void doDelete() = 0;
+    virtual void doRefresh() = 0;
     [[nodiscard]] virtual bool canModify() const { return false; }
 
     void setState(State state);
     void notify(int fieldIndex);
     void appendComputedFieldDefs();
     void refreshComputed();
+    void runUpdateHooks();
     void requireActive(const char* action) const;
     void requireBrowse();
 
@@ -189,6 +200,7 @@ protected:
     bool pendingNotify_ = false;
     QVector<ComputedField> computed_;
     bool computing_ = false;
+    QVector<std::pair<QPointer<QObject>, std::function<void()>>> updateHooks_;
     bool computedAppended_ = false;
     int storedCount_ = 0;
 };
@@ -218,6 +230,7 @@ protected:
     bool doLocate(int fieldIndex, const QVariant& storageValue) override;
     void doPost(bool inserting) override;
     void doDelete() override;
+    void doRefresh() override;
     [[nodiscard]] bool canModify() const override { return true; }
 
 private:
@@ -278,6 +291,7 @@ protected:
     bool doLocate(int fieldIndex, const QVariant& storageValue) override;
     void doPost(bool inserting) override;
     void doDelete() override;
+    void doRefresh() override;
 
 private:
     bool readOne();

@@ -1,0 +1,276 @@
+#include "dbcontrols.h"
+
+#include "actionguard.h"
+#include "dataset.h"
+#include "prompter.h"
+#include "textformat.h"
+
+#include <QFocusEvent>
+#include <QHBoxLayout>
+
+namespace tolva {
+
+// --- DbEdit ----------------------------------------------------------------------------
+
+DbEdit::DbEdit(Dataset& dataset, QString field, Kind kind, QWidget* parent)
+    : QLineEdit(parent), dataset_(dataset), field_(std::move(field)), kind_(kind)
+{
+    if (kind_ == Kind::Amount)
+        setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(&dataset_, &Dataset::dataChanged, this, [this](int index) {
+        if (applying_)
+            return;
+        if (index < 0 || (dataset_.isActive() && index == dataset_.fieldIndex(field_)))
+            refreshFromField();
+    });
+    connect(&dataset_, &Dataset::stateChanged, this, [this] {
+        if (!applying_)
+            refreshFromField();
+    });
+    dataset_.addUpdateHook(this, [this] { applyTextOrThrow(); });
+    connect(this, &QLineEdit::textEdited, this, &DbEdit::onEdited);
+    refreshFromField();
+}
+
+QString DbEdit::fieldText(bool forEditing) const
+{
+    if (!dataset_.isActive())
+        return {};
+    const auto field = const_cast<Dataset&>(dataset_).findField(field_);
+    if (!field || field->isNull())
+        return {};
+    switch (kind_) {
+    case Kind::Amount:
+        return forEditing ? textformat::plainAmount(field->asMoney()) : textformat::currency(field->asMoney());
+    case Kind::Date:
+        return textformat::shortDate(field->asDate());
+    case Kind::Text:
+        break;
+    }
+    return field->asString();
+}
+
+void DbEdit::refreshFromField()
+{
+    dirty_ = false;
+    setText(fieldText(hasFocus()));
+}
+
+void DbEdit::onEdited()
+{
+    if (dirty_ || isReadOnly())
+        return;
+    const bool ok = guarded(this, [this] {
+        if (dataset_.state() == Dataset::State::Browse)
+            dataset_.edit();
+    });
+    if (!ok || dataset_.state() == Dataset::State::Browse || !dataset_.isActive()) {
+        refreshFromField();
+        return;
+    }
+    dirty_ = true;
+}
+
+void DbEdit::applyTextOrThrow()
+{
+    if (!dirty_ || !dataset_.isActive() || dataset_.state() == Dataset::State::Browse)
+        return;
+    struct Applying {
+        bool& flag;
+        explicit Applying(bool& f) : flag(f) { flag = true; }
+        ~Applying() { flag = false; }
+    } applying(applying_);
+    auto field = dataset_.fieldByName(field_);
+    const QString typed = text().trimmed();
+    if (kind_ == Kind::Amount && !typed.isEmpty()) {
+        const auto amount = textformat::parseAmount(typed);
+        if (!amount)
+            throw StoreError(QStringLiteral("「%1」は金額として正しくありません。").arg(typed));
+        field.setMoney(*amount);
+    } else {
+        field.setString(typed);
+    }
+    dirty_ = false;
+}
+
+bool DbEdit::applyText()
+{
+    return guarded(this, [this] { applyTextOrThrow(); });
+}
+
+void DbEdit::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    if (!dirty_)
+        setText(fieldText(true));
+}
+
+void DbEdit::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (dirty_ && !applyText())
+        return;
+    setText(fieldText(false));
+}
+
+// --- DbLookupCombo ---------------------------------------------------------------------
+
+DbLookupCombo::DbLookupCombo(Dataset& dataset, QString field, Query& list, QString keyField, QString listField,
+                             QWidget* parent)
+    : QComboBox(parent), dataset_(dataset), field_(std::move(field)), list_(list), keyField_(std::move(keyField)),
+      listField_(std::move(listField))
+{
+    setMaxVisibleItems(20);
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(&list_, &Dataset::opened, this, &DbLookupCombo::reloadList);
+    connect(&list_, &Dataset::closed, this, &DbLookupCombo::reloadList);
+    connect(&dataset_, &Dataset::dataChanged, this, [this](int index) {
+        if (index < 0 || (dataset_.isActive() && index == dataset_.fieldIndex(field_)))
+            refreshFromField();
+    });
+    connect(&dataset_, &Dataset::stateChanged, this, &DbLookupCombo::refreshFromField);
+    connect(this, &QComboBox::activated, this, &DbLookupCombo::onActivated);
+    reloadList();
+}
+
+void DbLookupCombo::reloadList()
+{
+    updating_ = true;
+    clear();
+    if (list_.isActive()) {
+        const int key = list_.fieldIndex(keyField_);
+        const int shown = list_.fieldIndex(listField_);
+        if (key >= 0 && shown >= 0) {
+            const int rows = list_.fetchUntil(std::numeric_limits<int>::max());
+            for (int i = 0; i < rows; ++i) {
+                const QVector<QVariant>& row = list_.rowAt(i);
+                addItem(row.at(shown).toString(), row.at(key));
+            }
+        }
+    }
+    updating_ = false;
+    refreshFromField();
+}
+
+void DbLookupCombo::refreshFromField()
+{
+    updating_ = true;
+    int index = -1;
+    if (dataset_.isActive()) {
+        if (const auto field = dataset_.findField(field_); field && !field->isNull()) {
+            const QString key = field->asString();
+            for (int i = 0; i < count(); ++i) {
+                if (itemData(i).toString() == key) {
+                    index = i;
+                    break;
+                }
+            }
+        }
+    }
+    setCurrentIndex(index);
+    updating_ = false;
+}
+
+void DbLookupCombo::choose(const QVariant& key)
+{
+    for (int i = 0; i < count(); ++i) {
+        if (itemData(i).toString() == key.toString()) {
+            setCurrentIndex(i);
+            onActivated(i);
+            return;
+        }
+    }
+}
+
+void DbLookupCombo::onActivated(int index)
+{
+    if (updating_ || index < 0)
+        return;
+    const QVariant key = itemData(index);
+    const bool ok = guarded(this, [&] {
+        if (dataset_.state() == Dataset::State::Browse)
+            dataset_.edit();
+        dataset_.fieldByName(field_).setValue(key);
+    });
+    if (!ok) {
+        refreshFromField();
+        return;
+    }
+    guarded(this, [&] { emit closeUp(key); });
+}
+
+// --- DbNavigator -----------------------------------------------------------------------
+
+DbNavigator::DbNavigator(Dataset& dataset, QWidget* parent) : QWidget(parent), dataset_(dataset)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    struct Face {
+        const char* text;
+        const char* hint;
+    };
+    static const Face faces[ButtonCount] = {
+        {"|◀", "先頭レコード"},     {"◀", "前のレコード"},     {"▶", "次のレコード"},       {"▶|", "最終レコード"},
+        {"＋", "レコードの挿入"},   {"－", "レコードの削除"},   {"▲", "レコードの編集"},     {"✓", "編集結果の保存"},
+        {"✕", "編集のキャンセル"}, {"↻", "データの再表示"},
+    };
+    for (int i = 0; i < ButtonCount; ++i) {
+        auto* b = new QToolButton(this);
+        b->setText(QString::fromUtf8(faces[i].text));
+        b->setToolTip(QString::fromUtf8(faces[i].hint));
+        b->setStatusTip(QString::fromUtf8(faces[i].hint));
+        b->setAccessibleName(QString::fromUtf8(faces[i].hint));
+        b->setMinimumSize(30, 26);
+        layout->addWidget(b);
+        buttons_[i] = b;
+        connect(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });
+    }
+    connect(&dataset_, &Dataset::dataChanged, this, &DbNavigator::updateButtons);
+    connect(&dataset_, &Dataset::stateChanged, this, &DbNavigator::updateButtons);
+    updateButtons();
+}
+
+void DbNavigator::click(Button which)
+{
+    guarded(this, [&] {
+        if (which == Delete && !prompter().confirm(this, QStringLiteral("レコードを削除してもよいですか？")))
+            return;
+        if (beforeAction)
+            beforeAction(which);
+        switch (which) {
+        case First: dataset_.first(); break;
+        case Prior: dataset_.prior(); break;
+        case Next: dataset_.next(); break;
+        case Last: dataset_.last(); break;
+        case Insert: dataset_.append(); break;
+        case Delete: dataset_.remove(); break;
+        case Edit: dataset_.edit(); break;
+        case Post: dataset_.post(); break;
+        case Cancel: dataset_.cancel(); break;
+        case Refresh: dataset_.refresh(); break;
+        case ButtonCount: break;
+        }
+    });
+    updateButtons();
+}
+
+void DbNavigator::updateButtons()
+{
+    const bool active = dataset_.isActive();
+    const bool browsing = active && dataset_.state() == Dataset::State::Browse;
+    const bool editing = active && !browsing;
+    const bool empty = !active || dataset_.isEmpty();
+    buttons_[First]->setEnabled(active && !empty && (editing || !dataset_.bof()));
+    buttons_[Prior]->setEnabled(active && !empty && (editing || !dataset_.bof()));
+    buttons_[Next]->setEnabled(active && !empty && (editing || !dataset_.eof()));
+    buttons_[Last]->setEnabled(active && !empty && (editing || !dataset_.eof()));
+    buttons_[Insert]->setEnabled(active);
+    buttons_[Delete]->setEnabled(active && (!empty || editing));
+    buttons_[Edit]->setEnabled(browsing);
+    buttons_[Post]->setEnabled(editing);
+    buttons_[Cancel]->setEnabled(editing);
+    buttons_[Refresh]->setEnabled(active);
+}
+
+} // namespace tolva
