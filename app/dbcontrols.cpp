@@ -56,6 +56,13 @@ void DbEdit::refreshFromField()
     setText(fieldText(hasFocus()));
 }
 
+void DbEdit::setTypedText(const QString& text)
+{
+    setText(text);
+    dirty_ = false;
+    onEdited();
+}
+
 void DbEdit::onEdited()
 {
     if (dirty_ || isReadOnly())

@@ -28,6 +28,9 @@ public:
     bool applyText();
     // The same, letting the error go to the caller.
     void applyTextOrThrow();
+    // Puts text into the box as if typed: the row goes into edit mode and the text is
+    // applied with the next post or when the box loses the focus.
+    void setTypedText(const QString& text);
     // Shows the field's current value again.
     void refreshFromField();
 

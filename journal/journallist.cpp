@@ -117,6 +117,7 @@ JournalListSql narrowed(const JournalFilter& filter)
     if (result.ok() && c.text().isEmpty())
         result.problem = QStringLiteral("条件が指定されていません");
     result.hasConditions = true;
+    result.where = c.text();
     result.sql = baseSql() + c.text() + kByDate;
     result.params = c.params();
     return result;
@@ -128,6 +129,8 @@ JournalListSql refreshed(const JournalFilter& filter)
     JournalListSql result;
     result.problem = c.problem();
     result.hasConditions = !c.text().isEmpty();
+    result.where = c.text();
+    result.order = result.hasConditions ? JournalListSql::Order::NewestNumberFirst : JournalListSql::Order::NewestDateFirst;
     result.sql = baseSql() + c.text() + (result.hasConditions ? kByNumber : kByDate);
     result.params = c.params();
     return result;
@@ -135,13 +138,18 @@ JournalListSql refreshed(const JournalFilter& filter)
 
 JournalListSql everything()
 {
-    return {baseSql() + kByDate, {}, false, {}};
+    JournalListSql result;
+    result.sql = baseSql() + kByDate;
+    return result;
 }
 
 JournalListSql unbalanced()
 {
-    return {baseSql() + QStringLiteral(" where shiwake.Lgaku<>shiwake.Rgaku ") + QStringLiteral(" ORDER BY shiwake.sday DESC"),
-            {}, true, {}};
+    JournalListSql result;
+    result.where = QStringLiteral(" where shiwake.Lgaku<>shiwake.Rgaku ");
+    result.sql = baseSql() + result.where + QStringLiteral(" ORDER BY shiwake.sday DESC");
+    result.hasConditions = true;
+    return result;
 }
 
 void open(Query& list, const JournalListSql& statement)
@@ -155,13 +163,10 @@ void open(Query& list, const JournalListSql& statement)
 
 Totals totals(Query& scratch, const JournalListSql& statement)
 {
-    // Same rows as the list: the joins are on unique codes, so they neither add nor drop rows.
-    QString where = statement.sql.mid(baseSql().size());
-    const int order = where.lastIndexOf(QStringLiteral(" ORDER BY"));
-    if (order >= 0)
-        where.truncate(order);
+    // Same rows as the list: its joins are on unique codes, so they neither add nor drop rows,
+    // and every condition is on the journal's own columns.
     scratch.close();
-    scratch.setSql(QStringLiteral("SELECT SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR") + kFrom + kJoins + where);
+    scratch.setSql(QStringLiteral("SELECT SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR FROM shiwake") + statement.where);
     for (int i = 0; i < statement.params.size(); ++i)
         scratch.setParam(i, statement.params[i]);
     scratch.open();

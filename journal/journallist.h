@@ -38,10 +38,14 @@ struct JournalFilter {
 // The statement of the journal list and its parameter values by position, or the reason it
 // cannot be built (a ticked condition without a value), naming the condition.
 struct JournalListSql {
-    QString sql;
-    QVariantList params;
+    enum class Order { NewestDateFirst, NewestNumberFirst, OldestDateFirst };
+
+    QString sql;               // the whole statement
+    QVariantList params;       // by position
     bool hasConditions = false;
     QString problem;
+    QString where;             // the condition text alone (" where …"), empty for none
+    Order order = Order::NewestDateFirst;
     [[nodiscard]] bool ok() const { return problem.isEmpty(); }
 };
 

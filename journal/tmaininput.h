@@ -1,0 +1,129 @@
+#pragma once
+
+#include "journallist.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTableView;
+class QWidget;
+
+namespace tolva {
+
+class DbEdit;
+class DbLookupCombo;
+class DbNavigator;
+class JournalListModel;
+class Tdm01Keiri;
+
+// The journal window ("仕訳処理"): the entry panel bound to the current row of the journal
+// table, the filter panel and the journal list below it.
+class TMainInput : public QDialog {
+    Q_OBJECT
+public:
+    TMainInput(Tdm01Keiri& dm, QWidget* owner = nullptr);
+    ~TMainInput() override;
+
+    // The handlers, public so that tests can drive the window as a user would.
+    void FormShow();
+    void dsT01keiriDataChange();
+    void RefreshJournalList();
+    void SpeedButton1Click();  // 絞込実行
+    void SpeedButton2Click();  // 全件表示
+    void SpeedButton4Click();  // 複製
+    void mnCheckClick();       // 金額確認
+    void DBGrid1DblClick(int row);
+    void DateTimePicker1Exit();
+    void DBEdit3Enter();  // the debit amount box got the focus
+    void DBEdit4Enter();  // the credit amount box got the focus
+
+    // The filter panel's current conditions.
+    [[nodiscard]] JournalFilter filter() const;
+    [[nodiscard]] QString statusText() const;
+
+    // Controls, for tests and for the windows that build on this one.
+    struct Controls {
+        DbEdit* id = nullptr;
+        DbEdit* day = nullptr;
+        QDateEdit* calendar = nullptr;
+        DbLookupCombo* debitCategory = nullptr;
+        DbLookupCombo* debitAccount = nullptr;
+        DbLookupCombo* debitSubAccount = nullptr;
+        DbEdit* debitAmount = nullptr;
+        DbLookupCombo* creditCategory = nullptr;
+        DbLookupCombo* creditAccount = nullptr;
+        DbLookupCombo* creditSubAccount = nullptr;
+        DbEdit* creditAmount = nullptr;
+        DbLookupCombo* use = nullptr;
+        DbLookupCombo* useCategory = nullptr;
+        DbLookupCombo* mode = nullptr;
+        DbEdit* memo = nullptr;
+        QPushButton* memoButton = nullptr;
+        DbNavigator* navigator = nullptr;
+        QPushButton* copy = nullptr;
+
+        QCheckBox* period = nullptr;
+        QDateEdit* periodFrom = nullptr;
+        QDateEdit* periodTo = nullptr;
+        QLabel* periodTilde = nullptr;
+        QCheckBox* singleDay = nullptr;
+        struct Side {
+            QCheckBox* ticked = nullptr;
+            QComboBox* category = nullptr;
+            QCheckBox* accountTicked = nullptr;
+            QComboBox* account = nullptr;
+            QCheckBox* subAccountTicked = nullptr;
+            QComboBox* subAccount = nullptr;
+        } debit, credit;
+        QCheckBox* useCategoryTicked = nullptr;
+        QComboBox* filterUseCategory = nullptr;
+        QComboBox* filterUse = nullptr;
+        QCheckBox* modeTicked = nullptr;
+        QComboBox* filterMode = nullptr;
+        QWidget* usePanel = nullptr;
+        QPushButton* narrow = nullptr;
+        QPushButton* showAll = nullptr;
+
+        QTableView* list = nullptr;
+        QStatusBar* statusBar = nullptr;
+    };
+    [[nodiscard]] const Controls& controls() const { return c_; }
+    [[nodiscard]] JournalListModel* listModel() const { return listModel_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildEntryPanel();
+    QWidget* buildFilterPanel();
+    void buildMenus(QWidget* menuHost);
+    void wireFilterPanel();
+    void fillFilterLists();
+    void showTotals(const journallist::Totals& totals);
+    // Lists the statement in the shared list query and in the grid.
+    void showList(const JournalListSql& statement);
+    void selectListRow(int row);
+    void copyAmount(DbEdit* from, const QString& toField);
+    void closeDatasets();
+    void refillFromQuery(QComboBox* box, const QString& sql, const QString& code, int codeLength);
+
+    Tdm01Keiri& dm_;
+    Controls c_;
+    JournalListModel* listModel_ = nullptr;
+    QLabel* totals_ = nullptr;
+    QString exportFolder_;
+    bool shown_ = false;
+    bool closed_ = false;
+    bool handlingRowChange_ = false;
+};
+
+} // namespace tolva

@@ -1,0 +1,184 @@
+#include "csvwriter.h"
+
+#include "storeerror.h"
+
+#include <QDir>
+#include <QHash>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include <optional>
+
+namespace tolva::csv {
+
+namespace {
+
+// ICU's Shift_JIS converter behind this name is the Windows code page (～ is 0x8160, ① is
+// 0x8740), not the strict JIS table.
+constexpr const char* kCodePage932 = "windows-31j";
+
+// Characters that JIS-based conversion tables and code page 932 map to different code
+// points: what a Linux or macOS input method types for 〜 has no place in code page 932,
+// while the same-looking ～ has.
+char32_t codePage932Twin(char32_t c)
+{
+    switch (c) {
+    case U'\u301C': return U'\uFF5E';  // WAVE DASH -> FULLWIDTH TILDE
+    case U'\u2016': return U'\u2225';  // DOUBLE VERTICAL LINE -> PARALLEL TO
+    case U'\u2212': return U'\uFF0D';  // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+    case U'\u00A2': return U'\uFFE0';  // CENT SIGN -> FULLWIDTH CENT SIGN
+    case U'\u00A3': return U'\uFFE1';  // POUND SIGN -> FULLWIDTH POUND SIGN
+    case U'\u00AC': return U'\uFFE2';  // NOT SIGN -> FULLWIDTH NOT SIGN
+    case U'\u2014': return U'\u2015';  // EM DASH -> HORIZONTAL BAR
+    default: return c;
+    }
+}
+
+bool hasTwin(QStringView text)
+{
+    for (QChar c : text) {
+        if (codePage932Twin(c.unicode()) != c.unicode())
+            return true;
+    }
+    return false;
+}
+
+QStringEncoder newEncoder()
+{
+    QStringEncoder encoder(kCodePage932);
+    if (!encoder.isValid())
+        throw StoreError(QStringLiteral("文字コード Shift-JIS (コードページ932) の変換を用意できません。"));
+    return encoder;
+}
+
+// The bytes of one character, or nothing when the code page cannot hold it. An encoder
+// that met an error stays in error, so each character gets a fresh one; the answers are
+// kept, since a file repeats the same few characters.
+std::optional<QByteArray> encodeOne(char32_t c)
+{
+    static thread_local QHash<char32_t, std::optional<QByteArray>> known;
+    const auto it = known.constFind(c);
+    if (it != known.constEnd())
+        return it.value();
+    std::optional<QByteArray> result;
+    if (!(c >= 0xD800 && c <= 0xDFFF)) {
+        QStringEncoder encoder = newEncoder();
+        const QByteArray bytes = encoder.encode(QString::fromUcs4(&c, 1));
+        if (!encoder.hasError())
+            result = bytes;
+    }
+    known.insert(c, result);
+    return result;
+}
+
+} // namespace
+
+QString quoteCell(const QString& cell)
+{
+    bool needsQuotes = false;
+    for (QChar c : cell) {
+        if (c.unicode() <= 32 || c == u'"' || c == u',') {
+            needsQuotes = true;
+            break;
+        }
+    }
+    if (!needsQuotes)
+        return cell;
+    QString quoted = cell;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString joinRow(const QStringList& cells)
+{
+    QString line;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            line += u',';
+        line += quoteCell(cells[i]);
+    }
+    return line;
+}
+
+CodePage932Text toCodePage932(QStringView text)
+{
+    CodePage932Text result;
+    // Most lines hold only characters the code page has: one pass over the whole text.
+    if (!hasTwin(text)) {
+        QStringEncoder encoder = newEncoder();
+        result.bytes = encoder.encode(text);
+        if (!encoder.hasError())
+            return result;
+        result.bytes.clear();
+    }
+    const QList<uint> codePoints = text.toUcs4();
+    for (uint codePoint : codePoints) {
+        if (codePoint < 0x80) {
+            result.bytes += char(codePoint);
+            continue;
+        }
+        if (const auto bytes = encodeOne(codePage932Twin(char32_t(codePoint)))) {
+            result.bytes += *bytes;
+        } else {
+            result.bytes += '?';
+            result.replaced = true;
+        }
+    }
+    return result;
+}
+
+WriteOutcome writeLines(const QString& path, const QStringList& lines)
+{
+    WriteOutcome outcome;
+    QByteArray content;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        CodePage932Text encoded = toCodePage932(lines[i]);
+        if (encoded.replaced)
+            outcome.linesWithReplacements << int(i);
+        content += encoded.bytes;
+        content += "\r\n";
+    }
+
+    const QString shown = QDir::toNativeSeparators(path);
+    QSaveFile file(path);
+    // The rename over the old file is what makes the write all or nothing; a folder that
+    // allows no temporary file beside the target gets no half-written file either.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw StoreError(QStringLiteral("ファイル「%1」を作成できません。\n%2").arg(shown, file.errorString()));
+    if (file.write(content) != content.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(shown, reason));
+    }
+    if (!file.commit())
+        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(shown, file.errorString()));
+    return outcome;
+}
+
+WriteOutcome writeRows(const QString& path, const QList<QStringList>& rows)
+{
+    QStringList lines;
+    lines.reserve(rows.size());
+    for (const QStringList& row : rows)
+        lines << joinRow(row);
+    return writeLines(path, lines);
+}
+
+QString replacementNotice(const QString& path, const QList<int>& lineNumbers, const QStringList& notes, int listed)
+{
+    QString text = QStringLiteral("「%1」に書き出しました。\n"
+                                  "次の行には Shift-JIS で書けない文字があったため、その文字を「?」に置き換えています。")
+                       .arg(QDir::toNativeSeparators(path));
+    const int shown = int(qMin<qsizetype>(lineNumbers.size(), listed));
+    for (int i = 0; i < shown; ++i) {
+        text += QStringLiteral("\n  %1 行目").arg(lineNumbers[i]);
+        if (i < notes.size() && !notes[i].isEmpty())
+            text += QStringLiteral(" (%1)").arg(notes[i]);
+    }
+    if (lineNumbers.size() > shown)
+        text += QStringLiteral("\n  ほか %1 行").arg(lineNumbers.size() - shown);
+    return text;
+}
+
+} // namespace tolva::csv
