@@ -3,6 +3,7 @@
 //
 // The books (1,000,000 rows, or TOLVA_BENCH_ROWS) are generated once into the build folder
 // and reused by later runs.
+#include "benchbooks.h"
 #include "bookgenerator.h"
 #include "database.h"
 #include "dataset.h"
@@ -24,16 +25,7 @@ using namespace tolva;
 
 namespace {
 
-// Part of the folder name: raise it whenever the generator makes different books.
-constexpr int kBooksVersion = 1;
-constexpr quint32 kSeed = 1;
-
-struct Books {
-    QString folder;
-    qint64 rows = 0;
-    QDate yearStart;  // the last complete fiscal year: the busiest one
-    QDate yearEnd;
-};
+using benchbooks::Books;
 
 Books& books()
 {
@@ -41,38 +33,9 @@ Books& books()
     return b;
 }
 
-qint64 wantedRows()
-{
-    const QByteArray value = qgetenv("TOLVA_BENCH_ROWS");
-    if (value.isNull())
-        return 1000000;
-    bool ok = false;
-    const qint64 rows = value.toLongLong(&ok);
-    return ok && rows > 0 ? rows : 100000;
-}
-
-// Generates into a side folder and renames it, so that an interrupted run leaves nothing
-// that a later run would take for finished books.
 void prepareBooks()
 {
-    Books& b = books();
-    b.rows = wantedRows();
-    b.folder = QStringLiteral(TOLVA_BENCH_DATA_DIR "/books-%1-v%2").arg(b.rows).arg(kBooksVersion);
-    const int year = bookgen::defaultLastDay().year() - 1;
-    b.yearStart = QDate(year, 1, 1);
-    b.yearEnd = QDate(year, 12, 31);
-    if (QFileInfo::exists(QDir(b.folder).filePath(QString::fromLatin1(Database::kFileName))))
-        return;
-
-    const QString partial = b.folder + QStringLiteral(".partial");
-    QDir(partial).removeRecursively();
-    std::fprintf(stderr, "Generating %lld rows into %s ...\n", static_cast<long long>(b.rows), qPrintable(b.folder));
-    bookgen::BookOptions options;
-    options.templateDir = QStringLiteral(TOLVA_TEMPLATE_DIR);
-    bookgen::generateBooks(partial, b.rows, kSeed, options);
-    QDir(b.folder).removeRecursively();
-    if (!QDir().rename(partial, b.folder))
-        throw StoreError(QStringLiteral("「%1」を「%2」に改名できません。").arg(partial, b.folder));
+    books() = benchbooks::books(benchbooks::wantedRows());
 }
 
 // --- The statements, as the program writes them ------------------------------------------

@@ -152,12 +152,17 @@ JournalListSql unbalanced()
     return result;
 }
 
-void open(Query& list, const JournalListSql& statement)
+void prepare(Query& list, const JournalListSql& statement)
 {
     list.close();
     list.setSql(statement.sql);
     for (int i = 0; i < statement.params.size(); ++i)
         list.setParam(i, statement.params[i]);
+}
+
+void open(Query& list, const JournalListSql& statement)
+{
+    prepare(list, statement);
     list.open();
 }
 

@@ -69,6 +69,8 @@ namespace journallist {
 // "金額確認": the rows whose debit and credit amounts differ, newest date first.
 [[nodiscard]] JournalListSql unbalanced();
 
+// Points the list query at the statement, leaving it closed: whoever reads it opens it.
+void prepare(Query& list, const JournalListSql& statement);
 // Points the list query at the statement and opens it.
 void open(Query& list, const JournalListSql& statement);
 

@@ -50,8 +50,21 @@ void JournalListModel::show(const QString& folder, const JournalListSql& stateme
     windows_.clear();
     recent_.clear();
     rows_ = 0;
+    totals_ = {};
     try {
-        rows_ = int(count({}, {}));
+        // One pass over the listed rows gives their number and their totals.
+        Query q(QStringLiteral("journalListCount"));
+        q.setDatabaseName(folder_);
+        // Without conditions the count alone is wanted, and the smallest index gives it.
+        q.setSql(statement_.hasConditions
+                     ? QStringLiteral("SELECT count(*) AS n, SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR FROM shiwake")
+                           + statement_.where
+                     : QStringLiteral("SELECT count(*) AS n, NULL AS sumL, NULL AS sumR FROM shiwake"));
+        for (int i = 0; i < statement_.params.size(); ++i)
+            q.setParam(i, statement_.params[i]);
+        q.open();
+        rows_ = int(q.field(0).asInteger());
+        totals_ = {q.field(1).asMoney(), q.field(2).asMoney()};
     } catch (...) {
         endResetModel();
         throw;
@@ -80,93 +93,52 @@ qint64 JournalListModel::count(const QString& condition, const QVariantList& ext
     return q.field(0).asInteger();
 }
 
-QVector<JournalListModel::Row> JournalListModel::select(const QString& condition, const QString& order,
-                                                       const QVariantList& extra, int limit) const
+QVector<JournalListModel::Row> JournalListModel::readWindow(int first) const
 {
-    Query q(QStringLiteral("journalListWindow"));
-    q.setDatabaseName(folder_);
-    q.setSql(journallist::baseSql() + where(condition) + order + QStringLiteral(" LIMIT ") + QString::number(limit));
-    const QVariantList params = statement_.params + extra;
-    for (int i = 0; i < params.size(); ++i)
-        q.setParam(i, params[i]);
-    q.open();
-    if (fieldIndex_.isEmpty()) {
-        for (int i = 0; i < q.fieldCount(); ++i)
-            fieldIndex_.insert(q.fieldDefs()[i].name.toLower(), i);
-    }
-    QVector<Row> rows;
-    const int n = q.fetchUntil(limit);
-    rows.reserve(n);
-    for (int i = 0; i < n; ++i)
-        rows << q.rowAt(i);
-    return rows;
-}
-
-std::optional<JournalListModel::Key> JournalListModel::keyAt(int position) const
-{
-    // Only the sort key is read while stepping over the rows before the window: an
-    // index-only walk, without the names the full list joins in.
-    Query q(QStringLiteral("journalListKey"));
-    q.setDatabaseName(folder_);
-    q.setSql(QStringLiteral("SELECT shiwake.sDay AS k1, shiwake.id AS k2 FROM shiwake") + statement_.where
-             + orderBy(statement_.order) + QStringLiteral(" LIMIT 1 OFFSET ") + QString::number(position));
+    // The entry numbers of the window, stepping over the rows before it through the journal
+    // alone (an index, where the order has one) ...
+    Query keys(QStringLiteral("journalListKeys"));
+    keys.setDatabaseName(folder_);
+    keys.setSql(QStringLiteral("SELECT shiwake.id FROM shiwake") + statement_.where + orderBy(statement_.order)
+                + QStringLiteral(" LIMIT %1 OFFSET %2").arg(kWindow).arg(first));
     for (int i = 0; i < statement_.params.size(); ++i)
-        q.setParam(i, statement_.params[i]);
-    q.open();
-    if (q.isEmpty())
-        return std::nullopt;
-    // The day stays in its stored form so that it compares exactly in the next statements.
-    const QDate day = q.field(0).asDate();
-    return Key{day.isValid() ? QVariant(day) : QVariant(), q.field(1).asInteger()};
-}
+        keys.setParam(i, statement_.params[i]);
+    keys.open();
+    QList<qint64> ids;
+    for (int i = 0, n = keys.fetchUntil(kWindow); i < n; ++i)
+        ids << keys.rowAt(i).at(0).toLongLong();
+    keys.close();
+    if (ids.isEmpty())
+        return {};
 
-QVector<JournalListModel::Row> JournalListModel::rowsFrom(const Key& key, int wanted) const
-{
-    QVector<Row> rows;
-    auto take = [&](const QString& condition, const QString& order, const QVariantList& extra) {
-        if (rows.size() >= wanted)
-            return;
-        rows += select(condition, order, extra, wanted - int(rows.size()));
-    };
-    const QString byIdDesc = QStringLiteral(" ORDER BY shiwake.id DESC");
-    const QString byIdAsc = QStringLiteral(" ORDER BY shiwake.id");
-    const bool dated = key.day.isValid() && !key.day.isNull();
-    switch (statement_.order) {
-    case Order::NewestNumberFirst:
-        take(QStringLiteral("shiwake.id <= :kId"), byIdDesc, {key.id});
-        break;
-    case Order::NewestDateFirst:
-        // Undated rows come last when the newest date is first.
-        if (dated) {
-            take(QStringLiteral("shiwake.sDay = :kDay and shiwake.id <= :kId"), byIdDesc, {key.day, key.id});
-            take(QStringLiteral("shiwake.sDay < :kDay"), orderBy(Order::NewestDateFirst), {key.day});
-            take(QStringLiteral("shiwake.sDay IS NULL"), byIdDesc, {});
-        } else {
-            take(QStringLiteral("shiwake.sDay IS NULL and shiwake.id <= :kId"), byIdDesc, {key.id});
-        }
-        break;
-    case Order::OldestDateFirst:
-        // Undated rows come first when the oldest date is first.
-        if (!dated) {
-            take(QStringLiteral("shiwake.sDay IS NULL and shiwake.id >= :kId"), byIdAsc, {key.id});
-            take(QStringLiteral("shiwake.sDay IS NOT NULL"), orderBy(Order::OldestDateFirst), {});
-        } else {
-            take(QStringLiteral("shiwake.sDay = :kDay and shiwake.id >= :kId"), byIdAsc, {key.day, key.id});
-            take(QStringLiteral("shiwake.sDay > :kDay"), orderBy(Order::OldestDateFirst), {key.day});
-        }
-        break;
+    // ... then the names of just those rows. The numbers are integers the journal gave us.
+    QStringList list;
+    for (qint64 id : ids)
+        list << QString::number(id);
+    Query rows(QStringLiteral("journalListRows"));
+    rows.setDatabaseName(folder_);
+    rows.setSql(journallist::baseSql() + QStringLiteral(" WHERE shiwake.id IN (") + list.join(u',') + u')');
+    rows.open();
+    if (fieldIndex_.isEmpty()) {
+        for (int i = 0; i < rows.fieldCount(); ++i)
+            fieldIndex_.insert(rows.fieldDefs()[i].name.toLower(), i);
     }
-    return rows;
+    const int idField = rows.fieldIndex(QStringLiteral("id"));
+    QHash<qint64, Row> byId;
+    for (int i = 0, n = rows.fetchUntil(int(ids.size())); i < n; ++i)
+        byId.insert(rows.rowAt(i).at(idField).toLongLong(), rows.rowAt(i));
+    QVector<Row> window;
+    window.reserve(ids.size());
+    for (qint64 id : ids)
+        window << byId.value(id);
+    return window;
 }
 
 const QVector<JournalListModel::Row>& JournalListModel::window(int index) const
 {
     auto it = windows_.constFind(index);
     if (it == windows_.constEnd()) {
-        QVector<Row> rows;
-        if (const auto key = keyAt(index * kWindow))
-            rows = rowsFrom(*key, kWindow);
-        it = windows_.insert(index, rows);
+        it = windows_.insert(index, readWindow(index * kWindow));
         recent_.append(index);
         while (recent_.size() > kWindowsKept)
             windows_.remove(recent_.takeFirst());

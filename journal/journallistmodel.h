@@ -12,10 +12,10 @@
 namespace tolva {
 
 // The journal list as the grid shows it. However long the list, it reads only its row count
-// and the windows of rows the grid shows: a window is found by its first row's sort key
-// (an index-only step through the journal) and read from there along the index. So the
-// list opens at once on a decade of entries, moving to any row is a couple of counts, and
-// memory stays within a few windows.
+// (with the debit and credit totals, in the same pass) and the windows of rows the grid
+// shows: a window's entry numbers are stepped to through the journal alone, and only its
+// own rows are joined with the masters' names. So the list opens at once on a decade of
+// entries, moving to any row is a couple of counts, and memory stays within a few windows.
 class JournalListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -31,6 +31,8 @@ public:
     void setColumns(QList<Column> columns);
     // Lists the rows of the statement from the data folder's journal.
     void show(const QString& folder, const JournalListSql& statement);
+    // The debit and credit totals of every listed row, when the list has conditions.
+    [[nodiscard]] const journallist::Totals& totals() const { return totals_; }
     void clear();
 
     // The row that shows the journal row with this number, if it is listed.
@@ -46,22 +48,16 @@ public:
 
 private:
     using Row = QVector<QVariant>;
-    struct Key {
-        QVariant day;  // ISO text or null
-        qint64 id = 0;
-    };
-
     const QVector<Row>& window(int index) const;
-    std::optional<Key> keyAt(int position) const;
-    QVector<Row> rowsFrom(const Key& key, int count) const;
+    QVector<Row> readWindow(int first) const;
     qint64 count(const QString& condition, const QVariantList& extra) const;
-    QVector<Row> select(const QString& condition, const QString& order, const QVariantList& extra, int limit) const;
     [[nodiscard]] QString where(const QString& condition) const;
 
     QString folder_;
     JournalListSql statement_;
     QList<Column> columns_;
     int rows_ = 0;
+    journallist::Totals totals_;
     mutable QHash<QString, int> fieldIndex_;
     mutable QHash<int, QVector<Row>> windows_;
     mutable QList<int> recent_;

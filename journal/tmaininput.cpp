@@ -564,7 +564,6 @@ void TMainInput::FormShow()
     dm_.q03bunruiL.open();
     dm_.q04bunruiR.open();
     dm_.q06kubun.open();
-    dm_.q05shiwakeView.open();
     dm_.q17SyoriK.open();
     fillFilterLists();
 }
@@ -641,7 +640,9 @@ JournalFilter TMainInput::filter() const
 
 void TMainInput::showList(const JournalListSql& statement)
 {
-    journallist::open(dm_.q05shiwakeView, statement);
+    // The shared list query carries the statement for the exports and reports, which open it
+    // when they read it; the grid reads through its own model, a window at a time.
+    journallist::prepare(dm_.q05shiwakeView, statement);
     listModel_->show(dm_.q05shiwakeView.databaseName(), statement);
 }
 
@@ -658,7 +659,7 @@ void TMainInput::RefreshJournalList()
     if (!statement.hasConditions) {
         totals_->clear();
     } else {
-        showTotals(journallist::totals(dm_.q27temp, statement));
+        showTotals(listModel_->totals());
     }
     selectListRow(row.value_or(0));
 }
@@ -671,7 +672,7 @@ void TMainInput::SpeedButton1Click()
         return;
     }
     showList(statement);
-    showTotals(journallist::totals(dm_.q27temp, statement));
+    showTotals(listModel_->totals());
     selectListRow(0);
 }
 
@@ -689,11 +690,11 @@ void TMainInput::mnCheckClick()
 {
     const JournalListSql statement = journallist::unbalanced();
     showList(statement);
-    if (dm_.q05shiwakeView.isEmpty()) {
+    if (listModel_->rowCount() == 0) {
         prompter().information(this, QStringLiteral("貸借の金額はすべて一致しています。"));
         return;
     }
-    showTotals(journallist::totals(dm_.q27temp, statement));
+    showTotals(listModel_->totals());
     selectListRow(0);
     prompter().information(this, QStringLiteral("貸借の金額が一致しないデータがあります。確認してください。"));
 }

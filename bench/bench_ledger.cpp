@@ -1,0 +1,255 @@
+// The ledger of the busiest account over a fiscal year of big books, and its export.
+//
+// The books are the benchmarks' shared ones (1,000,000 rows, or TOLVA_BENCH_ROWS). The busiest
+// account is the one that the most rows of the last complete fiscal year name on either side.
+#include "benchbooks.h"
+#include "csvwriter.h"
+#include "database.h"
+#include "dataset.h"
+#include "ledgerbook.h"
+#include "sqldialect.h"
+#include "storeerror.h"
+#include "textformat.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+using namespace tolva;
+
+namespace {
+
+// The books and what the benchmarks look up in them once.
+struct Setup {
+    benchbooks::Books books;
+    QString busiestAccount;
+    QString busiestCategory;
+    bool accountDebitType = false;
+    bool categoryDebitType = false;
+};
+
+Setup& setup()
+{
+    static Setup b;
+    return b;
+}
+
+// The code named by the most rows of the year on either side, in `debitField`/`creditField`.
+QString busiest(Database& db, const char* debitField, const char* creditField)
+{
+    Statement s = db.prepare(QStringLiteral("SELECT code, count(*) AS n FROM ("
+                                            " SELECT %1 AS code FROM shiwake WHERE sDay>=?1 AND sDay<=?2"
+                                            " UNION ALL SELECT %2 FROM shiwake WHERE sDay>=?1 AND sDay<=?2)"
+                                            " GROUP BY code ORDER BY n DESC LIMIT 1")
+                                 .arg(QLatin1String(debitField), QLatin1String(creditField)));
+    s.bind(1, textformat::isoDate(setup().books.yearStart));
+    s.bind(2, textformat::isoDate(setup().books.yearEnd));
+    return s.step() ? s.column(0).toString() : QString();
+}
+
+bool isDebitType(Database& db, const QString& category)
+{
+    Statement s = db.prepare(QStringLiteral("SELECT LR FROM Bunrui WHERE code=?1"));
+    s.bind(1, category);
+    return s.step() && s.column(0).toString() == u"1";
+}
+
+void prepareBooks()
+{
+    Setup& b = setup();
+    b.books = benchbooks::books(benchbooks::wantedRows());
+    auto db = Database::forFolder(b.books.folder);
+    b.busiestAccount = busiest(*db, "Lcode", "Rcode");
+    b.busiestCategory = busiest(*db, "Lbunrui", "Rbunrui");
+    b.accountDebitType = isDebitType(*db, b.busiestAccount.left(2));
+    b.categoryDebitType = isDebitType(*db, b.busiestCategory);
+}
+
+LedgerRequest accountRequest()
+{
+    const Setup& b = setup();
+    return {LedgerKind::Account, b.busiestAccount, b.accountDebitType, b.books.yearStart, b.books.yearEnd};
+}
+
+LedgerRequest categoryRequest()
+{
+    const Setup& b = setup();
+    return {LedgerKind::Category, b.busiestCategory, b.categoryDebitType, b.books.yearStart, b.books.yearEnd};
+}
+
+// Steps through a statement on SQLite alone, touching every column: the floor under what the
+// dataset layer and the ledger add.
+qint64 stepBare(Database& db, const QString& localSql, const LedgerRequest& request)
+{
+    const sqldialect::Translation t = sqldialect::translate(localSql, [&db](const QString& n) { return db.storedQueryText(n); });
+    Statement s = db.prepare(t.sql);
+    for (int i = 0; i < t.distinctNames.size(); ++i) {
+        const QString name = t.distinctNames[i].toLower();
+        s.bind(i + 1, name == u"pd1"   ? QVariant(textformat::isoDate(request.from))
+                      : name == u"pd2" ? QVariant(textformat::isoDate(request.to))
+                                       : QVariant(request.code));
+    }
+    sqlite3_stmt* stmt = s.handle();
+    qint64 rows = 0;
+    qint64 touched = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+            touched += sqlite3_column_bytes(stmt, c);
+    }
+    benchmark::DoNotOptimize(touched);
+    return rows;
+}
+
+// The ledger's rows as the plain OR of the two sides would select them.
+QString orForm(LedgerKind kind)
+{
+    QString sql = motochouSql(LedgerKind::Category);
+    const QString condition = QStringLiteral(
+        " WHERE (((shiwake.sDay)>=:pD1 And (shiwake.sDay)<=:pD2) AND ((shiwake.%1)=:pC03)) OR"
+        " (((shiwake.sDay)>=:pD1 And (shiwake.sDay)<=:pD2) AND ((shiwake.%2)=:pC03))");
+    const int where = sql.indexOf(QStringLiteral(" WHERE "));
+    const int order = sql.indexOf(QStringLiteral(" ORDER BY "));
+    const bool account = kind == LedgerKind::Account;
+    return sql.left(where) + condition.arg(account ? u"Lcode" : u"Lbunrui", account ? u"Rcode" : u"Rbunrui")
+        + sql.mid(order);
+}
+
+// --- Benchmarks ---------------------------------------------------------------------------
+
+void BM_AccountStatement_Bare(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = stepBare(*db, motochouSql(LedgerKind::Account), accountRequest());
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_AccountStatement_Bare)->Unit(benchmark::kMillisecond);
+
+// For comparison: the same rows selected by OR-ing the two sides, which no index serves.
+void BM_AccountStatement_Bare_OrForm(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = stepBare(*db, orForm(LedgerKind::Account), accountRequest());
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_AccountStatement_Bare_OrForm)->Unit(benchmark::kMillisecond);
+
+// What "表示" waits for: the statement through the dataset layer, and every line built with
+// its description, amounts and running balance.
+void BM_BuildLedger_Account(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    Query query(QStringLiteral("q13motochou"));
+    query.setDatabaseName(setup().books.folder);
+    qsizetype lines = 0;
+    Money balance;
+    for (auto _ : state) {
+        query.close();
+        const Ledger ledger = buildLedger(query, accountRequest());
+        lines = ledger.lines.size();
+        balance = ledger.totals.balance;
+        benchmark::DoNotOptimize(balance);
+    }
+    query.close();
+    state.counters["lines"] = double(lines);
+    state.SetLabel(QStringLiteral("account %1, balance %2").arg(setup().busiestAccount, textformat::gridAmount(balance)).toStdString());
+}
+BENCHMARK(BM_BuildLedger_Account)->Unit(benchmark::kMillisecond);
+
+void BM_CategoryStatement_Bare(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = stepBare(*db, motochouSql(LedgerKind::Category), categoryRequest());
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_CategoryStatement_Bare)->Unit(benchmark::kMillisecond);
+
+void BM_CategoryStatement_Bare_OrForm(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    qint64 rows = 0;
+    for (auto _ : state)
+        rows = stepBare(*db, orForm(LedgerKind::Category), categoryRequest());
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_CategoryStatement_Bare_OrForm)->Unit(benchmark::kMillisecond);
+
+void BM_BuildLedger_Category(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    Query query(QStringLiteral("q13motochou"));
+    query.setDatabaseName(setup().books.folder);
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        query.close();
+        const Ledger ledger = buildLedger(query, categoryRequest());
+        lines = ledger.lines.size();
+        benchmark::DoNotOptimize(ledger.totals.balance);
+    }
+    query.close();
+    state.counters["lines"] = double(lines);
+    state.SetLabel(QStringLiteral("category %1").arg(setup().busiestCategory).toStdString());
+}
+BENCHMARK(BM_BuildLedger_Category)->Unit(benchmark::kMillisecond);
+
+// "CSVファイル出力" of the account ledger: the rows' texts, code page 932 and the file
+// written beside its target and renamed over it.
+void BM_ExportLedger_Account(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    Query query(QStringLiteral("q13motochou"));
+    query.setDatabaseName(setup().books.folder);
+    const Ledger ledger = buildLedger(query, accountRequest());
+    query.close();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("元帳.csv"));
+    const QString title = QStringLiteral("元帳 (%1)").arg(setup().busiestAccount);
+    const QString period = QStringLiteral("期間：") + textformat::reportPeriod(setup().books.yearStart, setup().books.yearEnd);
+    for (auto _ : state) {
+        const csv::WriteOutcome outcome = csv::writeRows(path, ledgerExportRows(title, period, ledger));
+        benchmark::DoNotOptimize(outcome.linesWithReplacements.size());
+    }
+    state.counters["lines"] = double(ledger.lines.size());
+    state.counters["MB_file"] = double(QFileInfo(path).size()) / 1e6;
+}
+BENCHMARK(BM_ExportLedger_Account)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    QCoreApplication app(argc, argv);
+    try {
+        prepareBooks();
+    } catch (const StoreError& e) {
+        std::fprintf(stderr, "bench_ledger: %s\n", e.message().toLocal8Bit().constData());
+        return 1;
+    }
+    const Setup& b = setup();
+    benchmark::AddCustomContext("books", b.books.folder.toStdString());
+    benchmark::AddCustomContext("rows", std::to_string(b.books.rows));
+    benchmark::AddCustomContext("fiscal_year", b.books.yearStart.toString(Qt::ISODate).toStdString() + ".."
+                                                   + b.books.yearEnd.toString(Qt::ISODate).toStdString());
+    benchmark::AddCustomContext("busiest_account", b.busiestAccount.toStdString());
+    benchmark::AddCustomContext("busiest_category", b.busiestCategory.toStdString());
+    benchmark::AddCustomContext("sqlite", sqlite3_libversion());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    Database::closeAll();
+    return 0;
+}
