@@ -702,7 +702,7 @@ void TMainInput::mnCheckClick()
 void TMainInput::SpeedButton4Click()
 {
     Table& t = dm_.t01keiri;
-    if (t.isEmpty() && t.state() != Dataset::State::Insert) {
+    if (t.isEmpty()) {
         prompter().information(this, QStringLiteral("該当データが登録されていません。"));
         return;
     }

@@ -1,3 +1,4 @@
+#include "database.h"
 #include "dbcontrols.h"
 #include "journallistmodel.h"
 #include "programstate.h"
@@ -351,4 +352,60 @@ TEST_F(JournalWindow, TheCalendarPutsItsDateIntoTheRow)
     EXPECT_EQ(ui().day->text(), QStringLiteral("2012/02/29"));
     ui().navigator->click(DbNavigator::Post);
     EXPECT_EQ(journal().fieldByName("sDay").asDate(), QDate(2012, 2, 29));
+}
+
+TEST_F(JournalWindow, EnterMovesOnFromTheAmountBoxes)
+{
+    addRows(kThreeRows);
+    openWindow();
+    ui().debitAmount->setFocus();
+    QTest::keyClick(ui().debitAmount, Qt::Key_Return);
+    EXPECT_TRUE(ui().creditCategory->hasFocus());
+    ui().creditAmount->setFocus();
+    QTest::keyClick(ui().creditAmount, Qt::Key_Enter);
+    EXPECT_TRUE(ui().memo->hasFocus());
+}
+
+TEST_F(JournalWindow, NoOrderOfClicksBreaksIt)
+{
+    // Every command on an empty journal, on a new row not yet posted, and after the current
+    // row was deleted: messages at most, never an error escaping.
+    auto everything = [&] {
+        for (int b = 0; b < DbNavigator::ButtonCount; ++b) {
+            prompts.answers = {true};
+            ui().navigator->click(DbNavigator::Button(b));
+        }
+        prompts.answers = {true};
+        window->SpeedButton4Click();
+        window->SpeedButton1Click();
+        window->SpeedButton2Click();
+        window->mnCheckClick();
+        window->DBGrid1DblClick(0);
+        window->DBGrid1DblClick(99);
+        window->DBEdit3Enter();
+        window->DBEdit4Enter();
+        window->DateTimePicker1Exit();
+        window->RefreshJournalList();
+    };
+    openWindow();
+    everything();
+    EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty()) << prompts.texts(ScriptedPrompter::Message::Error).join(u'\n').toStdString();
+
+    ui().navigator->click(DbNavigator::Insert);
+    everything();
+    closeWindow();
+
+    Database::forFolder(folder.path())->exec(QStringLiteral("DELETE FROM shiwake"));
+    addRows(kThreeRows);
+    openWindow();
+    ui().navigator->click(DbNavigator::Insert);
+    prompts.answers = {true};
+    window->SpeedButton4Click();  // the row being typed is cancelled untouched, then copied
+    EXPECT_EQ(journal().recordCount(), 4);
+    prompts.answers = {true, true, true};
+    ui().navigator->click(DbNavigator::Delete);
+    ui().navigator->click(DbNavigator::Delete);
+    ui().navigator->click(DbNavigator::Delete);
+    everything();
+    EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty()) << prompts.texts(ScriptedPrompter::Message::Error).join(u'\n').toStdString();
 }
