@@ -144,6 +144,30 @@ void BM_AccountStatement_Bare_OrForm(benchmark::State& state)
 }
 BENCHMARK(BM_AccountStatement_Bare_OrForm)->Unit(benchmark::kMillisecond);
 
+// The statement through the dataset layer, every row read and converted, no line built:
+// what the layer adds to SQLite, and what building the lines adds to it.
+void BM_AccountStatement_Dataset(benchmark::State& state)
+{
+    auto db = Database::forFolder(setup().books.folder);
+    Query query(QStringLiteral("q13motochou"));
+    query.setDatabaseName(setup().books.folder);
+    const LedgerRequest request = accountRequest();
+    qint64 rows = 0;
+    for (auto _ : state) {
+        query.close();
+        query.setSql(motochouSql(request.kind));
+        query.setParam(QStringLiteral("pD1"), request.from);
+        query.setParam(QStringLiteral("pD2"), request.to);
+        query.setParam(QStringLiteral("pC03"), request.code);
+        query.open();
+        query.last();
+        rows = query.rowsRead();
+    }
+    query.close();
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_AccountStatement_Dataset)->Unit(benchmark::kMillisecond);
+
 // What "表示" waits for: the statement through the dataset layer, and every line built with
 // its description, amounts and running balance.
 void BM_BuildLedger_Account(benchmark::State& state)

@@ -162,6 +162,7 @@ QWidget* TMainInput::buildEntryPanel()
     c_.calendar->setObjectName(QStringLiteral("DateTimePicker1"));
     c_.calendar->setCalendarPopup(true);
     c_.calendar->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+    c_.calendar->setMinimumWidth(c_.calendar->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00")) + 44);
     c_.calendar->setToolTip(QStringLiteral("カレンダーで選んだ日付を年月日に入れます"));
     c_.calendar->installEventFilter(this);
     c_.mode = new DbLookupCombo(t, QStringLiteral("syori"), dm_.q17SyoriK, QStringLiteral("code"), QStringLiteral("Name"), panel);
@@ -301,6 +302,7 @@ QWidget* TMainInput::buildFilterPanel()
     for (QDateEdit* d : {c_.periodFrom, c_.periodTo}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+        d->setMinimumWidth(d->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00")) + 44);
     }
     c_.periodTilde = new QLabel(QStringLiteral("～"), panel);
     c_.singleDay = new QCheckBox(QStringLiteral("期日"), panel);

@@ -24,13 +24,13 @@ const QString kSelect = QStringLiteral(
 const QString kOrder = QStringLiteral(" ORDER BY shiwake.sday,shiwake.id");
 
 // The rows of a ledger are those dated within the range whose debit-side field or whose
-// credit-side field holds the code. Written as that OR, the condition can use no index for
-// the code, and SQLite reads every row of the range. An account or sub-account ledger
-// therefore reads its debit rows through the index that begins with the debit field and its
-// credit rows through the one that begins with the credit field, both narrowed to the date
-// range, and joins the two: a row with the code on both sides is taken once, from the debit
-// side (IS NOT, because a null debit code is not equal to the code either). The union is
-// sorted by date and entry number as the OR form is, so rows and order are the same.
+// credit-side field holds the code. Written as that OR, the statement leaves it to SQLite's
+// planner whether to split it over the two indexes, and when it does, the row numbers of both
+// searches are gathered in a set and the whole result sorted. Here each side is a select of
+// its own: the index that begins with its field serves both the code and the date range, and
+// the two halves are merged in order. A row with the code on both sides is taken once, from
+// the debit side (IS NOT, because a null debit code is not equal to the code either). Rows
+// and order are the same as those of the OR form; a test compares the two.
 QString accountCondition(const QString& debitField, const QString& creditField)
 {
     return QStringLiteral(" WHERE (shiwake.%1=:pC03 AND shiwake.sDay>=:pD1 And shiwake.sDay<=:pD2)").arg(debitField)

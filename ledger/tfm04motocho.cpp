@@ -134,7 +134,7 @@ QVariant LedgerGridModel::data(const QModelIndex& index, int role) const
             return QString();
         return ledgerCell(ledger_.lines[index.row()], index.column());
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(alignment(index.column()));
+        return int(alignment(index.column()));
     default:
         return {};
     }
@@ -147,7 +147,7 @@ QVariant LedgerGridModel::headerData(int section, Qt::Orientation orientation, i
     if (role == Qt::DisplayRole)
         return ledgerTitles().value(section);
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+        return int(Qt::AlignCenter);
     return {};
 }
 
@@ -160,7 +160,13 @@ Tfm04Motocho::Tfm04Motocho(QWidget* parent) : QDialog(parent)
     buildUi();
 }
 
-Tfm04Motocho::~Tfm04Motocho() = default;
+Tfm04Motocho::~Tfm04Motocho()
+{
+    // The ledger statement stays open while its lines are shown; closing the window lets
+    // its rows go.
+    if (Tdm01Keiri* module = Tdm01Keiri::instance())
+        module->q13motochou.close();
+}
 
 Tdm01Keiri& Tfm04Motocho::dm() const
 {
@@ -349,6 +355,7 @@ void Tfm04Motocho::FormShow()
     }
     updateVisibility();
     model_->setLedger({});
+    fitAmountColumns();
     shownRequest_ = {};
 }
 

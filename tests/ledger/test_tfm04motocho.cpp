@@ -425,8 +425,9 @@ TEST_F(LedgerWindow, HelpOpensTheWindowsOwnPageAfterAsking)
     window->close();
 }
 
-TEST_F(LedgerWindow, TheMainWindowOpensTheLedgerWithoutPreparingDatasets)
+TEST_F(LedgerWindow, TheMainWindowOpensTheLedgerAndItsStatementIsClosedWithIt)
 {
+    addSalaryAndBills();
     window.reset();
     registerWindows();
     TMenu menu(folder.path());
@@ -442,6 +443,8 @@ TEST_F(LedgerWindow, TheMainWindowOpensTheLedgerWithoutPreparingDatasets)
             if (auto* ledger = qobject_cast<Tfm04Motocho*>(w); ledger && ledger->isVisible()) {
                 caption = ledger->windowTitle();
                 categories = ledger->categoryList()->count();
+                ledger->categoryList()->setCurrentIndex(4);
+                ledger->showButton()->click();
                 ledger->close();
             }
         }
