@@ -639,6 +639,16 @@ QVariant Dataset::toFieldValue(int index, const QVariant& storage) const
             return QVariant::fromValue(*parsed);
         throw StoreError(QStringLiteral("「%1」は項目「%2」の金額として正しくありません。").arg(storage.toString(), fields_[index].name));
     case FieldType::Date:
+        if (id == QMetaType::QString) {
+            // Stored dates are ISO text: read them without the general parser, since every
+            // listed row pays for it.
+            const QString text = storage.toString();
+            if (text.size() == 10 && text[4] == u'-' && text[7] == u'-') {
+                const QDate date(text.left(4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
+                if (date.isValid())
+                    return QVariant(date);
+            }
+        }
         if (storage.toString().trimmed().isEmpty())
             return {};
         if (auto parsed = textformat::parseDate(storage.toString()))
