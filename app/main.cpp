@@ -1,4 +1,5 @@
 #include "actionguard.h"
+#include "database.h"
 #include "datafolder.h"
 #include "programstate.h"
 #include "prompter.h"
@@ -68,14 +69,8 @@ int main(int argc, char** argv)
     const QString folder = parser.isSet(dataDir) ? QFileInfo(parser.value(dataDir)).absoluteFilePath() : datafolder::besideProgram();
     TMenu menu(folder);
 
-    // Refuse before anything is read or written: a second program on the same books, or a
-    // folder that does not hold sound books.
-    datafolder::Lock lock(programState().dataFolder);
-    if (!lock.acquired()) {
-        prompter().error(nullptr, lock.refusal());
-        return 1;
-    }
-    if (!guarded(nullptr, [&] { datafolder::verify(programState().dataFolder); }))
+    const auto lock = startup::openBooks(programState().dataFolder);
+    if (!lock)
         return 1;
 
     Tdm01Keiri dm;
@@ -85,5 +80,7 @@ int main(int argc, char** argv)
     menu.show();
     const int result = QApplication::exec();
     dm.closeAll();
+    // Closing the connection folds the write-ahead log back into the database file.
+    Database::closeAll();
     return result;
 }

@@ -1,6 +1,11 @@
 #include "startup.h"
 
+#include "actionguard.h"
+#include "prompter.h"
 #include "tdm02repo.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QApplication>
 #include <QFont>
@@ -35,6 +40,30 @@ void applyJapaneseConventions(QApplication& app)
             break;
         }
     }
+}
+
+std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString& templateDir)
+{
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (!QFileInfo::exists(folder)) {
+        const QString question = QStringLiteral("データフォルダ「%1」がありません。\n新しい帳簿を作成しますか？").arg(shown);
+        if (!QFileInfo::exists(templateDir) || !prompter().confirm(nullptr, question)) {
+            prompter().error(nullptr, QStringLiteral("データフォルダ「%1」が見つかりません。").arg(shown));
+            return nullptr;
+        }
+        if (!guarded(nullptr, [&] { datafolder::initialise(folder, templateDir); }))
+            return nullptr;
+    }
+    // Refused before anything is read or written: a second program on the same books, or a
+    // folder that does not hold sound books.
+    auto lock = std::make_unique<datafolder::Lock>(folder);
+    if (!lock->acquired()) {
+        prompter().error(nullptr, lock->refusal());
+        return nullptr;
+    }
+    if (!guarded(nullptr, [&] { datafolder::verify(folder); }))
+        return nullptr;
+    return lock;
 }
 
 std::unique_ptr<Tdm02Repo> createReportModule(Tdm01Keiri& dm, const QString& dataFolder)

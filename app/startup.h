@@ -1,9 +1,12 @@
 #pragma once
 
+#include "datafolder.h"
+
+#include <QString>
+
 #include <memory>
 
 class QApplication;
-class QString;
 
 namespace tolva {
 
@@ -15,6 +18,12 @@ namespace startup {
 // Japanese conventions whatever the machine's locale: Qt's own Japanese texts for standard
 // buttons and dialogs, the Japanese locale for numbers and dates, and a Japanese CJK font.
 void applyJapaneseConventions(QApplication& app);
+
+// Makes the data folder ready for this program: lays it out from the template when it is
+// missing and the user agrees, takes the folder's lock against a second program, and checks
+// the books. Tells the user what is wrong and returns nothing when the program cannot go on.
+[[nodiscard]] std::unique_ptr<datafolder::Lock> openBooks(const QString& folder,
+                                                          const QString& templateDir = datafolder::templateFolder());
 
 // The report module, pointed at the report project of the data folder.
 [[nodiscard]] std::unique_ptr<Tdm02Repo> createReportModule(Tdm01Keiri& dm, const QString& dataFolder);

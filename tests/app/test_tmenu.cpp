@@ -2,10 +2,14 @@
 #include "scriptedprompter.h"
 #include "tdm01keiri.h"
 #include "testdata.h"
+#include "startup.h"
 #include "tmenu.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -148,4 +152,35 @@ TEST_F(MainWindow, AStoreErrorAtShowIsShownNotThrown)
     ASSERT_EQ(prompts.texts(ScriptedPrompter::Message::Error).size(), 1);
     EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).first().contains(QStringLiteral("Jigyounushi")));
     menu->close();
+}
+
+TEST(OpeningBooks, MissingDamagedAndBusyFolders)
+{
+    ScriptedPrompter prompts;
+    QTemporaryDir root;
+    const QString folder = QDir(root.path()).filePath(QStringLiteral("Data"));
+
+    prompts.answers = {false};  // no new books wanted
+    EXPECT_EQ(startup::openBooks(folder, tolva::testing::templateDir()), nullptr);
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("見つかりません")));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    prompts.answers = {true};
+    auto first = startup::openBooks(folder, tolva::testing::templateDir());
+    ASSERT_NE(first, nullptr);
+    Database::closeAll();
+
+    // The same folder again while it is held.
+    EXPECT_EQ(startup::openBooks(folder, tolva::testing::templateDir()), nullptr);
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("使用中"))) << prompts.messages.back().text.toStdString();
+    first.reset();
+
+    // Damaged books are refused with the file named.
+    QFile db(QDir(folder).filePath(QString::fromLatin1(Database::kFileName)));
+    ASSERT_TRUE(db.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    db.close();
+    EXPECT_EQ(startup::openBooks(folder, tolva::testing::templateDir()), nullptr);
+    EXPECT_EQ(prompts.messages.back().kind, ScriptedPrompter::Message::Error);
+    EXPECT_TRUE(prompts.messages.back().text.contains(QString::fromLatin1(Database::kFileName)));
+    Database::closeAll();
 }
