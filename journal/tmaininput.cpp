@@ -136,6 +136,13 @@ TMainInput::TMainInput(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
     // table runs the row-change handling.
     connect(&dm_.t01keiri, &Dataset::dataChanged, this, [this](int) { dsT01keiriDataChange(); });
 
+    // Enter belongs to the boxes (it moves on from the amounts) and must never press a
+    // button of the window by being its default.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
     resize(1040, 720);
 }
 
@@ -768,6 +775,17 @@ void TMainInput::DBEdit3Enter()
 void TMainInput::DBEdit4Enter()
 {
     copyAmount(c_.debitAmount, QStringLiteral("Rgaku"));
+}
+
+void TMainInput::keyPressEvent(QKeyEvent* event)
+{
+    // Escape would close the window and discard a row being typed; the window closes only
+    // by its close button, its menu or the title bar.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool TMainInput::eventFilter(QObject* watched, QEvent* event)

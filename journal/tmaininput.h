@@ -101,6 +101,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* buildEntryPanel();

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -408,4 +409,20 @@ TEST_F(JournalWindow, NoOrderOfClicksBreaksIt)
     ui().navigator->click(DbNavigator::Delete);
     everything();
     EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty()) << prompts.texts(ScriptedPrompter::Message::Error).join(u'\n').toStdString();
+}
+
+TEST_F(JournalWindow, NeitherEnterNorEscapeTriggerTheWindowsButtons)
+{
+    addRows(kThreeRows);
+    openWindow();
+    ui().navigator->click(DbNavigator::Insert);
+    type(ui().memo, QStringLiteral("途中"));
+    ui().narrow->setFocus();  // a button that had the focus must not become the Enter key's
+    ui().memo->setFocus();
+    QTest::keyClick(ui().memo, Qt::Key_Return);
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(journal().state(), Dataset::State::Insert);
+    EXPECT_TRUE(prompts.messages.empty());
+    ui().navigator->click(DbNavigator::Cancel);
 }
