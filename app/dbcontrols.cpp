@@ -67,9 +67,21 @@ void DbEdit::onEdited()
 {
     if (dirty_ || isReadOnly())
         return;
+    // Putting the row into edit mode notifies every bound control, this one included; the
+    // text being typed must survive that.
     const bool ok = guarded(this, [this] {
-        if (dataset_.state() == Dataset::State::Browse)
+        if (dataset_.state() == Dataset::State::Browse) {
+            const QString typed = text();
+            const int cursor = cursorPosition();
+            applying_ = true;
+            struct Reset {
+                bool& flag;
+                ~Reset() { flag = false; }
+            } reset{applying_};
             dataset_.edit();
+            setText(typed);
+            setCursorPosition(cursor);
+        }
     });
     if (!ok || dataset_.state() == Dataset::State::Browse || !dataset_.isActive()) {
         refreshFromField();

@@ -426,3 +426,17 @@ TEST_F(JournalWindow, NeitherEnterNorEscapeTriggerTheWindowsButtons)
     EXPECT_TRUE(prompts.messages.empty());
     ui().navigator->click(DbNavigator::Cancel);
 }
+
+TEST_F(JournalWindow, TheFirstKeyTypedIntoARowBeingBrowsedIsKept)
+{
+    addRows(kThreeRows);
+    openWindow();
+    ASSERT_EQ(journal().state(), Dataset::State::Browse);
+    ui().memo->setFocus();
+    ui().memo->selectAll();
+    QTest::keyClicks(ui().memo, QStringLiteral("abc"));
+    EXPECT_EQ(ui().memo->text(), QStringLiteral("abc"));
+    EXPECT_EQ(journal().state(), Dataset::State::Edit);
+    ui().navigator->click(DbNavigator::Post);
+    EXPECT_EQ(journal().fieldByName("Memo").asString(), QStringLiteral("abc"));
+}
