@@ -32,10 +32,7 @@ protected:
     {
         menu.reset();
         dm.closeAll();
-        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || std::none_of(QApplication::topLevelWidgets().begin(),
-                                                                                QApplication::topLevelWidgets().end(),
-                                                                                [](QWidget* w) { return w->isVisible(); }))
-            << "a window was left open";
+        tolva::testing::expectNoWindowLeftOpen();
     }
 
     void setOwner(int nendo, int shime)

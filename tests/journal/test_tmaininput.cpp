@@ -37,8 +37,7 @@ protected:
     {
         closeWindow();
         dm.closeAll();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            EXPECT_FALSE(w->isVisible()) << "a window was left open: " << w->windowTitle().toStdString();
+        tolva::testing::expectNoWindowLeftOpen();
     }
 
     void addRows(const QString& values)

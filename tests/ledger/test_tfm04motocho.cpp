@@ -46,9 +46,7 @@ protected:
     {
         window.reset();
         dm.closeAll();
-        const QWidgetList open = QApplication::topLevelWidgets();
-        EXPECT_TRUE(std::none_of(open.begin(), open.end(), [](QWidget* w) { return w->isVisible(); }))
-            << "a window was left open";
+        tolva::testing::expectNoWindowLeftOpen();
     }
 
     // Chooses the entry that begins with `code`, as a user picking it from the list.

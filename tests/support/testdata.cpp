@@ -3,7 +3,11 @@
 #include "database.h"
 #include "datafolder.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
 
 namespace tolva::testing {
 
@@ -21,6 +25,12 @@ TestDataFolder::TestDataFolder()
 TestDataFolder::~TestDataFolder()
 {
     Database::closeAll();
+}
+
+void expectNoWindowLeftOpen()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(w->isVisible()) << "a window was left open: " << w->windowTitle().toStdString();
 }
 
 QString TestDataFolder::file(const QString& name) const

@@ -23,4 +23,7 @@ private:
 
 [[nodiscard]] QString templateDir();
 
+// Fails the test when a window is still shown: a modal dialog left open would block a user.
+void expectNoWindowLeftOpen();
+
 } // namespace tolva::testing
