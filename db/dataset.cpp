@@ -770,6 +770,7 @@ void Table::doOpen()
 
 void Table::doClose()
 {
+    navigation_.clear();
     rowId_ = 0;
     currentStorage_.clear();
     cachedCount_.reset();
@@ -789,7 +790,16 @@ bool Table::fetchOne(const QString& where, const QVector<QVariant>& binds, bool 
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY ") + order.join(u", ") + QStringLiteral(" LIMIT 1");
-    Statement statement = db_->prepare(sql);
+    // Moving through a table runs the same few statements over and over: keep them prepared.
+    auto cached = navigation_.find(sql);
+    if (cached == navigation_.end())
+        cached = navigation_.emplace(sql, db_->prepare(sql)).first;
+    Statement& statement = cached->second;
+    statement.reset();
+    struct ResetAfter {
+        Statement& s;
+        ~ResetAfter() { s.reset(); }
+    } resetAfter{statement};
     for (int i = 0; i < binds.size(); ++i)
         statement.bind(i + 1, binds[i]);
     if (!statement.step())

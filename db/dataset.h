@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -243,6 +244,7 @@ private:
     QString columnList_;
     QStringList orderColumns_;  // key columns followed by rowid, or just rowid
     qint64 rowId_ = 0;
+    std::map<QString, Statement> navigation_;  // prepared navigation statements by text
     QVector<QVariant> currentStorage_;  // storage values of the current row's key columns
     std::optional<qint64> cachedCount_;
 };
