@@ -9,6 +9,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
 
 namespace tolva {
 
@@ -62,6 +63,11 @@ public:
         if (auto* widget = preview.findChild<QPrintPreviewWidget*>()) {
             widget->setZoomMode(QPrintPreviewWidget::CustomZoom);
             widget->setZoomFactor(1.0);
+        }
+        // Maximised; sized to the screen as well, for desktops whose window manager ignores the
+        // request.
+        if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+            preview.setGeometry(screen->availableGeometry());
         }
         preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
         preview.exec();
