@@ -569,6 +569,10 @@ void TMainInput::FormShow()
     // handling that opening the journal table runs gives it its real text.
     if (dm_.q05shiwakeView.sql().trimmed().isEmpty())
         dm_.q05shiwakeView.setSql(journallist::everything().sql);
+    // Another window (the closing) may have left the journal table open: the panel still
+    // starts on its first row, and that move runs the row-change handling.
+    if (dm_.t01keiri.isActive())
+        dm_.t01keiri.first();
     dm_.t01keiri.open();
     dm_.q03bunruiL.open();
     dm_.q04bunruiR.open();

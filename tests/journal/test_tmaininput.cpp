@@ -439,3 +439,14 @@ TEST_F(JournalWindow, TheFirstKeyTypedIntoARowBeingBrowsedIsKept)
     ui().navigator->click(DbNavigator::Post);
     EXPECT_EQ(journal().fieldByName("Memo").asString(), QStringLiteral("abc"));
 }
+
+TEST_F(JournalWindow, OpensTheSameWayWhenTheJournalTableWasLeftOpen)
+{
+    addRows(kThreeRows);
+    journal().open();
+    journal().last();
+    openWindow();
+    EXPECT_EQ(journal().fieldByName("id").asInteger(), 1);
+    EXPECT_EQ(listedIds(), (QList<qint64>{2, 3, 1}));
+    EXPECT_EQ(selectedRow(), 2);
+}
