@@ -166,20 +166,6 @@ void open(Query& list, const JournalListSql& statement)
     list.open();
 }
 
-Totals totals(Query& scratch, const JournalListSql& statement)
-{
-    // Same rows as the list: its joins are on unique codes, so they neither add nor drop rows,
-    // and every condition is on the journal's own columns.
-    scratch.close();
-    scratch.setSql(QStringLiteral("SELECT SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR FROM shiwake") + statement.where);
-    for (int i = 0; i < statement.params.size(); ++i)
-        scratch.setParam(i, statement.params[i]);
-    scratch.open();
-    Totals result{scratch.fieldByName(QStringLiteral("sumL")).asMoney(), scratch.fieldByName(QStringLiteral("sumR")).asMoney()};
-    scratch.close();
-    return result;
-}
-
 QString totalsText(const Totals& totals)
 {
     return QStringLiteral("  借方 : ") + textformat::currency(totals.debit) + QStringLiteral(",  貸方 : ")

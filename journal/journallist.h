@@ -79,10 +79,6 @@ struct Totals {
     Money credit;
 };
 
-// The debit and credit totals of every row the statement lists, added up exactly by the
-// database from the same conditions, so the rows need not be read into memory.
-[[nodiscard]] Totals totals(Query& scratch, const JournalListSql& statement);
-
 // "  借方 : ￥12,000,  貸方 : ￥12,000".
 [[nodiscard]] QString totalsText(const Totals& totals);
 

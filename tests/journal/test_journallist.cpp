@@ -1,4 +1,5 @@
 #include "journallist.h"
+#include "journallistmodel.h"
 #include "tdm01keiri.h"
 #include "testdata.h"
 
@@ -192,7 +193,9 @@ TEST_F(JournalListData, TotalsAndTheBalanceCheck)
     JournalFilter f;
     f.credit = side("11");
     const auto s = journallist::narrowed(f);
-    const auto t = journallist::totals(dm.q16temp1, s);
+    JournalListModel list;
+    list.show(folder.path(), s);
+    const auto t = list.totals();
     EXPECT_EQ(t.debit, Money::fromYen(1000 + 1200 + 1000 + 100));
     EXPECT_EQ(t.credit, Money::fromYen(1000 + 1200 + 900));
     EXPECT_EQ(journallist::totalsText(t), QStringLiteral("  借方 : ￥3,300,  貸方 : ￥3,100"));
