@@ -303,6 +303,9 @@ Database::Database(const QString& folder) : folder_(folder)
 
 Database::~Database()
 {
+    for (const auto& statements : std::as_const(pool_))
+        for (sqlite3_stmt* stmt : statements)
+            sqlite3_finalize(stmt);
     if (db_)
         sqlite3_close_v2(db_);
 }
@@ -324,6 +327,50 @@ Statement Database::prepare(const QString& sql)
         throw StoreError(QStringLiteral("SQLの誤り: %1\n%2").arg(detail, sql.trimmed()));
     }
     return Statement(db_, stmt, sql);
+}
+
+const sqldialect::Translation& Database::translation(const QString& localSql)
+{
+    auto it = translations_.constFind(localSql);
+    if (it == translations_.constEnd()) {
+        if (translations_.size() > 512)
+            translations_.clear();
+        it = translations_.insert(localSql, sqldialect::translate(localSql, [this](const QString& stored) {
+            return storedQueryText(stored);
+        }));
+    }
+    return it.value();
+}
+
+Statement Database::prepareCached(const QString& sql)
+{
+    auto it = pool_.find(sql);
+    if (it != pool_.end() && !it->isEmpty()) {
+        sqlite3_stmt* stmt = it->takeLast();
+        poolOrder_.removeOne(sql);
+        return Statement(db_, stmt, sql);
+    }
+    return prepare(sql);
+}
+
+void Database::recycle(Statement&& statement)
+{
+    if (!statement.isValid())
+        return;
+    constexpr int kPooled = 64;
+    const QString sql = statement.sql();
+    statement.reset();
+    pool_[sql].append(statement.release());
+    poolOrder_.append(sql);
+    while (poolOrder_.size() > kPooled) {
+        const QString oldest = poolOrder_.takeFirst();
+        auto it = pool_.find(oldest);
+        if (it != pool_.end() && !it->isEmpty()) {
+            sqlite3_finalize(it->takeFirst());
+            if (it->isEmpty())
+                pool_.erase(it);
+        }
+    }
 }
 
 void Database::exec(const QString& sql)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sqldialect.h"
 #include "storeerror.h"
 
 #include <QHash>
@@ -48,6 +49,13 @@ public:
     [[nodiscard]] sqlite3_stmt* handle() const { return stmt_; }
     [[nodiscard]] const QString& sql() const { return sql_; }
     [[nodiscard]] bool isValid() const { return stmt_ != nullptr; }
+    // Gives up ownership of the statement handle.
+    [[nodiscard]] sqlite3_stmt* release()
+    {
+        sqlite3_stmt* stmt = stmt_;
+        stmt_ = nullptr;
+        return stmt;
+    }
 
     // Binds an already converted storage value (null, qint64, double or text) at 1-based n.
     void bind(int n, const QVariant& storageValue);
@@ -87,9 +95,18 @@ public:
     [[nodiscard]] sqlite3* handle() const { return db_; }
 
     [[nodiscard]] Statement prepare(const QString& sql);
+    // The same, taking a statement of that text from the pool of finished ones when there is
+    // one: queries that are opened again and again skip compiling their SQL.
+    [[nodiscard]] Statement prepareCached(const QString& sql);
+    // Hands a finished statement back to the pool (reset, bindings cleared).
+    void recycle(Statement&& statement);
     void exec(const QString& sql);
     [[nodiscard]] qint64 lastInsertRowId() const;
     [[nodiscard]] int changes() const;
+
+    // The local SQL rewritten for SQLite, remembered by text: the same statements are run
+    // over and over (a sum per account), and the rewrite need not be repeated.
+    [[nodiscard]] const sqldialect::Translation& translation(const QString& localSql);
 
     // The text of a stored query file of the folder ("qUnionCode" reads "qUnionCode.sql").
     [[nodiscard]] QString storedQueryText(const QString& name) const;
@@ -116,6 +133,9 @@ private:
     QSet<QString> currencyColumns_;
     bool tablesLoaded_ = false;
     int transactionDepth_ = 0;
+    QHash<QString, QList<sqlite3_stmt*>> pool_;
+    QHash<QString, sqldialect::Translation> translations_;
+    QStringList poolOrder_;  // oldest first, one entry per pooled statement
 };
 
 // A write that spans rows: begun with BEGIN IMMEDIATE, committed explicitly, rolled back by

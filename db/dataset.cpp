@@ -1009,12 +1009,10 @@ void Query::doOpen()
 {
     if (sql_.trimmed().isEmpty())
         throw StoreError(QStringLiteral("問合せ「%1」のSQLが設定されていません。").arg(name_));
-    auto db = db_;
-    const sqldialect::Translation translation
-        = sqldialect::translate(sql_, [db](const QString& stored) { return db->storedQueryText(stored); });
+    const sqldialect::Translation translation = db_->translation(sql_);
     translated_ = translation.sql;
     distinctNames_ = translation.distinctNames;
-    cursorStatement_ = db_->prepare(translated_);
+    cursorStatement_ = db_->prepareCached(translated_);
     bindAll(cursorStatement_, distinctNames_);
 
     sqlite3_stmt* stmt = cursorStatement_.handle();
@@ -1062,6 +1060,8 @@ void Query::doOpen()
 
 void Query::doClose()
 {
+    if (db_)
+        db_->recycle(std::move(cursorStatement_));
     cursorStatement_ = Statement();
     rows_.clear();
     rows_.squeeze();
@@ -1076,6 +1076,7 @@ bool Query::readOne()
     if (!cursorStatement_.step()) {
         exhausted_ = true;
         // Ends the read at once, so the statement holds no snapshot of the database.
+        db_->recycle(std::move(cursorStatement_));
         cursorStatement_ = Statement();
         return false;
     }
@@ -1187,13 +1188,14 @@ int Query::execSql()
 {
     close();
     auto db = database();
-    const sqldialect::Translation translation
-        = sqldialect::translate(sql_, [db](const QString& stored) { return db->storedQueryText(stored); });
-    Statement statement = db->prepare(translation.sql);
+    const sqldialect::Translation& translation = db->translation(sql_);
+    Statement statement = db->prepareCached(translation.sql);
     bindAll(statement, translation.distinctNames);
     while (statement.step()) {
     }
-    return db->changes();
+    const int changed = db->changes();
+    db->recycle(std::move(statement));
+    return changed;
 }
 
 qint64 Query::recordCount()
