@@ -582,14 +582,6 @@ void Dataset::notify(int fieldIndex)
     emit dataChanged(fieldIndex);
 }
 
-void Dataset::setState(State state)
-{
-    if (state_ != state) {
-        state_ = state;
-        emit stateChanged();
-    }
-}
-
 QVariant Dataset::toFieldValue(int index, const QVariant& storage) const
 {
     if (!storage.isValid() || storage.isNull())

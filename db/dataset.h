@@ -174,7 +174,6 @@ protected:
     virtual void doRefresh() = 0;
     [[nodiscard]] virtual bool canModify() const { return false; }
 
-    void setState(State state);
     void notify(int fieldIndex);
     void appendComputedFieldDefs();
     void refreshComputed();
