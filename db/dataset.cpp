@@ -251,6 +251,7 @@ void Dataset::close()
     doClose();
     computedAppended_ = false;
     fields_.clear();
+    indexedFields_ = -1;
     current_.clear();
     saved_.clear();
     eof_ = bof_ = empty_ = true;
@@ -348,11 +349,20 @@ Field Dataset::field(int index)
 
 int Dataset::fieldIndex(const QString& name) const
 {
-    for (int i = 0; i < fields_.size(); ++i) {
-        if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
+    // Looked up for every field of every row a report or ledger reads: a hash, rebuilt when
+    // the fields change, instead of comparing names one by one.
+    if (indexedFields_ != fields_.size()) {
+        fieldsByName_.clear();
+        for (int i = int(fields_.size()) - 1; i >= 0; --i) {
+            fieldsByName_.insert(fields_[i].name, i);
+            fieldsByName_.insert(fields_[i].name.toLower(), i);
+        }
+        indexedFields_ = fields_.size();
     }
-    return -1;
+    auto it = fieldsByName_.constFind(name);
+    if (it == fieldsByName_.constEnd())
+        it = fieldsByName_.constFind(name.toLower());
+    return it == fieldsByName_.constEnd() ? -1 : it.value();
 }
 
 std::optional<Field> Dataset::findField(const QString& name)
@@ -739,6 +749,7 @@ void Table::doOpen()
         throw StoreError(QStringLiteral("データセット「%1」のテーブル名が設定されていません。").arg(name_));
     info_ = db_->tableInfo(tableName_);
     fields_.clear();
+    indexedFields_ = -1;
     QStringList columns{QStringLiteral("rowid")};
     for (const ColumnInfo& column : info_.columns) {
         fields_.append(FieldDef{column.name, column.type, false});
@@ -1010,6 +1021,7 @@ void Query::doOpen()
     sqlite3_stmt* stmt = cursorStatement_.handle();
     const int count = sqlite3_column_count(stmt);
     fields_.clear();
+    indexedFields_ = -1;
     QHash<QString, int> seen;
     const QSet<QString>& currency = db_->currencyColumns();
     for (int i = 0; i < count; ++i) {

@@ -200,6 +200,8 @@ protected:
     bool pendingNotify_ = false;
     QVector<ComputedField> computed_;
     bool computing_ = false;
+    mutable QHash<QString, int> fieldsByName_;  // exact and lower-case names
+    mutable qsizetype indexedFields_ = -1;
     QVector<std::pair<QPointer<QObject>, std::function<void()>>> updateHooks_;
     bool computedAppended_ = false;
     int storedCount_ = 0;
