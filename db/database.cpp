@@ -418,6 +418,7 @@ void Database::loadTables()
     QStringList names;
     while (list.step())
         names << list.column(0).toString();
+    QSet<QString> otherColumns;
     for (const QString& name : names) {
         TableInfo info;
         info.name = name;
@@ -434,6 +435,8 @@ void Database::loadTables()
                 keys.append({pk, column.name});
             if (column.type == FieldType::Currency)
                 currencyColumns_.insert(column.name.toLower());
+            else
+                otherColumns.insert(column.name.toLower());
             info.columns << column;
         }
         std::sort(keys.begin(), keys.end());
@@ -449,6 +452,10 @@ void Database::loadTables()
         }
         tables_.insert(name.toLower(), info);
     }
+    // A name that is an amount in one table and something else in another tells nothing
+    // about what a SUM over it yields.
+    for (const QString& name : std::as_const(otherColumns))
+        currencyColumns_.remove(name);
     tablesLoaded_ = true;
 }
 

@@ -114,8 +114,9 @@ public:
     // The table of that name (case-insensitive, ".DB" allowed); an error when missing.
     [[nodiscard]] const TableInfo& tableInfo(const QString& name);
     [[nodiscard]] bool hasTable(const QString& name);
-    // Lower-case names of every currency column of every table: what a SUM over such a
-    // column yields is currency too.
+    // Lower-case names of the currency columns of the tables, leaving out a name that some
+    // other table uses for something else: what a SUM over such a column yields is currency
+    // too.
     [[nodiscard]] const QSet<QString>& currencyColumns();
 
     // Raises a StoreError with a readable message for the last error of the connection.

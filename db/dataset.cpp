@@ -3,6 +3,8 @@
 #include "sqldialect.h"
 #include "textformat.h"
 
+#include <QLocale>
+
 #include <sqlite3.h>
 
 #include <cmath>
@@ -19,6 +21,38 @@ QString quoted(const QString& identifier)
 qint64 roundToInteger(double value)
 {
     return qint64(std::llround(value));
+}
+
+// A real number read from a currency column: SQLite's TOTAL and AVG give one, in the stored
+// unit. Only a whole number of units below 2^53 is exact; anything else would be a guess.
+Money currencyFromStoredReal(double units, const QString& field)
+{
+    constexpr double kExactLimit = 9007199254740992.0;  // 2^53
+    if (!std::isfinite(units) || units != std::trunc(units) || std::fabs(units) > kExactLimit)
+        throw StoreError(QStringLiteral("項目「%1」の値 %2 は金額として正確に読めません。")
+                             .arg(field, QString::number(units, 'g', 17)));
+    return Money::fromUnits(qint64(units));
+}
+
+// A floating-point number of yen set into a currency field. The double holds the binary
+// neighbour of what was meant; its shortest decimal form is what was meant (0.1, not
+// 0.1000000000000000055…). A value that needs more than four decimals, or is too large to
+// write without an exponent, is refused rather than rounded.
+Money currencyFromYenDouble(double yen, const QString& field)
+{
+    const QString text = std::isfinite(yen) ? QString::number(yen, 'f', QLocale::FloatingPointShortest) : QString();
+    if (const auto parsed = textformat::parseAmount(text))
+        return *parsed;
+    throw StoreError(QStringLiteral("項目「%1」に %2 は設定できません。金額は小数第4位までです。")
+                         .arg(field, QString::number(yen, 'g', 17)));
+}
+
+Money currencyFromWholeYen(qint64 yen, const QString& field)
+{
+    qint64 units = 0;
+    if (__builtin_mul_overflow(yen, Money::kUnitsPerYen, &units))
+        throw StoreError(QStringLiteral("項目「%1」に %2 は設定できません。金額が大きすぎます。").arg(field).arg(yen));
+    return Money::fromUnits(units);
 }
 
 // A parameter value as it is bound: dates as ISO text, money as its exact units.
@@ -125,8 +159,9 @@ double Field::asFloat() const
     const QVariant& v = dataset_->currentValue(index_);
     if (!v.isValid() || v.isNull())
         return 0.0;
+    // Amounts are exact; a figure computed from one goes through Money and Rate.
     if (v.typeId() == qMetaTypeId<Money>())
-        return v.value<Money>().toDouble();
+        throw StoreError(QStringLiteral("金額の項目「%1」は浮動小数点数として読めません。").arg(name()));
     if (v.typeId() == QMetaType::QString) {
         bool ok = false;
         const double d = v.toString().trimmed().toDouble(&ok);
@@ -139,23 +174,19 @@ double Field::asFloat() const
 
 Money Field::asMoney() const
 {
+    // Decided by the column's type, never by the value: a number in a column of unknown type
+    // may be whole yen or ten-thousandths, and an empty row must fail the same way a full
+    // one does.
+    if (type() != FieldType::Currency)
+        throw StoreError(QStringLiteral("項目「%1」は金額の列ではないため、金額として読めません。"
+                                        "（式の列は問合せで金額の列として指定してください）")
+                             .arg(name()));
     const QVariant& v = dataset_->currentValue(index_);
     if (!v.isValid() || v.isNull())
         return {};
     if (v.typeId() == qMetaTypeId<Money>())
         return v.value<Money>();
-    switch (v.typeId()) {
-    case QMetaType::LongLong:
-        return Money::fromYen(v.toLongLong());
-    case QMetaType::Double:
-        return Money::fromUnits(roundToInteger(v.toDouble() * double(Money::kUnitsPerYen)));
-    case QMetaType::QString:
-        if (auto parsed = textformat::parseAmount(v.toString()))
-            return *parsed;
-        throw StoreError(QStringLiteral("「%1」は項目「%2」の金額として正しくありません。").arg(v.toString(), name()));
-    default:
-        throw StoreError(QStringLiteral("項目「%1」は金額として読めません。").arg(name()));
-    }
+    throw StoreError(QStringLiteral("項目「%1」の値「%2」は金額として読めません。").arg(name(), v.toString()));
 }
 
 QDate Field::asDate() const
@@ -634,7 +665,7 @@ QVariant Dataset::toFieldValue(int index, const QVariant& storage) const
         if (id == QMetaType::LongLong)
             return QVariant::fromValue(Money::fromUnits(storage.toLongLong()));
         if (id == QMetaType::Double)
-            return QVariant::fromValue(Money::fromUnits(roundToInteger(storage.toDouble() * double(Money::kUnitsPerYen))));
+            return QVariant::fromValue(currencyFromStoredReal(storage.toDouble(), fields_[index].name));
         if (storage.toString().trimmed().isEmpty())
             return {};
         if (auto parsed = textformat::parseAmount(storage.toString()))
@@ -688,8 +719,13 @@ QVariant Dataset::toStorageValue(int index, const QVariant& value) const
         return QVariant(value.toString());
     case FieldType::Integer:
     case FieldType::AutoInc:
-        if (isMoney)
-            return QVariant(value.value<Money>().roundedToYen());
+        if (isMoney) {
+            const Money amount = value.value<Money>();
+            if (!amount.isWholeYen())
+                throw StoreError(QStringLiteral("項目「%1」は整数の列です。%2 円は設定できません。")
+                                     .arg(fields_[index].name, textformat::plainAmount(amount)));
+            return QVariant(amount.roundedToYen());
+        }
         if (id == QMetaType::Double)
             return QVariant(roundToInteger(value.toDouble()));
         if (id == QMetaType::QString)
@@ -697,20 +733,21 @@ QVariant Dataset::toStorageValue(int index, const QVariant& value) const
         return QVariant(value.toLongLong());
     case FieldType::Float:
         if (isMoney)
-            return QVariant(value.value<Money>().toDouble());
+            throw StoreError(QStringLiteral("項目「%1」は金額の列ではないため、金額を設定できません。").arg(fields_[index].name));
         if (id == QMetaType::QString)
             return toFieldValue(index, value);
         return QVariant(value.toDouble());
     case FieldType::Currency:
         if (isMoney)
             return QVariant(value.value<Money>().units());
-        if (id == QMetaType::Double)
-            return QVariant(roundToInteger(value.toDouble() * double(Money::kUnitsPerYen)));
+        if (id == QMetaType::Double || id == QMetaType::Float)
+            return QVariant(currencyFromYenDouble(value.toDouble(), fields_[index].name).units());
         if (id == QMetaType::QString) {
             const QVariant parsed = toFieldValue(index, value);
             return parsed.isNull() ? QVariant() : QVariant(parsed.value<Money>().units());
         }
-        return QVariant(value.toLongLong() * Money::kUnitsPerYen);
+        // A plain integer set into an amount is whole yen.
+        return QVariant(currencyFromWholeYen(value.toLongLong(), fields_[index].name).units());
     case FieldType::Date:
         if (id == QMetaType::QDate)
             return textformat::isoDate(value.toDate());
@@ -975,6 +1012,19 @@ void Query::setSql(const QString& sql)
     sql_ = sql;
     occurrences_ = sqldialect::parameterOccurrences(sql);
     values_.clear();
+    currencyColumns_.clear();
+}
+
+void Query::setSql(const QString& sql, const QStringList& currencyColumns)
+{
+    setSql(sql);
+    setCurrencyColumns(currencyColumns);
+}
+
+void Query::setCurrencyColumns(const QStringList& names)
+{
+    close();
+    currencyColumns_ = names;
 }
 
 void Query::setParam(int occurrence, const QVariant& value)
@@ -1047,6 +1097,15 @@ void Query::doOpen()
                 type = FieldType::Currency;
         }
         fields_.append(FieldDef{unique, type, true});
+    }
+    for (const QString& declared : std::as_const(currencyColumns_)) {
+        const int index = fieldIndex(declared);
+        if (index < 0)
+            throw StoreError(QStringLiteral("問合せ「%1」の結果に金額の列「%2」がありません。").arg(name_, declared));
+        FieldDef& field = fields_[index];
+        if (field.type != FieldType::Unknown && field.type != FieldType::Currency)
+            throw StoreError(QStringLiteral("問合せ「%1」の列「%2」は金額の列ではありません。").arg(name_, field.name));
+        field.type = FieldType::Currency;
     }
     rows_.clear();
     cursor_ = -1;

@@ -258,10 +258,22 @@ class Query : public Dataset {
 public:
     explicit Query(QString name, QObject* parent = nullptr) : Dataset(std::move(name), parent) {}
 
-    // Replaces the SQL text; closes the query and forgets parameter values.
+    // Replaces the SQL text; closes the query and forgets parameter values and declared
+    // currency columns.
     void setSql(const QString& sql);
     void setSql(const QStringList& lines) { setSql(lines.join(u'\n')); }
+    // The same, declaring the result columns that hold amounts where SQLite cannot tell.
+    void setSql(const QString& sql, const QStringList& currencyColumns);
     [[nodiscard]] const QString& sql() const { return sql_; }
+
+    // A result column is an amount when it is a currency column of a table, or a
+    // "SUM(column) AS name" over one. Any other expression (MAX, TOTAL, IFNULL(SUM(…), 0),
+    // CASE, arithmetic, a sum without a name) has no type SQLite can tell, and reading an
+    // amount from it is an error: the stored value is in ten-thousandths of a yen, and
+    // guessing wrong reads it 10,000 times too large. Such columns are declared here, by
+    // name; a declared name the result lacks, or one SQLite types as something else, is an
+    // error when the query opens. Kept until the SQL is replaced.
+    void setCurrencyColumns(const QStringList& names);
 
     [[nodiscard]] int paramCount() const { return int(occurrences_.size()); }
     [[nodiscard]] QStringList paramNames() const { return occurrences_; }
@@ -302,6 +314,7 @@ private:
     [[nodiscard]] QVariant paramValue(const QString& name) const;
 
     QString sql_;
+    QStringList currencyColumns_;
     QStringList occurrences_;
     QHash<QString, QVariant> values_;  // key: lower-case name; storage values
     QString translated_;

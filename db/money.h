@@ -33,10 +33,6 @@ public:
     }
     [[nodiscard]] constexpr bool isWholeYen() const { return units_ % kUnitsPerYen == 0; }
 
-    // For floating-point fields and calculations that are defined in floating point
-    // (rates); never used to accumulate amounts.
-    [[nodiscard]] double toDouble() const { return double(units_) / double(kUnitsPerYen); }
-
     constexpr Money operator-() const { return Money(-units_); }
     constexpr Money operator+(Money o) const { return Money(units_ + o.units_); }
     constexpr Money operator-(Money o) const { return Money(units_ - o.units_); }

@@ -82,8 +82,11 @@ Translation translate(const QString& localSql, const StoredQueryReader& readStor
                                                 QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression dbExtension(QStringLiteral(R"(\b([A-Za-z_]\w*)\.db\b)"),
                                                 QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression sumAlias(QStringLiteral(R"(\bsum\s*\(\s*(?:\w+\.)?(\w+)\s*\)\s+as\s+(\w+))"),
-                                             QRegularExpression::CaseInsensitiveOption);
+    // Only a SUM that is a whole column of the select list: "SUM(x) + SUM(y) AS s" or
+    // "1.0 / SUM(x) AS s" say nothing certain about their unit.
+    static const QRegularExpression sumAlias(
+        QStringLiteral(R"((?:\bselect(?:\s+distinct|\s+all)?|,)\s*sum\s*\(\s*(?:\w+\.)?(\w+)\s*\)\s+as\s+(\w+)\s*(?=,|\)|\bfrom\b|$))"),
+        QRegularExpression::CaseInsensitiveOption);
 
     QString out;
     splitQuoted(

@@ -59,7 +59,8 @@ void JournalListModel::show(const QString& folder, const JournalListSql& stateme
         q.setSql(statement_.hasConditions
                      ? QStringLiteral("SELECT count(*) AS n, SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR FROM shiwake")
                            + statement_.where
-                     : QStringLiteral("SELECT count(*) AS n, NULL AS sumL, NULL AS sumR FROM shiwake"));
+                     : QStringLiteral("SELECT count(*) AS n, NULL AS sumL, NULL AS sumR FROM shiwake"),
+                 {QStringLiteral("sumL"), QStringLiteral("sumR")});
         for (int i = 0; i < statement_.params.size(); ++i)
             q.setParam(i, statement_.params[i]);
         q.open();

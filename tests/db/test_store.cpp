@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace tolva;
 using tolva::testing::TestDataFolder;
 
@@ -447,4 +449,124 @@ TEST_F(Store, ComputedFieldsFollowTheRowAndMayCheckWhatIsAssigned)
     t.open();
     EXPECT_TRUE(t.locate("code", QStringLiteral("1503")));
     EXPECT_EQ(t.fieldByName("bunrui").asString(), QStringLiteral("11"));
+}
+
+TEST_F(Store, AnAmountIsReadInItsOwnUnitWhateverShapeTheSqlTakes)
+{
+    // One journal row of 1,000 yen, stored as 10,000,000 ten-thousandths. Every shape reads
+    // 1,000 yen, or refuses with the column's name until the column is declared an amount:
+    // a guess would read 10,000,000 yen.
+    addJournalRow(QDate(2010, 1, 1), "1111", "0111", 1000);
+    struct Case {
+        const char* sql;
+        bool typedBySqlite;  // a table's currency column, or SUM(column) AS name
+    };
+    const Case cases[] = {
+        {"SELECT Lgaku AS s FROM shiwake", true},
+        {"SELECT SUM(Lgaku) AS s FROM shiwake", true},
+        {"SELECT x.s FROM (SELECT SUM(shiwake.Lgaku) AS s FROM shiwake) AS x", true},
+        {"SELECT sum(Lgaku) FROM shiwake", false},
+        {"SELECT IFNULL(SUM(Lgaku),0) AS s FROM shiwake", false},
+        {"SELECT TOTAL(Lgaku) AS s FROM shiwake", false},
+        {"SELECT MAX(Lgaku) AS s FROM shiwake", false},
+        {"SELECT AVG(Lgaku) AS s FROM shiwake", false},
+        {"SELECT CASE WHEN syori <= 21 THEN Lgaku ELSE 0 END AS s FROM shiwake", false},
+        {"SELECT Lgaku*1 AS s FROM shiwake", false},
+        {"SELECT SUM(Lgaku) + SUM(Rgaku) - SUM(Rgaku) AS s FROM shiwake", false},
+    };
+    Query& q = dm.q26temp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        q.setSql(QString::fromUtf8(c.sql));
+        q.open();
+        Field amount = q.field(0);
+        if (c.typedBySqlite) {
+            EXPECT_EQ(amount.asMoney(), Money::fromYen(1000));
+        } else {
+            try {
+                (void)amount.asMoney();
+                ADD_FAILURE() << "read without a declared type";
+            } catch (const StoreError& e) {
+                EXPECT_TRUE(e.message().contains(amount.name())) << e.message().toStdString();
+            }
+            q.setCurrencyColumns({amount.name()});
+            q.open();
+            EXPECT_EQ(q.field(0).asMoney(), Money::fromYen(1000));
+            EXPECT_EQ(q.field(0).asString(), QStringLiteral("1000"));
+        }
+        q.close();
+    }
+}
+
+TEST_F(Store, WhatIsNotAnAmountIsNeverReadOrDeclaredAsOne)
+{
+    Query& q = dm.q26temp;
+    // An empty result fails the same way a full one does, so a test on empty books cannot
+    // hide the fault.
+    q.setSql(QStringLiteral("SELECT MAX(Lgaku) AS s, syori FROM shiwake WHERE 0"));
+    q.open();
+    EXPECT_THROW((void)q.fieldByName("s").asMoney(), StoreError);
+    EXPECT_THROW((void)q.fieldByName("syori").asMoney(), StoreError);  // an integer column
+    addJournalRow(QDate(2010, 1, 1), "1111", "0111", 1000);
+
+    // Declarations are checked when the query opens and forgotten with its SQL.
+    q.setSql(QStringLiteral("SELECT MAX(Lgaku) AS s FROM shiwake"), {QStringLiteral("total")});
+    EXPECT_THROW(q.open(), StoreError);
+    q.setSql(QStringLiteral("SELECT Memo FROM shiwake"), {QStringLiteral("Memo")});
+    EXPECT_THROW(q.open(), StoreError);
+    q.setSql(QStringLiteral("SELECT MAX(Lgaku) AS s FROM shiwake"), {QStringLiteral("s")});
+    q.open();
+    EXPECT_EQ(q.fieldByName("s").asMoney(), Money::fromYen(1000));
+    q.setSql(QStringLiteral("SELECT MAX(Lgaku) AS s FROM shiwake"));
+    q.open();
+    EXPECT_THROW((void)q.fieldByName("s").asMoney(), StoreError);
+
+    // An average that is not a whole number of units has no exact amount.
+    Table& t = dm.t01keiri;
+    t.open();
+    t.append();
+    t.fieldByName("Lgaku").setMoney(Money::fromUnits(1));
+    t.post();
+    q.setSql(QStringLiteral("SELECT AVG(Lgaku) AS s FROM shiwake"), {QStringLiteral("s")});
+    EXPECT_THROW(q.open(), StoreError);
+}
+
+TEST_F(Store, ANumberSetIntoAnAmountIsTakenExactlyOrRefused)
+{
+    Table& t = dm.t01keiri;
+    t.open();
+    t.append();
+    Field amount = t.fieldByName("Lgaku");
+    struct Case {
+        QVariant value;
+        std::optional<qint64> units;  // no value: refused
+    };
+    const Case cases[] = {
+        {QVariant(1234.5), 12345000},
+        {QVariant(0.1), 1000},                      // not 999 or 1001 from the binary neighbour of 0.1
+        {QVariant(-0.0003), -3},
+        {QVariant(1234.56789), std::nullopt},       // a fifth decimal is not rounded away
+        {QVariant(1e300), std::nullopt},
+        {QVariant(qint64(1500)), 15000000},         // a plain integer is whole yen
+        {QVariant(qint64(1) << 60), std::nullopt},  // beyond the range of amounts
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toString().toStdString());
+        if (c.units) {
+            amount.setValue(c.value);
+            EXPECT_EQ(amount.asMoney(), Money::fromUnits(*c.units));
+        } else {
+            EXPECT_THROW(amount.setValue(c.value), StoreError);
+        }
+    }
+    // An amount never goes into a number column by way of floating point or rounding.
+    EXPECT_THROW(t.fieldByName("syori").setMoney(Money::fromUnits(15000)), StoreError);
+    t.fieldByName("syori").setMoney(Money::fromYen(21));
+    EXPECT_EQ(t.fieldByName("syori").asInteger(), 21);
+    t.cancel();
+    Table& items = dm.t03koteiB;
+    items.open();
+    items.append();
+    EXPECT_THROW(items.fieldByName("Quantity").setMoney(Money::fromYen(1)), StoreError);
+    items.cancel();
 }
