@@ -1,5 +1,6 @@
 #include "bookgenerator.h"
 
+#include "codes.h"
 #include "database.h"
 #include "datafolder.h"
 #include "money.h"
@@ -384,7 +385,7 @@ struct Entry {
     const std::string* lBunrui = nullptr;  // nullptr: the account's own category
     const std::string* rBunrui = nullptr;
     int kubun = -1;
-    int syori = 10;
+    int syori = code(ProcessingMode::Ordinary);
     std::string memo;
 };
 
@@ -710,7 +711,7 @@ std::string Generator::monthMemo(const char* memo, const QDate& date) const
 
 void Generator::book(const Entry& e, bool fromClosing)
 {
-    if (e.syori != 41 && e.syori != 51) {
+    if (aggregationShare(e.syori) != AggregationShare::Excluded) {
         yearBalance_[size_t(e.lAccount)] += e.lYen;
         yearBalance_[size_t(e.rAccount)] -= e.rYen;
     }
@@ -790,7 +791,7 @@ void Generator::firstOpening()
     qint64 capital = 0;
     for (const OpeningDef& o : kFirstOpening) {
         Entry e;
-        e.syori = 21;
+        e.syori = code(ProcessingMode::BroughtForward);
         e.memo = "開始残高";
         if (o.yen > 0) {
             e.lAccount = account(o.code);
@@ -806,7 +807,7 @@ void Generator::firstOpening()
         addRow(std::move(e), 0);
     }
     Entry e;
-    e.syori = 21;
+    e.syori = code(ProcessingMode::BroughtForward);
     e.memo = "開始残高";
     e.lYen = e.rYen = std::abs(capital);
     e.lAccount = capital > 0 ? counter : account("1503");
@@ -977,7 +978,7 @@ void Generator::yearEnd(int day, bool writeClosing)
             return;
         Entry e;
         e.day = day;
-        e.syori = 31;
+        e.syori = code(ProcessingMode::ClosingAdjustment);
         e.lAccount = debit;
         e.rAccount = credit;
         e.lYen = e.rYen = yen;
@@ -1037,17 +1038,17 @@ void Generator::closingRows(int day)
             continue;
         if (b > 0) {
             expenses += b;
-            row(day, 41, summary, int(i), b, "損益振替（費用）", nullptr, &category03_);
+            row(day, code(ProcessingMode::ClosingTransfer), summary, int(i), b, "損益振替（費用）", nullptr, &category03_);
         } else {
             revenues += -b;
-            row(day, 41, int(i), summary, -b, "損益振替（収益）", &category01_, nullptr);
+            row(day, code(ProcessingMode::ClosingTransfer), int(i), summary, -b, "損益振替（収益）", &category01_, nullptr);
         }
     }
     const qint64 profit = revenues - expenses;
     if (profit < 0)
-        row(day, 41, capital, summary, -profit, "当期損失振替", nullptr, nullptr);
+        row(day, code(ProcessingMode::ClosingTransfer), capital, summary, -profit, "当期損失振替", nullptr, nullptr);
     else if (profit > 0)
-        row(day, 41, summary, capital, profit, "当期利益振替", nullptr, nullptr);
+        row(day, code(ProcessingMode::ClosingTransfer), summary, capital, profit, "当期利益振替", nullptr, nullptr);
 
     std::vector<std::pair<int, qint64>> carried;
     for (size_t i = 0; i < accounts_.size(); ++i) {
@@ -1056,11 +1057,11 @@ void Generator::closingRows(int day)
             continue;
         carried.emplace_back(int(i), b);
         if (int(i) == capital)
-            row(day, 51, capital, carry, -b + profit, "資本振替処理（次期繰越）", nullptr, nullptr);
+            row(day, code(ProcessingMode::CarriedForward), capital, carry, -b + profit, "資本振替処理（次期繰越）", nullptr, nullptr);
         else if (b > 0)
-            row(day, 51, carry, int(i), b, "資本振替処理（次期繰越）", nullptr, nullptr);
+            row(day, code(ProcessingMode::CarriedForward), carry, int(i), b, "資本振替処理（次期繰越）", nullptr, nullptr);
         else
-            row(day, 51, int(i), carry, -b, "資本振替処理（次期繰越）", nullptr, nullptr);
+            row(day, code(ProcessingMode::CarriedForward), int(i), carry, -b, "資本振替処理（次期繰越）", nullptr, nullptr);
     }
 
     std::fill(yearBalance_.begin(), yearBalance_.end(), 0);

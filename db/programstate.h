@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codes.h"
+
 #include <QDate>
 #include <QString>
 
@@ -12,7 +14,7 @@ struct ProgramState {
     QString dataFolder;
     QDate periodStart;
     QDate periodEnd;
-    int entryMode = 10;
+    int entryMode = code(ProcessingMode::Ordinary);
     int currentPropertyId = 0;
     int currentItemId = 0;
 };

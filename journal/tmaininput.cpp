@@ -1,6 +1,7 @@
 #include "tmaininput.h"
 
 #include "actionguard.h"
+#include "codes.h"
 #include "dbcontrols.h"
 #include "help.h"
 #include "programstate.h"
@@ -532,12 +533,10 @@ void TMainInput::buildMenus(QWidget* menuHost)
     modes->setStatusTip(QStringLiteral("追加の場合の処理ﾓｰﾄﾞの切り替え"));
     modes->menuAction()->setStatusTip(QStringLiteral("追加の場合の処理ﾓｰﾄﾞの切り替え"));
     hint(modes);
-    const std::pair<const char*, int> modeItems[] = {
-        {"前期繰越", 21}, {"通常処理", 10}, {"決算整理", 31}, {"決算振替", 41}, {"次期繰越", 51}};
-    for (const auto& [text, mode] : modeItems) {
-        const int value = mode;
-        add(modes, QString::fromUtf8(text), QStringLiteral("追加の場合の処理ﾓｰﾄﾞの切り替え"), {},
-            [value] { programState().entryMode = value; });
+    for (ProcessingMode mode : {ProcessingMode::BroughtForward, ProcessingMode::Ordinary, ProcessingMode::ClosingAdjustment,
+                                ProcessingMode::ClosingTransfer, ProcessingMode::CarriedForward}) {
+        add(modes, processingModeName(mode), QStringLiteral("追加の場合の処理ﾓｰﾄﾞの切り替え"), {},
+            [mode] { programState().entryMode = code(mode); });
     }
 
     // Export and print, the phrase book and the calculator come with their own windows.
@@ -563,7 +562,7 @@ void TMainInput::showEvent(QShowEvent* event)
 
 void TMainInput::FormShow()
 {
-    programState().entryMode = 10;
+    programState().entryMode = code(ProcessingMode::Ordinary);
     c_.calendar->setDate(QDate::currentDate());
     // A list that was never given a text starts as the whole journal; the row-change
     // handling that opening the journal table runs gives it its real text.

@@ -1,6 +1,7 @@
 #include "tfm04motocho.h"
 
 #include "actionguard.h"
+#include "codes.h"
 #include "csvwriter.h"
 #include "help.h"
 #include "programstate.h"
@@ -429,7 +430,8 @@ LedgerRequest Tfm04Motocho::currentRequest() const
         request.code = entryCode(subAccounts_, 6);
     }
     // The fourth character of the category entry is the category's LR.
-    request.debitType = categories_->currentIndex() >= 0 && categories_->currentText().mid(3, 1) == u"1";
+    request.debitType = categories_->currentIndex() >= 0
+                        && codeFromText<SideCode>(categories_->currentText().mid(3, 1)) == SideCode::Debit;
     request.from = start_->date();
     request.to = end_->date();
     return request;

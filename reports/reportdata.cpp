@@ -2,6 +2,7 @@
 
 #include "dataset.h"
 #include "storeerror.h"
+#include "tdm01keiri.h"
 
 #include <QRegularExpression>
 
@@ -126,6 +127,37 @@ ReportData readReportData(const ReportLayout& layout, const ConnectionLookup& co
         data.rows.push_back(std::move(row));
     }
     return data;
+}
+
+ConnectionLookup dataModuleConnections(Tdm01Keiri& data)
+{
+    return [&data](const QString& name) -> Dataset* {
+        if (name == u"RvDataSetConnection1")
+            return &data.q20Repo;
+        if (name == u"RvDataSetConnection2")
+            return &data.q01kamokuL;
+        if (name == u"RvDataSetConnection3")
+            return &data.q19Repo;
+        if (name == u"RvQueryConnection1")
+            return &data.q22GSlist;
+        if (name == u"RvQueryConnection2")
+            return &data.q05shiwakeView;
+        if (name == u"RvQueryConnection3")
+            return &data.q23Jyouken;
+        return nullptr;
+    };
+}
+
+std::optional<PreparedReport> prepareReport(const ReportProject& project, const QString& name,
+                                            const ConnectionLookup& connections)
+{
+    const ReportLayout* found = project.find(name);
+    if (!found)
+        return std::nullopt;
+    PreparedReport report{*found, {}, {}};
+    report.data = readReportData(report.layout, connections);
+    report.pages = paginate(report.layout, int(report.data.rows.size()));
+    return report;
 }
 
 } // namespace tolva::reports

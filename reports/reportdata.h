@@ -5,8 +5,11 @@
 
 #include <functional>
 
+#include <optional>
+
 namespace tolva {
 class Dataset;
+class Tdm01Keiri;
 }
 
 namespace tolva::reports {
@@ -23,5 +26,24 @@ using ConnectionLookup = std::function<Dataset*(const QString& connection)>;
 // bound controls show what they showed before. A field the layout names but the dataset
 // lacks throws a StoreError naming the report, the connection and the field.
 [[nodiscard]] ReportData readReportData(const ReportLayout& layout, const ConnectionLookup& connections);
+
+// The data connections of the report project, bound to the datasets of the shared data
+// module ("RvDataSetConnection3" reads q19Repo); nullptr for any other name.
+[[nodiscard]] ConnectionLookup dataModuleConnections(Tdm01Keiri& data);
+
+// A report read and planned, ready to be drawn as often as a preview or printer asks.
+struct PreparedReport {
+    ReportLayout layout;
+    ReportData data;
+    std::vector<PageRows> pages;
+};
+
+// Everything of running a report but showing it:
+//  1. a name the project lacks gives nothing (no error: such a report is simply not run);
+//  2. reads the header and body rows from the layout's connections (see readReportData for
+//     how each dataset is left);
+//  3. plans the pages (a layout that leaves no room for a row throws).
+[[nodiscard]] std::optional<PreparedReport> prepareReport(const ReportProject& project, const QString& name,
+                                                          const ConnectionLookup& connections);
 
 } // namespace tolva::reports
