@@ -73,8 +73,9 @@ int main(int argc, char** argv)
     if (!lock)
         return 1;
 
-    Tdm01Keiri dm;
+    Tdm01Keiri dm(programState());
     dm.DataModuleCreate(programState().dataFolder);
+    menu.setDataModule(dm);
     const auto reports = startup::createReportModule(dm, programState().dataFolder);
 
     menu.show();

@@ -96,12 +96,16 @@ TMenu::TMenu(const QString& dataFolder, QWidget* parent) : QMainWindow(parent)
 
 TMenu::~TMenu() = default;
 
+void TMenu::setDataModule(Tdm01Keiri& dm)
+{
+    dm_ = &dm;
+}
+
 Tdm01Keiri& TMenu::dm() const
 {
-    Tdm01Keiri* module = Tdm01Keiri::instance();
-    if (!module)
+    if (!dm_)
         throw StoreError(QStringLiteral("データモジュールが作成されていません。"));
-    return *module;
+    return *dm_;
 }
 
 void TMenu::buildUi()
@@ -287,11 +291,11 @@ void TMenu::openWindow(Window window, const std::function<void()>& prepare, cons
     });
     std::unique_ptr<QDialog> dialog;
     if (order == WindowOrder::CreateFirst)
-        dialog = factory->second(this);
+        dialog = factory->second(this, dm());
     if (prepare)
         prepare();
     if (!dialog)
-        dialog = factory->second(this);
+        dialog = factory->second(this, dm());
     if (afterCreate)
         afterCreate(*dialog);
     dialog->setModal(true);

@@ -51,12 +51,16 @@ public:
     // The windows the main window opens. A window whose factory has not been registered is
     // not built yet: its button and menu item stay disabled.
     enum class Window { Journal, Ledger, Closing, FixedAssets, Accounts, AccountCategories, SubAccounts, Uses, Owner };
-    using WindowFactory = std::function<std::unique_ptr<QDialog>(QWidget* owner)>;
+    using WindowFactory = std::function<std::unique_ptr<QDialog>(QWidget* owner, Tdm01Keiri& dm)>;
     static void registerWindow(Window window, WindowFactory factory);
 
     // Sets the data folder (FormCreate).
     explicit TMenu(const QString& dataFolder, QWidget* parent = nullptr);
     ~TMenu() override;
+
+    // The shared data module, created after the main window; every window it opens is
+    // given it.
+    void setDataModule(Tdm01Keiri& dm);
 
     // What FormShow runs: reads the owner row and shows the year and the period.
     void LoadFiscalPeriod(const QDate& today);
@@ -99,6 +103,7 @@ private:
     std::map<Window, QPushButton*> buttons_;
     std::map<Window, QList<QAction*>> menuItems_;
     bool shownOnce_ = false;
+    Tdm01Keiri* dm_ = nullptr;
 };
 
 } // namespace tolva

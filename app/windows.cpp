@@ -9,10 +9,12 @@ namespace tolva {
 
 void registerWindows()
 {
-    TMenu::registerWindow(TMenu::Window::Journal, [](QWidget* owner) -> std::unique_ptr<QDialog> {
-        return std::make_unique<TMainInput>(*Tdm01Keiri::instance(), owner);
+    TMenu::registerWindow(TMenu::Window::Journal, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TMainInput>(dm, owner);
     });
-    TMenu::registerWindow(TMenu::Window::Ledger, [](QWidget* owner) { return std::make_unique<Tfm04Motocho>(owner); });
+    TMenu::registerWindow(TMenu::Window::Ledger, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<Tfm04Motocho>(dm, owner);
+    });
 }
 
 } // namespace tolva

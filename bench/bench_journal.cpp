@@ -48,7 +48,7 @@ struct Window {
             for (int column = 0; column < model->columnCount(); ++column)
                 benchmark::DoNotOptimize(model->data(model->index(row, column)));
     }
-    Tdm01Keiri dm;
+    Tdm01Keiri dm{programState()};
     std::unique_ptr<TMainInput> window;
 };
 

@@ -1,12 +1,6 @@
 #include "tdm01keiri.h"
 
-#include "programstate.h"
-
 namespace tolva {
-
-namespace {
-Tdm01Keiri* theInstance = nullptr;
-}
 
 const QStringList Tdm01Keiri::kDepreciationListSql = {
     QStringLiteral("SELECT KoteiA.name, Kkubun.name, Ksyubetu.Name, KoteiB.Quantity, KoteiB.dateB, KoteiB.gaku, "
@@ -18,10 +12,9 @@ const QStringList Tdm01Keiri::kDepreciationListSql = {
     QStringLiteral("where KoteiC.dateB>=:sdate and KoteiC.dateB<=:eDate order by KoteiA.id,KoteiB.dateB"),
 };
 
-Tdm01Keiri::Tdm01Keiri(QObject* parent) : QObject(parent)
+Tdm01Keiri::Tdm01Keiri(ProgramState& state, QObject* parent) : QObject(parent), state_(state)
 {
     setObjectName(QStringLiteral("dm01Keiri"));
-    theInstance = this;
 
     t01keiri.setTableName(QStringLiteral("shiwake.DB"));
     t02koteiA.setTableName(QStringLiteral("KoteiA.DB"));
@@ -58,21 +51,14 @@ Tdm01Keiri::Tdm01Keiri(QObject* parent) : QObject(parent)
     q24bunrui.setSql(QStringLiteral("select * from bunrui order by code"));
 
     // New-row defaults.
-    t01keiri.onNewRecord = [](Dataset& ds) { ds.fieldByName(QStringLiteral("syori")).setInteger(programState().entryMode); };
-    t03koteiB.onNewRecord = [](Dataset& ds) { ds.fieldByName(QStringLiteral("AID")).setInteger(programState().currentPropertyId); };
-    t04koteiC.onNewRecord = [](Dataset& ds) { ds.fieldByName(QStringLiteral("Bid")).setInteger(programState().currentItemId); };
+    t01keiri.onNewRecord = [this](Dataset& ds) { ds.fieldByName(QStringLiteral("syori")).setInteger(state_.entryMode); };
+    t03koteiB.onNewRecord = [this](Dataset& ds) { ds.fieldByName(QStringLiteral("AID")).setInteger(state_.currentPropertyId); };
+    t04koteiC.onNewRecord = [this](Dataset& ds) { ds.fieldByName(QStringLiteral("Bid")).setInteger(state_.currentItemId); };
 }
 
 Tdm01Keiri::~Tdm01Keiri()
 {
     closeAll();
-    if (theInstance == this)
-        theInstance = nullptr;
-}
-
-Tdm01Keiri* Tdm01Keiri::instance()
-{
-    return theInstance;
 }
 
 QList<Dataset*> Tdm01Keiri::datasets() const

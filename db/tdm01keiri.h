@@ -1,17 +1,21 @@
 #pragma once
 
 #include "dataset.h"
+#include "programstate.h"
 
 #include <QObject>
 
 namespace tolva {
 
 // The shared data module: one set of named datasets that every window uses. Created once
-// at start-up; every dataset is pointed at the data folder and none is opened.
+// at start-up; every dataset is pointed at the data folder and none is opened. The
+// program-wide values it is given (the mode of new journal rows, the asset register's
+// current property and item) are what the new-row defaults read; whoever creates the module
+// decides where they live.
 class Tdm01Keiri : public QObject {
     Q_OBJECT
 public:
-    explicit Tdm01Keiri(QObject* parent = nullptr);
+    explicit Tdm01Keiri(ProgramState& state, QObject* parent = nullptr);
     ~Tdm01Keiri() override;
 
     // Points every table and query at `folder`.
@@ -22,7 +26,7 @@ public:
     [[nodiscard]] QList<Dataset*> datasets() const;
     [[nodiscard]] Dataset* datasetByName(const QString& name) const;
 
-    static Tdm01Keiri* instance();
+    [[nodiscard]] ProgramState& state() const { return state_; }
 
     Table t01keiri{QStringLiteral("t01keiri")};
     Table t02koteiA{QStringLiteral("t02koteiA")};
@@ -60,6 +64,9 @@ public:
 
     // The depreciation list of one target period.
     static const QStringList kDepreciationListSql;
+
+private:
+    ProgramState& state_;
 };
 
 } // namespace tolva

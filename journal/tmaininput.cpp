@@ -90,7 +90,7 @@ TMainInput::TMainInput(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
     setWindowTitle(QStringLiteral("仕訳処理"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     // FormCreate: the export's file dialog starts in the data folder.
-    exportFolder_ = programState().dataFolder;
+    exportFolder_ = dm_.state().dataFolder;
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 0);
@@ -423,8 +423,8 @@ void TMainInput::wireFilterPanel()
     };
     connect(c_.period, &QCheckBox::toggled, this, [this, updatePeriod](bool on) {
         if (on) {
-            c_.periodFrom->setDate(programState().periodStart);
-            c_.periodTo->setDate(programState().periodEnd);
+            c_.periodFrom->setDate(dm_.state().periodStart);
+            c_.periodTo->setDate(dm_.state().periodEnd);
             c_.singleDay->setChecked(false);
         } else {
             c_.singleDay->setChecked(false);
@@ -536,7 +536,7 @@ void TMainInput::buildMenus(QWidget* menuHost)
     for (ProcessingMode mode : {ProcessingMode::BroughtForward, ProcessingMode::Ordinary, ProcessingMode::ClosingAdjustment,
                                 ProcessingMode::ClosingTransfer, ProcessingMode::CarriedForward}) {
         add(modes, processingModeName(mode), QStringLiteral("追加の場合の処理ﾓｰﾄﾞの切り替え"), {},
-            [mode] { programState().entryMode = code(mode); });
+            [this, mode] { dm_.state().entryMode = code(mode); });
     }
 
     // Export and print, the phrase book and the calculator come with their own windows.
@@ -562,7 +562,7 @@ void TMainInput::showEvent(QShowEvent* event)
 
 void TMainInput::FormShow()
 {
-    programState().entryMode = code(ProcessingMode::Ordinary);
+    dm_.state().entryMode = code(ProcessingMode::Ordinary);
     c_.calendar->setDate(QDate::currentDate());
     // A list that was never given a text starts as the whole journal; the row-change
     // handling that opening the journal table runs gives it its real text.

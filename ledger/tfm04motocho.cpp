@@ -154,10 +154,10 @@ QVariant LedgerGridModel::headerData(int section, Qt::Orientation orientation, i
 
 // --- Tfm04Motocho ----------------------------------------------------------------------
 
-Tfm04Motocho::Tfm04Motocho(QWidget* parent) : QDialog(parent)
+Tfm04Motocho::Tfm04Motocho(Tdm01Keiri& dm, QWidget* parent) : QDialog(parent), dm_(dm)
 {
     // FormCreate.
-    dataFolder_ = programState().dataFolder;
+    dataFolder_ = dm_.state().dataFolder;
     buildUi();
 }
 
@@ -165,16 +165,7 @@ Tfm04Motocho::~Tfm04Motocho()
 {
     // The ledger statement stays open while its lines are shown; closing the window lets
     // its rows go.
-    if (Tdm01Keiri* module = Tdm01Keiri::instance())
-        module->q13motochou.close();
-}
-
-Tdm01Keiri& Tfm04Motocho::dm() const
-{
-    Tdm01Keiri* module = Tdm01Keiri::instance();
-    if (!module)
-        throw StoreError(QStringLiteral("データモジュールが作成されていません。"));
-    return *module;
+    dm_.q13motochou.close();
 }
 
 void Tfm04Motocho::buildUi()
@@ -331,8 +322,8 @@ void Tfm04Motocho::showEvent(QShowEvent* event)
 
 void Tfm04Motocho::FormShow()
 {
-    start_->setDate(programState().periodStart);
-    end_->setDate(programState().periodEnd);
+    start_->setDate(dm_.state().periodStart);
+    end_->setDate(dm_.state().periodEnd);
 
     {
         const QSignalBlocker blocker(categories_);

@@ -45,7 +45,7 @@ class Tfm04Motocho : public QDialog {
     Q_OBJECT
 public:
     // FormCreate: the file-save dialog will start in the data folder.
-    explicit Tfm04Motocho(QWidget* parent = nullptr);
+    explicit Tfm04Motocho(Tdm01Keiri& dm, QWidget* parent = nullptr);
     ~Tfm04Motocho() override;
 
     void FormShow();
@@ -79,8 +79,9 @@ private:
     void updateVisibility();
     void fitAmountColumns();
     [[nodiscard]] LedgerRequest currentRequest() const;
-    Tdm01Keiri& dm() const;
+    Tdm01Keiri& dm() const { return dm_; }
 
+    Tdm01Keiri& dm_;
     QString dataFolder_;
     QComboBox* categories_ = nullptr;
     QCheckBox* accountCheck_ = nullptr;

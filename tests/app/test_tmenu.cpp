@@ -27,6 +27,7 @@ protected:
     {
         menu = std::make_unique<TMenu>(folder.path());
         dm.DataModuleCreate(programState().dataFolder);
+        menu->setDataModule(dm);
     }
     void TearDown() override
     {
@@ -57,7 +58,7 @@ protected:
     }
 
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    Tdm01Keiri dm{programState()};
     ScriptedPrompter prompts;
     std::unique_ptr<TMenu> menu;
 };
@@ -92,6 +93,7 @@ TEST_F(MainWindow, TheYearStaysWithin1980And2100)
     for (const auto& [start, up, expected] : {std::tuple{1981, false, 1980}, std::tuple{2099, true, 2100}}) {
         setOwner(start, 12);
         auto window = std::make_unique<TMenu>(folder.path());
+        window->setDataModule(dm);
         window->show();
         QToolButton* arrow = up ? window->upDown()->upButton() : window->upDown()->downButton();
         arrow->click();

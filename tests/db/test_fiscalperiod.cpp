@@ -87,7 +87,8 @@ protected:
     }
 
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    ProgramState state;
+    Tdm01Keiri dm{state};
     const QDate today{2026, 12, 10};
 };
 

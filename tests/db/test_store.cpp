@@ -39,7 +39,8 @@ protected:
     }
 
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    ProgramState state;
+    Tdm01Keiri dm{state};
 };
 
 } // namespace
@@ -157,7 +158,7 @@ TEST_F(Store, TableNamesWithOrWithoutExtensionInAnyCase)
 
 TEST_F(Store, AppendTakesTheEntryModeAndPostAssignsTheNumber)
 {
-    programState().entryMode = 31;
+    state.entryMode = 31;  // the module reads the state it was given, not a global
     Table& t = dm.t01keiri;
     t.open();
     EXPECT_TRUE(t.isEmpty());
@@ -171,7 +172,7 @@ TEST_F(Store, AppendTakesTheEntryModeAndPostAssignsTheNumber)
     EXPECT_GT(first, 0);
     EXPECT_EQ(t.state(), Dataset::State::Browse);
     EXPECT_EQ(t.recordCount(), 1);
-    programState().entryMode = 10;
+    EXPECT_EQ(programState().entryMode, 10);
 }
 
 TEST_F(Store, EditOnAnEmptyTableAppends)

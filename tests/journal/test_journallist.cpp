@@ -153,7 +153,8 @@ protected:
         return result;
     }
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    ProgramState state;
+    Tdm01Keiri dm{state};
 };
 
 } // namespace

@@ -52,7 +52,8 @@ protected:
     }
 
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    ProgramState state;
+    Tdm01Keiri dm{state};
 };
 
 JournalListSql oldestFirst(JournalListSql s)

@@ -112,7 +112,7 @@ protected:
     }
 
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    Tdm01Keiri dm{programState()};
     ScriptedPrompter prompts;
     std::unique_ptr<TMainInput> window;
 };

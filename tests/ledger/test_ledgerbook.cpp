@@ -48,7 +48,8 @@ protected:
     }
 
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    ProgramState state;
+    Tdm01Keiri dm{state};
 };
 
 } // namespace

@@ -40,7 +40,7 @@ protected:
         programState().periodStart = QDate(2010, 4, 1);
         programState().periodEnd = QDate(2011, 3, 31);
         dm.DataModuleCreate(folder.path());
-        window = std::make_unique<Tfm04Motocho>();
+        window = std::make_unique<Tfm04Motocho>(dm);
     }
     void TearDown() override
     {
@@ -104,7 +104,7 @@ protected:
     }
 
     TestDataFolder folder;
-    Tdm01Keiri dm;
+    Tdm01Keiri dm{programState()};
     ScriptedPrompter prompts;
     std::unique_ptr<Tfm04Motocho> window;
     QTemporaryDir out;
@@ -429,6 +429,7 @@ TEST_F(LedgerWindow, TheMainWindowOpensTheLedgerAndItsStatementIsClosedWithIt)
     window.reset();
     registerWindows();
     TMenu menu(folder.path());
+    menu.setDataModule(dm);
     menu.show();
     QPushButton* button = menu.button(TMenu::Window::Ledger);
     ASSERT_NE(button, nullptr);

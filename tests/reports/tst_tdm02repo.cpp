@@ -97,7 +97,8 @@ protected:
     }
 
     tolva::testing::TestDataFolder folder;
-    Tdm01Keiri keiri;
+    ProgramState state;
+    Tdm01Keiri keiri{state};
     Tdm02Repo repo{keiri};
     tolva::testing::ScriptedPrompter prompter;
     QTemporaryDir pdfDir;
