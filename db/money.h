@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storeerror.h"
+
 #include <QMetaType>
 #include <QtGlobal>
 
@@ -11,13 +13,24 @@ namespace tolva {
 // An exact amount of money: an integer count of ten-thousandths of a yen, the precision
 // of the currency fields in the books. There is deliberately no constructor from double:
 // every amount that enters the program is parsed from text or read as an integer.
+// Arithmetic is checked: an amount that would leave the 64-bit range throws, it never wraps
+// into a wrong figure.
 class Money {
 public:
     static constexpr qint64 kUnitsPerYen = 10000;
+    // The largest amount a user may enter for one row: twelve digits, as the grids are laid
+    // out for. A million rows of it still add up inside the range of an amount.
+    static constexpr qint64 kMaxEntryYen = 999'999'999'999;
 
     constexpr Money() = default;
 
-    [[nodiscard]] static constexpr Money fromYen(qint64 yen) { return Money(yen * kUnitsPerYen); }
+    [[nodiscard]] static constexpr Money fromYen(qint64 yen)
+    {
+        qint64 units = 0;
+        if (__builtin_mul_overflow(yen, kUnitsPerYen, &units))
+            overflow();
+        return Money(units);
+    }
     [[nodiscard]] static constexpr Money fromUnits(qint64 units) { return Money(units); }
 
     [[nodiscard]] constexpr qint64 units() const { return units_; }
@@ -29,19 +42,43 @@ public:
     [[nodiscard]] constexpr qint64 roundedToYen() const
     {
         const qint64 half = kUnitsPerYen / 2;
-        return units_ >= 0 ? (units_ + half) / kUnitsPerYen : -((-units_ + half) / kUnitsPerYen);
+        const qint64 yen = units_ / kUnitsPerYen;   // toward zero
+        const qint64 rest = units_ % kUnitsPerYen;  // with the sign of the amount
+        return rest >= half ? yen + 1 : rest <= -half ? yen - 1 : yen;
     }
     [[nodiscard]] constexpr bool isWholeYen() const { return units_ % kUnitsPerYen == 0; }
 
-    constexpr Money operator-() const { return Money(-units_); }
-    constexpr Money operator+(Money o) const { return Money(units_ + o.units_); }
-    constexpr Money operator-(Money o) const { return Money(units_ - o.units_); }
-    constexpr Money& operator+=(Money o) { units_ += o.units_; return *this; }
-    constexpr Money& operator-=(Money o) { units_ -= o.units_; return *this; }
+    constexpr Money operator-() const
+    {
+        qint64 units = 0;
+        if (__builtin_sub_overflow(qint64(0), units_, &units))
+            overflow();
+        return Money(units);
+    }
+    constexpr Money operator+(Money o) const
+    {
+        qint64 units = 0;
+        if (__builtin_add_overflow(units_, o.units_, &units))
+            overflow();
+        return Money(units);
+    }
+    constexpr Money operator-(Money o) const
+    {
+        qint64 units = 0;
+        if (__builtin_sub_overflow(units_, o.units_, &units))
+            overflow();
+        return Money(units);
+    }
+    constexpr Money& operator+=(Money o) { return *this = *this + o; }
+    constexpr Money& operator-=(Money o) { return *this = *this - o; }
     constexpr auto operator<=>(const Money&) const = default;
 
 private:
     constexpr explicit Money(qint64 units) : units_(units) {}
+    [[noreturn]] static void overflow()
+    {
+        throw StoreError(QStringLiteral("金額が大きすぎて計算できません（扱える金額の範囲を超えました）。"));
+    }
     qint64 units_ = 0;
 };
 

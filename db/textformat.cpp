@@ -42,7 +42,11 @@ QString plainAmount(Money amount)
     return units < 0 ? u'-' + text : text;
 }
 
-std::optional<Money> parseAmount(const QString& input)
+namespace {
+
+// Full-width digits, signs and points as their ASCII forms; separators, currency signs and
+// blanks dropped.
+QString normalisedAmountText(const QString& input)
 {
     QString text;
     text.reserve(input.size());
@@ -52,6 +56,8 @@ std::optional<Money> parseAmount(const QString& input)
             text += QChar(u'0' + (u - u'０'));
         else if (u == u'－' || u == u'−')
             text += u'-';
+        else if (u == u'＋')
+            text += u'+';
         else if (u == u'．')
             text += u'.';
         else if (u == u',' || u == u'，' || u == u'\\' || u == u'¥' || u == u'￥' || c.isSpace())
@@ -59,15 +65,58 @@ std::optional<Money> parseAmount(const QString& input)
         else
             text += c;
     }
+    return text;
+}
+
+} // namespace
+
+std::optional<Money> parseAmount(const QString& input)
+{
     static const QRegularExpression pattern(QStringLiteral(R"(^([+-]?)(\d{1,15})(?:\.(\d{0,4}))?$)"));
-    const auto match = pattern.match(text);
+    const auto match = pattern.match(normalisedAmountText(input));
     if (!match.hasMatch())
         return std::nullopt;
-    qint64 units = match.captured(2).toLongLong() * Money::kUnitsPerYen;
+    qint64 units = 0;
+    // Fifteen digits of yen may already be beyond the range of an amount.
+    if (__builtin_mul_overflow(match.captured(2).toLongLong(), Money::kUnitsPerYen, &units))
+        return std::nullopt;
     const QString decimals = match.captured(3);
     if (!decimals.isEmpty())
         units += decimals.leftJustified(4, u'0').toLongLong();
     return Money::fromUnits(match.captured(1) == u"-" ? -units : units);
+}
+
+AmountEntry parseAmountEntry(const QString& input)
+{
+    static const QRegularExpression pattern(QStringLiteral(R"(^([+-]?)(\d+)(?:\.(\d*))?$)"));
+    const auto match = pattern.match(normalisedAmountText(input));
+    if (!match.hasMatch())
+        return {std::nullopt, AmountEntryError::NotANumber};
+    for (QChar digit : match.capturedView(3)) {
+        if (digit != u'0')
+            return {std::nullopt, AmountEntryError::FractionOfYen};
+    }
+    QStringView digits = match.capturedView(2);
+    while (digits.size() > 1 && digits.front() == u'0')
+        digits = digits.mid(1);
+    if (digits.size() > 12 || digits.toLongLong() > Money::kMaxEntryYen)
+        return {std::nullopt, AmountEntryError::TooLarge};
+    const qint64 yen = digits.toLongLong();
+    return {Money::fromYen(match.captured(1) == u"-" ? -yen : yen), AmountEntryError::None};
+}
+
+QString amountEntryProblem(AmountEntryError error)
+{
+    switch (error) {
+    case AmountEntryError::FractionOfYen:
+        return QStringLiteral("金額は1円単位で入力してください（円未満の端数は入力できません）。");
+    case AmountEntryError::TooLarge:
+        return QStringLiteral("金額は %1 円までです。").arg(gridAmount(Money::fromYen(Money::kMaxEntryYen)));
+    case AmountEntryError::None:
+    case AmountEntryError::NotANumber:
+        break;
+    }
+    return {};
 }
 
 QString shortDate(const QDate& date)
@@ -100,6 +149,52 @@ std::optional<QDate> parseDate(const QString& input)
     if (!date.isValid())
         return std::nullopt;
     return date;
+}
+
+std::optional<QDate> parseDateEntry(const QString& input)
+{
+    QString text;
+    text.reserve(input.size());
+    for (QChar c : input.trimmed()) {
+        const char16_t u = c.unicode();
+        if (u >= u'０' && u <= u'９')
+            text += QChar(u'0' + (u - u'０'));
+        else if (u == u'／')
+            text += u'/';
+        else if (u == u'－')
+            text += u'-';
+        else if (u == u'．')
+            text += u'.';
+        else
+            text += c;
+    }
+    static const QRegularExpression pattern(QStringLiteral(R"(^(\d{4})([/\-.])(\d{1,2})\2(\d{1,2})$)"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int year = match.captured(1).toInt();
+    if (year < kFirstEntryYear || year > kLastEntryYear)
+        return std::nullopt;
+    const QDate date(year, match.captured(3).toInt(), match.captured(4).toInt());
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+QString withoutControlCharacters(const QString& text)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\t' || u == u'\n' || u == u'\r' || u == 0x2028 || u == 0x2029)
+            clean += u' ';
+        else if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            continue;
+        else
+            clean += c;
+    }
+    return clean;
 }
 
 QString isoDate(const QDate& date)
