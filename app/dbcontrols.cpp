@@ -28,8 +28,33 @@ DbEdit::DbEdit(Dataset& dataset, QString field, Kind kind, QWidget* parent)
             refreshFromField();
     });
     dataset_.addUpdateHook(this, [this] { applyTextOrThrow(); });
-    connect(this, &QLineEdit::textEdited, this, &DbEdit::onEdited);
+    connect(this, &QLineEdit::textEdited, this, [this] {
+        refused_ = false;
+        keepEnterable();
+        onEdited();
+    });
     refreshFromField();
+}
+
+void DbEdit::keepEnterable()
+{
+    // Pasted text may hold tabs, line breaks or NUL, and may be longer than the books keep:
+    // what the box shows is what will be stored, and a cut is never silent.
+    QString text = textformat::withoutControlCharacters(this->text());
+    bool cut = false;
+    if (maxCharacters_ > 0 && text.size() > maxCharacters_) {
+        text.truncate(maxCharacters_);
+        cut = true;
+    }
+    if (text != this->text()) {
+        const int cursor = qMin(cursorPosition(), int(text.size()));
+        setText(text);
+        setCursorPosition(cursor);
+    }
+    if (cut)
+        prompter().information(this, QStringLiteral("%1は %2 文字までです。超えた部分は入力されませんでした。")
+                                         .arg(caption_.isEmpty() ? QStringLiteral("この項目") : caption_)
+                                         .arg(maxCharacters_));
 }
 
 QString DbEdit::fieldText(bool forEditing) const
@@ -53,6 +78,7 @@ QString DbEdit::fieldText(bool forEditing) const
 void DbEdit::refreshFromField()
 {
     dirty_ = false;
+    refused_ = false;
     setText(fieldText(hasFocus()));
 }
 
@@ -101,15 +127,37 @@ void DbEdit::applyTextOrThrow()
     } applying(applying_);
     auto field = dataset_.fieldByName(field_);
     const QString typed = text().trimmed();
-    if (kind_ == Kind::Amount && !typed.isEmpty()) {
-        const auto amount = textformat::parseAmount(typed);
-        if (!amount)
-            throw StoreError(QStringLiteral("「%1」は金額として正しくありません。").arg(typed));
-        field.setMoney(*amount);
+    const QString shownName = caption_.isEmpty() ? field_ : caption_;
+    auto refuse = [&](const QString& message) {
+        refused_ = true;
+        throw StoreError(message);
+    };
+    if (typed.isEmpty() && kind_ != Kind::Text) {
+        field.clear();
+    } else if (kind_ == Kind::Amount) {
+        const textformat::AmountEntry entry = textformat::parseAmountEntry(typed);
+        if (entry.error == textformat::AmountEntryError::NotANumber)
+            refuse(notANumberMessage_.isEmpty() ? QStringLiteral("「%1」は%2として正しくありません。").arg(typed, shownName)
+                                                : notANumberMessage_);
+        if (!entry.amount)
+            refuse(QStringLiteral("%1「%2」: %3").arg(shownName, typed, textformat::amountEntryProblem(entry.error)));
+        field.setMoney(*entry.amount);
+    } else if (kind_ == Kind::Date) {
+        const auto date = textformat::parseDateEntry(typed);
+        if (!date)
+            refuse(QStringLiteral("「%1」は%2として正しくありません。\n日付は 2024/04/01 の形で、%3年から%4年までの日付を入力してください。")
+                       .arg(typed, shownName)
+                       .arg(textformat::kFirstEntryYear)
+                       .arg(textformat::kLastEntryYear));
+        field.setDate(*date);
     } else {
-        field.setString(typed);
+        QString clean = textformat::withoutControlCharacters(typed);
+        if (maxCharacters_ > 0 && clean.size() > maxCharacters_)
+            refuse(QStringLiteral("%1は %2 文字までです。").arg(shownName).arg(maxCharacters_));
+        field.setString(clean);
     }
     dirty_ = false;
+    refused_ = false;
 }
 
 bool DbEdit::applyText()
@@ -127,6 +175,11 @@ void DbEdit::focusInEvent(QFocusEvent* event)
 void DbEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
+    // A menu, a message or another application takes the focus only for a while: the text is
+    // still being typed, and checking it now would put a message in front of whatever the
+    // user went to.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
     if (dirty_ && !applyText())
         return;
     setText(fieldText(false));

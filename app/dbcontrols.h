@@ -15,13 +15,32 @@ class Dataset;
 class Query;
 
 // An edit box bound to one field of a dataset's current row. Typing puts the row into edit
-// mode; the text is applied to the field when the box loses the focus or the row is posted.
-// Without the focus an amount shows in the currency format and a date as yyyy/MM/dd.
+// mode; the text is applied to the field when the focus moves to another control of the
+// window or the row is posted (not when it leaves for a menu, a message or another
+// application: it comes back, and the text is still being typed). Without the focus an amount
+// shows in the currency format and a date as yyyy/MM/dd.
+//
+// What is applied is checked as a user enters it: an amount in whole yen up to
+// Money::kMaxEntryYen, a date as yyyy/M/d from 1900 to 2999, a text without control
+// characters and within its length. A refusal names the box by its caption, never by the
+// field.
 class DbEdit : public QLineEdit {
     Q_OBJECT
 public:
     enum class Kind { Text, Amount, Date };
     DbEdit(Dataset& dataset, QString field, Kind kind = Kind::Text, QWidget* parent = nullptr);
+
+    // What the user sees beside the box ("年月日"), used in every message about it.
+    void setCaption(const QString& caption) { caption_ = caption; }
+    [[nodiscard]] const QString& caption() const { return caption_; }
+    // The message for an amount that is not a number at all, where the window has words of
+    // its own for it.
+    void setNotANumberMessage(const QString& message) { notANumberMessage_ = message; }
+    // The most characters a text box keeps; longer text is cut, and the user told so.
+    void setMaxCharacters(int count) { maxCharacters_ = count; }
+    // The text in the box was refused when it was last applied, and the user was told; it
+    // stays until it is corrected or the row changes.
+    [[nodiscard]] bool holdsRefusedText() const { return refused_; }
 
     // Applies typed text to the field now; false (with the message shown) when the field
     // refused it.
@@ -40,13 +59,18 @@ protected:
 
 private:
     void onEdited();
+    void keepEnterable();
     [[nodiscard]] QString fieldText(bool forEditing) const;
 
     Dataset& dataset_;
     QString field_;
     Kind kind_;
+    QString caption_;
+    QString notANumberMessage_;
+    int maxCharacters_ = 0;  // 0: no limit of its own
     bool dirty_ = false;
     bool applying_ = false;
+    bool refused_ = false;
 };
 
 // A drop-down list bound to one field: it lists the rows of a lookup query by one field and

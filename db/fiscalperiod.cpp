@@ -1,6 +1,9 @@
 #include "fiscalperiod.h"
 
+#include "database.h"
 #include "tdm01keiri.h"
+
+#include <QScopeGuard>
 
 namespace tolva {
 
@@ -25,27 +28,26 @@ FiscalSettings loadFiscalPeriod(Tdm01Keiri& dm, const QDate& today)
 {
     Table& owner = dm.t07Jigyou;
     owner.open();
-    FiscalSettings settings;
-    if (owner.fieldByName(QStringLiteral("Nendo")).isNull()) {
-        // On an empty table, edit appends: the first start creates the owner row.
-        owner.edit();
-        owner.fieldByName(QStringLiteral("Nendo")).setInteger(today.year());
-        owner.post();
-    }
-    settings.year = int(owner.fieldByName(QStringLiteral("Nendo")).asInteger());
-
+    auto closeOwner = qScopeGuard([&] { owner.close(); });
+    const Field year = owner.fieldByName(QStringLiteral("Nendo"));
     const Field shime = owner.fieldByName(QStringLiteral("shime"));
-    const qint64 month = shime.asInteger();
     // A month outside 1 to 12 would give no period at all; it is treated as an empty one.
-    if (shime.isNull() || month < 1 || month > 12) {
+    const bool monthUsable = !shime.isNull() && shime.asInteger() >= 1 && shime.asInteger() <= 12;
+    if (year.isNull() || !monthUsable) {
+        // The first start writes the year and the closing month: both or neither. On an
+        // empty table, edit appends: this creates the owner row.
+        Transaction transaction(*owner.database());
         owner.edit();
-        owner.fieldByName(QStringLiteral("shime")).setInteger(12);
+        if (year.isNull())
+            owner.fieldByName(QStringLiteral("Nendo")).setInteger(today.year());
+        if (!monthUsable)
+            owner.fieldByName(QStringLiteral("shime")).setInteger(12);
         owner.post();
-        settings.closingMonth = 12;
-    } else {
-        settings.closingMonth = int(month);
+        transaction.commit();
     }
-    owner.close();
+    FiscalSettings settings;
+    settings.year = int(year.asInteger());
+    settings.closingMonth = int(shime.asInteger());
     settings.period = periodForFiscalYear(settings.year, settings.closingMonth);
     return settings;
 }

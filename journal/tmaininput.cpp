@@ -2,6 +2,7 @@
 
 #include "actionguard.h"
 #include "codes.h"
+#include "database.h"
 #include "dbcontrols.h"
 #include "help.h"
 #include "programstate.h"
@@ -15,6 +16,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -33,6 +36,10 @@ namespace tolva {
 namespace {
 
 const QString kAccountsOfCategory = QStringLiteral("select * from kamoku where bunrui=:pcode");
+// The window's words for an amount that is not a number, wherever it checks one.
+const QString kNotANumber = QStringLiteral("入力値が正しくありません");
+// The longest memo the books keep; a pasted text beyond it is cut, and the user told.
+constexpr int kMemoMaxCharacters = 255;
 const QString kSubAccountsOfAccount = QStringLiteral("select * from kamoku02 where bunrui=:pcode");
 const QString kCategoriesOfUse = QStringLiteral("select * from kubun where yoto=:pcode");
 
@@ -120,7 +127,12 @@ TMainInput::TMainInput(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
     c_.list->verticalHeader()->setDefaultSectionSize(c_.list->fontMetrics().height() + 6);
     c_.list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     c_.list->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {56, 88, 120, 100, 96, 120, 100, 96, 90, 160};
+    // Entry numbers and amounts are never cut: their columns hold the largest of each
+    // (a seven-digit number, a twelve-digit amount with its sign and separators).
+    const QFontMetrics metrics = c_.list->fontMetrics();
+    const int numberWidth = metrics.horizontalAdvance(QStringLiteral("9999999")) + 14;
+    const int amountWidth = metrics.horizontalAdvance(QStringLiteral("-999,999,999,999")) + 14;
+    const int widths[] = {numberWidth, 88, 120, 100, amountWidth, 120, 100, amountWidth, 90, 160};
     for (int i = 0; i < 10; ++i)
         c_.list->setColumnWidth(i, widths[i]);
     connect(c_.list, &QTableView::doubleClicked, this,
@@ -164,7 +176,9 @@ QWidget* TMainInput::buildEntryPanel()
     c_.id->setReadOnly(true);
     c_.id->setFocusPolicy(Qt::NoFocus);
     c_.id->setMaximumWidth(90);
+    c_.id->setCaption(QStringLiteral("NO."));
     c_.day = new DbEdit(t, QStringLiteral("sDay"), DbEdit::Kind::Date, panel);
+    c_.day->setCaption(QStringLiteral("年月日"));
     c_.day->setMaximumWidth(110);
     c_.calendar = new QDateEdit(panel);
     c_.calendar->setObjectName(QStringLiteral("DateTimePicker1"));
@@ -188,10 +202,13 @@ QWidget* TMainInput::buildEntryPanel()
         account = new DbLookupCombo(t, prefix + QStringLiteral("code"), accounts, QStringLiteral("code"), QStringLiteral("kamoku"), panel);
         sub = new DbLookupCombo(t, prefix + QStringLiteral("Scode"), subs, QStringLiteral("code"), QStringLiteral("kamoku"), panel);
         amount = new DbEdit(t, prefix + QStringLiteral("gaku"), DbEdit::Kind::Amount, panel);
+        amount->setCaption(side + QStringLiteral("金額"));
+        amount->setNotANumberMessage(kNotANumber);
         category->setMinimumContentsLength(8);
         account->setMinimumContentsLength(10);
         sub->setMinimumContentsLength(10);
-        amount->setMinimumWidth(120);
+        // The largest amount, with its sign and separators, fits whole.
+        amount->setMinimumWidth(amount->fontMetrics().horizontalAdvance(QStringLiteral("-￥999,999,999,999")) + 16);
         amount->installEventFilter(this);
         grid->addWidget(caption(QStringLiteral("区分"), panel), row, 1);
         grid->addWidget(category, row, 2);
@@ -224,6 +241,8 @@ QWidget* TMainInput::buildEntryPanel()
     c_.use = new DbLookupCombo(t, QStringLiteral("yoto"), dm_.q26temp, QStringLiteral("code"), QStringLiteral("Name"), panel);
     c_.useCategory = new DbLookupCombo(t, QStringLiteral("kubun"), dm_.q06kubun, QStringLiteral("code"), QStringLiteral("Name"), panel);
     c_.memo = new DbEdit(t, QStringLiteral("Memo"), DbEdit::Kind::Text, panel);
+    c_.memo->setCaption(QStringLiteral("備考"));
+    c_.memo->setMaxCharacters(kMemoMaxCharacters);
     c_.memoButton = new QPushButton(QStringLiteral("…"), panel);
     c_.memoButton->setToolTip(QStringLiteral("備考入力支援"));
     c_.memoButton->setMaximumWidth(32);
@@ -720,18 +739,50 @@ void TMainInput::SpeedButton4Click()
     }
     if (!prompter().confirm(this, QStringLiteral("現在のデータをコピーして同一データを追加します。\n実行しますか？。")))
         return;
-    // A row being edited is posted first, so the copy is of what the user sees.
-    t.checkBrowseMode();
+    // A row being edited is posted first, so the copy is of what the user sees; the two
+    // writes are one, so that nothing can keep the edit without its copy.
+    const Dataset::State before = t.state();
     QVector<QVariant> values;
-    for (int i = 0; i < t.storedFieldCount(); ++i)
-        values << t.field(i).value();
-    t.append();
+    try {
+        Transaction transaction(*t.database());
+        t.checkBrowseMode();
+        for (int i = 0; i < t.storedFieldCount(); ++i)
+            values << t.field(i).value();
+        t.append();
+        for (int i = 0; i < t.storedFieldCount(); ++i) {
+            if (t.field(i).type() != FieldType::AutoInc)
+                t.field(i).setValue(values[i]);
+        }
+        t.post();
+        transaction.commit();
+    } catch (...) {
+        putBackAfterFailedCopy(before, values);
+        throw;
+    }
+    t.refresh();
+}
+
+void TMainInput::putBackAfterFailedCopy(Dataset::State before, const QVector<QVariant>& typed)
+{
+    // The books are as they were before the copy. The row the user was typing goes back into
+    // the boxes, still to be posted, instead of being lost with the rolled-back write.
+    Table& t = dm_.t01keiri;
+    if (t.state() == Dataset::State::Insert && !typed.isEmpty())
+        t.cancel();
+    if (typed.isEmpty() || before == Dataset::State::Browse) {
+        if (t.state() == Dataset::State::Browse)
+            t.refresh();
+        return;
+    }
+    t.refresh();
+    if (before == Dataset::State::Insert)
+        t.append();
+    else
+        t.edit();
     for (int i = 0; i < t.storedFieldCount(); ++i) {
         if (t.field(i).type() != FieldType::AutoInc)
-            t.field(i).setValue(values[i]);
+            t.field(i).setValue(typed[i]);
     }
-    t.post();
-    t.refresh();
 }
 
 void TMainInput::DBGrid1DblClick(int row)
@@ -753,17 +804,26 @@ void TMainInput::DateTimePicker1Exit()
 
 void TMainInput::copyAmount(DbEdit* from, const QString& toField)
 {
+    // The other box's text was refused as the focus left it, and the user was told: saying
+    // it again here would be the same message twice.
+    if (from->holdsRefusedText())
+        return;
     // The other box shows its amount as currency text; the separators and sign go.
     QString text = from->text();
     for (const QString& mark : {QStringLiteral(","), QStringLiteral("\\"), QStringLiteral("￥"), QStringLiteral("¥")})
         text.remove(mark);
     if (text.trimmed().isEmpty())
         return;
-    const auto amount = textformat::parseAmount(text);
-    if (!amount) {
-        prompter().information(this, QStringLiteral("入力値が正しくありません"));
+    const textformat::AmountEntry entry = textformat::parseAmountEntry(text);
+    if (entry.error == textformat::AmountEntryError::NotANumber) {
+        prompter().information(this, kNotANumber);
         return;
     }
+    if (!entry.amount) {
+        prompter().information(this, textformat::amountEntryProblem(entry.error));
+        return;
+    }
+    const auto amount = entry.amount;
     Table& t = dm_.t01keiri;
     if (t.state() == Dataset::State::Browse)
         t.edit();
@@ -794,7 +854,16 @@ void TMainInput::keyPressEvent(QKeyEvent* event)
 bool TMainInput::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == c_.debitAmount || watched == c_.creditAmount) {
-        if (event->type() == QEvent::FocusIn) {
+        // The copy belongs to the user moving into the box (Tab, a click, a shortcut), never to
+        // the focus coming back from a menu, a message or another application: that would
+        // overwrite what the user typed, and a refused copy would show its message again at
+        // every return.
+        const auto userMovedIn = [](QEvent* e) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+            return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason
+                   || reason == Qt::ShortcutFocusReason;
+        };
+        if (event->type() == QEvent::FocusIn && userMovedIn(event)) {
             guarded(this, [&] {
                 if (watched == c_.debitAmount)
                     DBEdit3Enter();

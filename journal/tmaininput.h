@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dataset.h"
 #include "journallist.h"
 
 #include <QDialog>
@@ -115,6 +116,7 @@ private:
     void selectListRow(int row);
     void copyAmount(DbEdit* from, const QString& toField);
     void closeDatasets();
+    void putBackAfterFailedCopy(Dataset::State before, const QVector<QVariant>& typed);
     void refillFromQuery(QComboBox* box, const QString& sql, const QString& code, int codeLength);
 
     Tdm01Keiri& dm_;

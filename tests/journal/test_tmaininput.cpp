@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
@@ -96,6 +98,12 @@ protected:
         }
         ADD_FAILURE() << "no item " << codePrefix.toStdString();
     }
+    // A click into a box, as the user moves into it with the mouse.
+    void clickInto(QWidget* box)
+    {
+        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+        ASSERT_TRUE(box->hasFocus());
+    }
     // Types into a box: real key presses for plain text, and as an input method would for
     // Japanese text.
     void type(DbEdit* box, const QString& text)
@@ -143,10 +151,10 @@ TEST_F(JournalWindow, OpensOnAnEmptyJournalAndEntersARowWithTheKeyboardFlow)
     ui().debitCategory->choose(QStringLiteral("04"));
     ui().debitAccount->choose(QStringLiteral("0411"));
     type(ui().debitAmount, QStringLiteral("1000"));
-    ui().creditAmount->setFocus();  // the debit amount is copied over
+    clickInto(ui().creditAmount);  // the debit amount is copied over
     EXPECT_EQ(ui().creditAmount->text(), QStringLiteral("1000"));
     type(ui().creditAmount, QStringLiteral("1200"));
-    ui().debitAmount->setFocus();
+    clickInto(ui().debitAmount);
     EXPECT_EQ(journal().fieldByName("Lgaku").asMoney(), Money::fromYen(1200));
     ui().creditCategory->choose(QStringLiteral("11"));
     ui().creditAccount->choose(QStringLiteral("1111"));
@@ -449,4 +457,208 @@ TEST_F(JournalWindow, OpensTheSameWayWhenTheJournalTableWasLeftOpen)
     EXPECT_EQ(journal().fieldByName("id").asInteger(), 1);
     EXPECT_EQ(listedIds(), (QList<qint64>{2, 3, 1}));
     EXPECT_EQ(selectedRow(), 2);
+}
+
+namespace {
+
+// Another application's window: taking the focus away and giving it back is what a user
+// switching programs does.
+void switchAwayAndBack(QWidget* window)
+{
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(window);
+}
+
+// Opens a menu of the window's menu bar and closes it again, as a user looking at it would.
+void openAndCloseMenu(QWidget* window, const QString& title)
+{
+    for (QMenuBar* bar : window->findChildren<QMenuBar*>()) {
+        for (QAction* action : bar->actions()) {
+            if (action->text() == title && action->menu()) {
+                action->menu()->popup(window->mapToGlobal(QPoint(10, 10)));
+                QApplication::processEvents();
+                action->menu()->hide();
+                QApplication::processEvents();
+                // The offscreen platform leaves the popup active; a desktop gives the window
+                // back, as here.
+                QApplication::setActiveWindow(window);
+                return;
+            }
+        }
+    }
+    ADD_FAILURE() << "no menu " << title.toStdString();
+}
+
+} // namespace
+
+TEST_F(JournalWindow, OnlyTheUserMovingIntoAnAmountBoxCopiesTheOtherSide)
+{
+    addRows(kThreeRows);
+    TMainInput& w = openWindow();
+    ui().navigator->click(DbNavigator::Insert);
+
+    // Debit 1000, into the credit box: copied. Credit corrected to 1200, then the focus goes
+    // to another application and comes back, and a menu opens and closes: still 1200.
+    clickInto(ui().debitAmount);
+    QTest::keyClicks(ui().debitAmount, QStringLiteral("1000"));
+    clickInto(ui().creditAmount);
+    EXPECT_EQ(ui().creditAmount->text(), QStringLiteral("1000"));
+    ui().creditAmount->selectAll();
+    QTest::keyClicks(ui().creditAmount, QStringLiteral("1200"));
+    switchAwayAndBack(&w);
+    ASSERT_TRUE(ui().creditAmount->hasFocus());
+    openAndCloseMenu(&w, QStringLiteral("処理ﾓｰﾄﾞ"));
+    EXPECT_EQ(ui().creditAmount->text(), QStringLiteral("1200"));
+
+    // The debit corrected from 1000 to 1500, and the same again: still 1500.
+    clickInto(ui().debitAmount);
+    EXPECT_EQ(ui().debitAmount->text(), QStringLiteral("1200"));  // a real move in copies
+    ui().debitAmount->selectAll();
+    QTest::keyClicks(ui().debitAmount, QStringLiteral("1500"));
+    openAndCloseMenu(&w, QStringLiteral("処理ﾓｰﾄﾞ"));
+    switchAwayAndBack(&w);
+    EXPECT_EQ(ui().debitAmount->text(), QStringLiteral("1500"));
+    ui().navigator->click(DbNavigator::Post);
+    EXPECT_EQ(journal().fieldByName("Lgaku").asMoney(), Money::fromYen(1500));
+    EXPECT_EQ(journal().fieldByName("Rgaku").asMoney(), Money::fromYen(1200));
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(JournalWindow, AnAmountThatIsNoNumberIsReportedOnceAndNeverAgainOnReturningFocus)
+{
+    addRows(kThreeRows);
+    TMainInput& w = openWindow();
+    ui().navigator->click(DbNavigator::Insert);
+    clickInto(ui().debitAmount);
+    QTest::keyClicks(ui().debitAmount, QStringLiteral("abc"));
+    clickInto(ui().creditAmount);
+    EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Error) + prompts.texts(ScriptedPrompter::Message::Information),
+              QStringList{QStringLiteral("入力値が正しくありません")});
+    // The message box closing gives the focus back; so do other windows and menus.
+    switchAwayAndBack(&w);
+    openAndCloseMenu(&w, QStringLiteral("表示(&V)"));
+    switchAwayAndBack(&w);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(journal().state(), Dataset::State::Insert);  // the row being typed is still there
+    EXPECT_EQ(ui().debitAmount->text(), QStringLiteral("abc"));
+
+    // Corrected, it goes through.
+    clickInto(ui().debitAmount);
+    ui().debitAmount->selectAll();
+    QTest::keyClicks(ui().debitAmount, QStringLiteral("800"));
+    clickInto(ui().creditAmount);
+    EXPECT_EQ(ui().creditAmount->text(), QStringLiteral("800"));
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    ui().navigator->click(DbNavigator::Cancel);
+}
+
+TEST_F(JournalWindow, TheBalanceCheckResultStaysWhenTheFocusComesBack)
+{
+    addRows(kThreeRows);
+    TMainInput& w = openWindow();
+    clickInto(ui().creditAmount);
+    QTest::keyClick(&w, Qt::Key_K, Qt::ControlModifier);
+    ASSERT_EQ(listedIds(), QList<qint64>{3});
+    switchAwayAndBack(&w);  // as when the check's message closes
+    EXPECT_EQ(listedIds(), QList<qint64>{3});
+}
+
+TEST_F(JournalWindow, WhatTheBoxesRefuseIsNamedAsTheUserSeesIt)
+{
+    addRows(kThreeRows);
+    openWindow();
+    struct Case {
+        DbEdit* box;
+        const char* typed;
+        const char* message;  // part of the one message shown
+    };
+    const Case cases[] = {
+        {ui().debitAmount, "999999999999999", "999,999,999,999 円まで"},  // once stored as a negative amount
+        {ui().debitAmount, "12.5", "1円単位"},                          // once stored, and shown as ￥13
+        {ui().day, "2024/02/30", "年月日"},
+        {ui().day, "2024/02/29 junk", "年月日"},
+        {ui().day, "0001/01/01", "1900年から2999年"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        prompts.messages.clear();
+        ASSERT_TRUE(journal().locate("id", 2));
+        type(c.box, QString::fromUtf8(c.typed));
+        ui().navigator->click(DbNavigator::Post);
+        const QStringList shown = prompts.texts(ScriptedPrompter::Message::Error);
+        ASSERT_EQ(shown.size(), 1) << shown.join(u'\n').toStdString();
+        EXPECT_TRUE(shown.first().contains(QString::fromUtf8(c.message))) << shown.first().toStdString();
+        EXPECT_FALSE(shown.first().contains(QStringLiteral("sDay")) || shown.first().contains(QStringLiteral("gaku")));
+        ui().navigator->click(DbNavigator::Cancel);
+    }
+    Database::closeAll();
+    auto db = Database::forFolder(folder.path());
+    Statement row = db->prepare(QStringLiteral("SELECT sDay, Lgaku FROM shiwake WHERE id = 2"));
+    ASSERT_TRUE(row.step());
+    EXPECT_EQ(row.column(0).toString(), QStringLiteral("2010-05-02"));
+    EXPECT_EQ(row.column(1).toLongLong(), 12000000);
+}
+
+TEST_F(JournalWindow, PastedTextIsStoredAsSeenAndAMemoCutIsSaid)
+{
+    addRows(kThreeRows);
+    openWindow();
+    ASSERT_TRUE(journal().locate("id", 2));
+    clickInto(ui().memo);
+    ui().memo->selectAll();
+    ui().memo->insert(QString::fromUtf8("4月分\t家賃\r\n振込\0\x1b", 28));
+    EXPECT_EQ(ui().memo->text(), QStringLiteral("4月分 家賃  振込"));
+    ui().navigator->click(DbNavigator::Post);
+    EXPECT_EQ(journal().fieldByName("Memo").asString(), QStringLiteral("4月分 家賃  振込"));
+    EXPECT_TRUE(prompts.messages.empty());
+
+    ui().memo->selectAll();
+    ui().memo->insert(QString(100000, u'あ'));
+    EXPECT_EQ(ui().memo->text().size(), 255);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages.front().text.contains(QStringLiteral("備考は 255 文字まで")));
+    ui().navigator->click(DbNavigator::Post);
+    EXPECT_EQ(journal().fieldByName("Memo").asString(), QString(255, u'あ'));
+}
+
+TEST_F(JournalWindow, AmountsAndNumbersAreNeverCutInTheList)
+{
+    addRows(QStringLiteral("(8881234, '2010-04-01', '15', '1501', '', -9999999999990000, '11', '1111', '', 9999999999990000, '', '', 10, '')"));
+    openWindow();
+    ASSERT_EQ(window->listModel()->rowCount(), 1);
+    const QFontMetrics metrics = ui().list->fontMetrics();
+    for (int column : {0, 4, 7}) {
+        const QString text = window->listModel()->data(window->listModel()->index(0, column)).toString();
+        EXPECT_GT(ui().list->columnWidth(column), metrics.horizontalAdvance(text)) << text.toStdString();
+    }
+}
+
+TEST_F(JournalWindow, ACopyThatFailsKeepsTheBooksAndTheRowBeingTyped)
+{
+    addRows(kThreeRows);
+    // The books refuse the copy's new row, as a full disk would, after the edit was written.
+    Database::forFolder(folder.path())->exec(QStringLiteral(
+        "CREATE TRIGGER refuse_copies BEFORE INSERT ON shiwake BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    openWindow();
+    ASSERT_TRUE(journal().locate("id", 2));
+    type(ui().memo, QStringLiteral("changed"));
+    prompts.answers = {true};
+    window->controls().copy->click();
+    ASSERT_EQ(prompts.texts(ScriptedPrompter::Message::Error).size(), 1);
+
+    // Not the edit without its copy: the books hold neither.
+    Statement check = Database::forFolder(folder.path())->prepare(QStringLiteral("SELECT count(*), (SELECT Memo FROM shiwake WHERE id = 2) FROM shiwake"));
+    ASSERT_TRUE(check.step());
+    EXPECT_EQ(check.column(0).toLongLong(), 3);
+    EXPECT_EQ(check.column(1).toString(), QStringLiteral("スーパー"));
+    // And what the user typed is still there, to post or to copy again.
+    EXPECT_EQ(journal().state(), Dataset::State::Edit);
+    EXPECT_EQ(journal().fieldByName("id").asInteger(), 2);
+    EXPECT_EQ(ui().memo->text(), QStringLiteral("changed"));
+    Database::forFolder(folder.path())->exec(QStringLiteral("DROP TRIGGER refuse_copies"));
+    ui().navigator->click(DbNavigator::Post);
+    EXPECT_EQ(journal().fieldByName("Memo").asString(), QStringLiteral("changed"));
 }
