@@ -438,6 +438,8 @@ void Tfm04Motocho::SpeedButton1Click()
         model_->setLedger(std::move(ledger));
         shownRequest_ = request;
         fitAmountColumns();
+        // A new ledger starts at its first line, whatever the last one was scrolled to.
+        grid_->scrollToTop();
     });
     model_->setLedger({});
     buildLedger(dm().q13motochou, request, ledger);
@@ -445,11 +447,18 @@ void Tfm04Motocho::SpeedButton1Click()
 
 void Tfm04Motocho::fitAmountColumns()
 {
-    // An amount is never shown cut short: a column too narrow for its widest figure grows,
-    // and goes back to its usual width for smaller figures.
+    // An amount or an entry number is never shown cut short: a column too narrow for its
+    // widest figure grows, and goes back to its usual width for smaller figures. The number
+    // is what the user needs to find the row in the journal.
     const QFontMetrics metrics(grid_->font());
     const int margins = 2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid_) + 1) + 2;
     const QList<LedgerLine>& lines = model_->ledger().lines;
+    constexpr int kNumberColumn = 3;
+    qint64 largestNumber = 0;
+    for (const LedgerLine& line : lines)
+        largestNumber = qMax(largestNumber, line.id);
+    grid_->setColumnWidth(kNumberColumn, qMax(kColumnWidths[kNumberColumn],
+                                              metrics.horizontalAdvance(QString::number(largestNumber)) + margins));
     for (int column : {4, 5, 7}) {
         int widest = 0;
         Money largest;

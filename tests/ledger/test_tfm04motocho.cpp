@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QStringDecoder>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -240,6 +241,41 @@ TEST_F(LedgerWindow, AnAmountTooWideForItsColumnWidensItUntilTheNextSmallerLedge
     showLedger(QStringLiteral("11"), QStringLiteral("1112"));
     for (int c : {4, 5, 7})
         EXPECT_EQ(window->grid()->columnWidth(c), 70) << c;
+    window->close();
+}
+
+TEST_F(LedgerWindow, EntryNumbersOfRealSizedBooksAreShownWhole)
+{
+    Database::forFolder(folder.path())->exec(QStringLiteral(
+        "INSERT INTO shiwake (id, sDay, Lbunrui, Lcode, Lgaku, Rbunrui, Rcode, Rgaku, syori) VALUES "
+        "(88812, '2010-04-01', '11', '1111', 10000000, '02', '0211', 10000000, 10),"
+        "(1234567, '2010-04-02', '11', '1111', 10000000, '02', '0211', 10000000, 10)"));
+    window->show();
+    showLedger(QStringLiteral("11"), QStringLiteral("1111"));
+    ASSERT_EQ(gridColumn(3), (QStringList{"88812", "1234567"}));
+    const QFontMetrics metrics(window->grid()->font());
+    EXPECT_GT(window->grid()->columnWidth(3), metrics.horizontalAdvance(QStringLiteral("1234567")));
+    window->close();
+}
+
+TEST_F(LedgerWindow, ANewLedgerStartsAtItsFirstLine)
+{
+    auto db = Database::forFolder(folder.path());
+    {
+        Transaction transaction(*db);
+        for (int i = 0; i < 300; ++i)
+            db->exec(QStringLiteral("INSERT INTO shiwake (sDay, Lbunrui, Lcode, Lgaku, Rbunrui, Rcode, Rgaku, syori) VALUES "
+                                    "('2010-04-01', '11', '1111', 10000, '02', '0211', 10000, 10)"));
+        transaction.commit();
+    }
+    window->resize(820, 400);
+    window->show();
+    showLedger(QStringLiteral("11"), QStringLiteral("1111"));
+    QScrollBar* scroll = window->grid()->verticalScrollBar();
+    window->grid()->scrollToBottom();
+    ASSERT_GT(scroll->value(), 0);
+    showLedger(QStringLiteral("02"), QStringLiteral("0211"));
+    EXPECT_EQ(scroll->value(), 0);
     window->close();
 }
 
