@@ -23,9 +23,11 @@ public:
         box.exec();
     }
 
-    void error(QWidget* parent, const QString& text) override
+    void error(QWidget* parent, const QString& text, const QString& detail) override
     {
         QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+        if (!detail.isEmpty())
+            box.setDetailedText(detail);
         box.exec();
     }
 

@@ -172,12 +172,23 @@ TEST(OpeningBooks, MissingDamagedAndBusyFolders)
     EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("使用中"))) << prompts.messages.back().text.toStdString();
     first.reset();
 
-    // Damaged books are refused with the file named.
+    // Damaged books are refused in a few lines of Japanese naming the file and what to do;
+    // SQLite's findings go to the detail area, three lines at most.
     QFile db(QDir(folder).filePath(QString::fromLatin1(Database::kFileName)));
-    ASSERT_TRUE(db.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(db.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(db.seek(2 * 4096));
+    db.write(QByteArray(20 * 4096, '\x5a'));
     db.close();
     EXPECT_EQ(startup::openBooks(folder, tolva::testing::templateDir()), nullptr);
-    EXPECT_EQ(prompts.messages.back().kind, ScriptedPrompter::Message::Error);
-    EXPECT_TRUE(prompts.messages.back().text.contains(QString::fromLatin1(Database::kFileName)));
+    const ScriptedPrompter::Message damaged = prompts.messages.back();
+    EXPECT_EQ(damaged.kind, ScriptedPrompter::Message::Error);
+    EXPECT_TRUE(damaged.text.contains(QDir::toNativeSeparators(db.fileName()))) << damaged.text.toStdString();
+    EXPECT_TRUE(damaged.text.contains(QStringLiteral("壊れている"))) << damaged.text.toStdString();
+    EXPECT_TRUE(damaged.text.contains(QStringLiteral("バックアップ"))) << damaged.text.toStdString();
+    EXPECT_LE(damaged.text.count(u'\n'), 1) << damaged.text.toStdString();
+    EXPECT_FALSE(damaged.text.contains(QStringLiteral("Page"))) << damaged.text.toStdString();
+    const qsizetype detailLines = damaged.detail.split(u'\n', Qt::SkipEmptyParts).size();
+    EXPECT_GE(detailLines, 1);
+    EXPECT_LE(detailLines, 3) << damaged.detail.toStdString();
     Database::closeAll();
 }
