@@ -45,10 +45,19 @@ void applyJapaneseConventions(QApplication& app)
 std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString& templateDir)
 {
     const QString shown = QDir::toNativeSeparators(folder);
-    if (!QFileInfo::exists(folder)) {
-        const QString question = QStringLiteral("データフォルダ「%1」がありません。\n新しい帳簿を作成しますか？").arg(shown);
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        prompter().error(nullptr, QStringLiteral("「%1」はフォルダではありません。データフォルダにはフォルダを指定してください。").arg(shown));
+        return nullptr;
+    }
+    const bool missing = !info.exists();
+    if (missing || datafolder::isEmptyFolder(folder)) {
+        const QString question = missing
+            ? QStringLiteral("データフォルダ「%1」がありません。\n新しい帳簿を作成しますか？").arg(shown)
+            : QStringLiteral("データフォルダ「%1」は空です。\n新しい帳簿を作成しますか？").arg(shown);
         if (!QFileInfo::exists(templateDir) || !prompter().confirm(nullptr, question)) {
-            prompter().error(nullptr, QStringLiteral("データフォルダ「%1」が見つかりません。").arg(shown));
+            prompter().error(nullptr, missing ? QStringLiteral("データフォルダ「%1」が見つかりません。").arg(shown)
+                                              : QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
             return nullptr;
         }
         if (!guarded(nullptr, [&] { datafolder::initialise(folder, templateDir); }))

@@ -20,8 +20,9 @@ namespace startup {
 void applyJapaneseConventions(QApplication& app);
 
 // Makes the data folder ready for this program: lays it out from the template when it is
-// missing and the user agrees, takes the folder's lock against a second program, and checks
-// the books. Tells the user what is wrong and returns nothing when the program cannot go on.
+// missing or empty and the user agrees, takes the folder's lock against a second program, and
+// checks the books. Tells the user what is wrong and returns nothing when the program cannot
+// go on.
 [[nodiscard]] std::unique_ptr<datafolder::Lock> openBooks(const QString& folder,
                                                           const QString& templateDir = datafolder::templateFolder());
 

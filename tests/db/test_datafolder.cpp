@@ -283,14 +283,46 @@ TEST(DataFolder, AnOpeningErrorMeansDamageOnlyWhenSqliteFoundDamage)
         EXPECT_EQ(openingFaultOf(c.code, c.bytesAvailable), c.expected) << c.what;
 }
 
-TEST(DataFolder, InitialiseNeverOverwritesBooks)
+TEST(DataFolder, InitialiseNeverLaysBooksOverBooksOrTheirLeftovers)
 {
-    TestDataFolder folder;
-    EXPECT_THROW(datafolder::initialise(folder.path(), tolva::testing::templateDir()), StoreError);
+    struct Case {
+        const char* what;
+        const char* existing;  // a file already in the folder
+        const char* expected;  // part of the message
+    };
+    const Case cases[] = {
+        {"books", "tolva.sqlite", "既にデータがあります"},
+        {"the log of removed books", "tolva.sqlite-wal", "tolva.sqlite-wal"},
+        {"the log's index of removed books", "tolva.sqlite-shm", "tolva.sqlite-shm"},
+        {"the rollback journal of removed books", "tolva.sqlite-journal", "tolva.sqlite-journal"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir root;
+        const QString leftover = QDir(root.path()).filePath(QString::fromLatin1(c.existing));
+        writeFile(leftover, "left by older books");
+        try {
+            datafolder::initialise(root.path(), tolva::testing::templateDir());
+            ADD_FAILURE() << c.what << ": new books were laid over it";
+        } catch (const StoreError& e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.expected))) << c.what << ": " << e.message().toStdString();
+        }
+        EXPECT_EQ(readFile(leftover), QByteArray("left by older books")) << c.what;
+        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files), QStringList{QString::fromLatin1(c.existing)}) << c.what;
+    }
+
     QTemporaryDir fresh;
-    const QString target = QDir(fresh.path()).filePath(QStringLiteral("nested/Data"));
-    datafolder::initialise(target, tolva::testing::templateDir());
-    EXPECT_EQ(openingError(target), QString());
+    const QString file = QDir(fresh.path()).filePath(QStringLiteral("a file"));
+    writeFile(file, "not a folder");
+    EXPECT_THROW(datafolder::initialise(file, tolva::testing::templateDir()), StoreError);
+    EXPECT_THROW(datafolder::initialise(QString(), tolva::testing::templateDir()), StoreError);
+
+    // A missing folder and an empty one both take new books.
+    const QString nested = QDir(fresh.path()).filePath(QStringLiteral("nested/Data"));
+    datafolder::initialise(nested, tolva::testing::templateDir());
+    EXPECT_EQ(openingError(nested), QString());
+    QTemporaryDir empty;
+    datafolder::initialise(empty.path(), tolva::testing::templateDir());
+    EXPECT_EQ(openingError(empty.path()), QString());
 }
 
 TEST(DataFolder, BooksHeldByAnotherProgramAreToldAsBusyAndLeftAlone)
