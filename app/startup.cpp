@@ -75,6 +75,13 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
     return lock;
 }
 
+QString folderFromOption(const QString& option, const QString& value)
+{
+    if (value.trimmed().isEmpty())
+        throw StoreError(QStringLiteral("%1 のフォルダ名が空です。フォルダを指定してください。").arg(option));
+    return QFileInfo(value).absoluteFilePath();
+}
+
 std::unique_ptr<Tdm02Repo> createReportModule(Tdm01Keiri& dm, const QString& dataFolder)
 {
     auto module = std::make_unique<Tdm02Repo>(dm);

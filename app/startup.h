@@ -26,6 +26,10 @@ void applyJapaneseConventions(QApplication& app);
 [[nodiscard]] std::unique_ptr<datafolder::Lock> openBooks(const QString& folder,
                                                           const QString& templateDir = datafolder::templateFolder());
 
+// The folder that a command-line option names, made absolute. An empty name is refused with a
+// StoreError: it would mean the current folder, where nobody means to keep books.
+[[nodiscard]] QString folderFromOption(const QString& option, const QString& value);
+
 // The report module, pointed at the report project of the data folder.
 [[nodiscard]] std::unique_ptr<Tdm02Repo> createReportModule(Tdm01Keiri& dm, const QString& dataFolder);
 
