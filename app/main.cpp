@@ -67,6 +67,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tolva2"));
+    startup::quitOnTerminationSignals(app);
     startup::applyJapaneseConventions(app);
 
     QCommandLineParser parser;
@@ -78,18 +79,26 @@ int main(int argc, char** argv)
     // The main window is created first and sets the data folder.
     TMenu menu(folder.isEmpty() ? datafolder::besideProgram() : folder);
 
-    const auto lock = startup::openBooks(programState().dataFolder);
+    auto lock = startup::openBooks(programState().dataFolder);
     if (!lock)
-        return 1;
+        return startup::terminationRequested() ? 0 : 1;
 
-    Tdm01Keiri dm;
-    dm.DataModuleCreate(programState().dataFolder);
-    const auto reports = startup::createReportModule(dm, programState().dataFolder);
+    int result = 0;
+    {
+        Tdm01Keiri dm;
+        dm.DataModuleCreate(programState().dataFolder);
+        const auto reports = startup::createReportModule(dm, programState().dataFolder);
 
-    menu.show();
-    const int result = QApplication::exec();
-    dm.closeAll();
-    // Closing the connection folds the write-ahead log back into the database file.
+        menu.show();
+        if (!startup::terminationRequested())
+            result = QApplication::exec();
+        // The same on a normal exit and on a termination signal: a row still being typed is
+        // discarded as when its window closes.
+        dm.closeAll();
+    }
+    // Closing the connection folds the write-ahead log back into the database file; then the
+    // folder is released for the next program.
     Database::closeAll();
+    lock.reset();
     return result;
 }

@@ -15,16 +15,22 @@ namespace tolva {
 
 namespace {
 
+bool stopped = false;
+
 class DesktopPrompter final : public Prompter {
 public:
     void information(QWidget* parent, const QString& text) override
     {
+        if (stopped)
+            return;
         QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
         box.exec();
     }
 
     void error(QWidget* parent, const QString& text, const QString& detail) override
     {
+        if (stopped)
+            return;
         QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
         if (!detail.isEmpty())
             box.setDetailedText(detail);
@@ -33,6 +39,8 @@ public:
 
     bool confirm(QWidget* parent, const QString& text) override
     {
+        if (stopped)
+            return false;
         QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
                         QMessageBox::Yes | QMessageBox::No, parent);
         box.setDefaultButton(QMessageBox::No);
@@ -42,6 +50,8 @@ public:
     std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                         const QString& proposedName, const QString& filter) override
     {
+        if (stopped)
+            return std::nullopt;
         const QString name = QFileDialog::getSaveFileName(parent, caption, QDir(folder).filePath(proposedName), filter);
         if (name.isEmpty())
             return std::nullopt;
@@ -55,6 +65,8 @@ public:
 
     void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) override
     {
+        if (stopped)
+            return;
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setDocName(title);
@@ -94,6 +106,11 @@ Prompter& prompter()
 void setPrompter(Prompter* replacement)
 {
     installed = replacement;
+}
+
+void stopPrompting()
+{
+    stopped = true;
 }
 
 } // namespace tolva

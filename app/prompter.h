@@ -47,4 +47,8 @@ Prompter& prompter();
 // Installs `replacement` (not owned); nullptr restores the desktop prompter.
 void setPrompter(Prompter* replacement);
 
+// The program is ending on a signal (a log-out, a shutdown): from now on the desktop prompter
+// shows nothing and answers every question with No, so that no dialog holds the exit up.
+void stopPrompting();
+
 } // namespace tolva

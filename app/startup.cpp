@@ -12,7 +12,15 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSocketNotifier>
 #include <QTranslator>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tolva::startup {
 
@@ -80,6 +88,55 @@ QString folderFromOption(const QString& option, const QString& value)
     if (value.trimmed().isEmpty())
         throw StoreError(QStringLiteral("%1 のフォルダ名が空です。フォルダを指定してください。").arg(option));
     return QFileInfo(value).absoluteFilePath();
+}
+
+namespace {
+
+// The write end is written by the signal handler, which may do nothing but async-signal-safe
+// calls; the read end wakes the event loop.
+int terminationPipe[2] = {-1, -1};
+bool terminating = false;
+
+extern "C" void onTerminationSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(terminationPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+void quitOnTerminationSignals(QCoreApplication& app)
+{
+    if (terminationPipe[0] >= 0)
+        return;
+    if (::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        qWarning("termination signals cannot be caught: %s", std::strerror(errno));
+        return;
+    }
+    auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char buffer[16];
+        while (::read(terminationPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        terminating = true;
+        stopPrompting();
+        // Leaves nested loops too: a modal window or message box returns, and so does exec().
+        QCoreApplication::exit(0);
+    });
+
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(number, &action, nullptr);
+}
+
+bool terminationRequested()
+{
+    return terminating;
 }
 
 std::unique_ptr<Tdm02Repo> createReportModule(Tdm01Keiri& dm, const QString& dataFolder)
