@@ -10,7 +10,7 @@ bool guarded(QWidget* parent, const std::function<void()>& action)
         action();
         return true;
     } catch (const StoreError& e) {
-        prompter().error(parent, e.message());
+        prompter().error(parent, e.message(), e.detail());
     } catch (const std::exception& e) {
         prompter().error(parent, QStringLiteral("処理中にエラーが発生しました: %1").arg(QString::fromLocal8Bit(e.what())));
     } catch (...) {

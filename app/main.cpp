@@ -20,68 +20,85 @@ using namespace tolva;
 
 namespace {
 
-// Lays out a new data folder from the template; needs no display, so it runs before any
-// window system is touched.
-int initialiseDataFolder(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption initData(QStringLiteral("init-data"), QString(), QStringLiteral("DIR"));
-    parser.addOption(initData);
-    parser.process(app);
-    try {
-        datafolder::initialise(QFileInfo(parser.value(initData)).absoluteFilePath());
-    } catch (const StoreError& e) {
-        std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
-        return 1;
+struct Options {
+    QCommandLineOption help;
+    QCommandLineOption dataDir{QStringLiteral("data-dir"), QStringLiteral("このデータフォルダで起動します。"), QStringLiteral("DIR")};
+    QCommandLineOption initData{QStringLiteral("init-data"), QStringLiteral("ひな形から新しいデータフォルダを作成して終了します。"),
+                                QStringLiteral("DIR")};
+
+    explicit Options(QCommandLineParser& parser) : help(parser.addHelpOption())
+    {
+        parser.setApplicationDescription(QStringLiteral("複式簿記対応　家計簿 Tolva2"));
+        parser.addOption(dataDir);
+        parser.addOption(initData);
     }
-    return 0;
-}
+};
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "--init-data" || arg.startsWith("--init-data="))
-            return initialiseDataFolder(argc, argv);
+    QString folder;
+    {
+        // The command line is read before any window system is touched: --help and --init-data
+        // need no display, and a mistaken folder name is told on the terminal where it was typed.
+        QCoreApplication commandLine(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Tolva"));
+        QCommandLineParser parser;
+        const Options options(parser);
+        // Qt's own options (-platform, -style) are known only to QApplication, which reads the
+        // command line again below and refuses what neither knows.
+        (void)parser.parse(QCoreApplication::arguments());
+        if (parser.isSet(options.help))
+            parser.showHelp(0);
+        try {
+            if (parser.isSet(options.initData)) {
+                datafolder::initialise(startup::folderFromOption(QStringLiteral("--init-data"), parser.value(options.initData)));
+                return 0;
+            }
+            if (parser.isSet(options.dataDir))
+                folder = startup::folderFromOption(QStringLiteral("--data-dir"), parser.value(options.dataDir));
+        } catch (const StoreError& e) {
+            std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
+            return 1;
+        }
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tolva2"));
+    startup::quitOnTerminationSignals(app);
     startup::applyJapaneseConventions(app);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("複式簿記対応　家計簿 Tolva2"));
-    parser.addHelpOption();
-    const QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("このデータフォルダで起動します。"), QStringLiteral("DIR"));
-    const QCommandLineOption initData(QStringLiteral("init-data"), QStringLiteral("ひな形から新しいデータフォルダを作成して終了します。"),
-                                      QStringLiteral("DIR"));
-    parser.addOption(dataDir);
-    parser.addOption(initData);
+    const Options options(parser);
     parser.process(app);
 
     registerWindows();
 
     // The main window is created first and sets the data folder.
-    const QString folder = parser.isSet(dataDir) ? QFileInfo(parser.value(dataDir)).absoluteFilePath() : datafolder::besideProgram();
-    TMenu menu(folder);
+    TMenu menu(folder.isEmpty() ? datafolder::besideProgram() : folder);
 
-    const auto lock = startup::openBooks(programState().dataFolder);
+    auto lock = startup::openBooks(programState().dataFolder);
     if (!lock)
-        return 1;
+        return startup::terminationRequested() ? 0 : 1;
 
-    Tdm01Keiri dm(programState());
-    dm.DataModuleCreate(programState().dataFolder);
-    menu.setDataModule(dm);
-    const auto reports = startup::createReportModule(dm, programState().dataFolder);
+    int result = 0;
+    {
+        Tdm01Keiri dm(programState());
+        dm.DataModuleCreate(programState().dataFolder);
+        menu.setDataModule(dm);
+        const auto reports = startup::createReportModule(dm, programState().dataFolder);
 
-    menu.show();
-    const int result = QApplication::exec();
-    dm.closeAll();
-    // Closing the connection folds the write-ahead log back into the database file.
+        menu.show();
+        if (!startup::terminationRequested())
+            result = QApplication::exec();
+        // The same on a normal exit and on a termination signal: a row still being typed is
+        // discarded as when its window closes.
+        dm.closeAll();
+    }
+    // Closing the connection folds the write-ahead log back into the database file; then the
+    // folder is released for the next program.
     Database::closeAll();
+    lock.reset();
     return result;
 }

@@ -15,23 +15,37 @@ namespace tolva {
 
 namespace {
 
+bool stopped = false;
+
+// The title of every message box. Windows carry their own captions alone; the program's name
+// is said here, where a message may stand in front of any of them.
+const QString kMessageTitle = QStringLiteral("Tolva2");
+
 class DesktopPrompter final : public Prompter {
 public:
     void information(QWidget* parent, const QString& text) override
     {
-        QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+        if (stopped)
+            return;
+        QMessageBox box(QMessageBox::Information, kMessageTitle, text, QMessageBox::Ok, parent);
         box.exec();
     }
 
-    void error(QWidget* parent, const QString& text) override
+    void error(QWidget* parent, const QString& text, const QString& detail) override
     {
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+        if (stopped)
+            return;
+        QMessageBox box(QMessageBox::Critical, kMessageTitle, text, QMessageBox::Ok, parent);
+        if (!detail.isEmpty())
+            box.setDetailedText(detail);
         box.exec();
     }
 
     bool confirm(QWidget* parent, const QString& text) override
     {
-        QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+        if (stopped)
+            return false;
+        QMessageBox box(QMessageBox::Question, kMessageTitle, text,
                         QMessageBox::Yes | QMessageBox::No, parent);
         box.setDefaultButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
@@ -40,6 +54,8 @@ public:
     std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                         const QString& proposedName, const QString& filter) override
     {
+        if (stopped)
+            return std::nullopt;
         const QString name = QFileDialog::getSaveFileName(parent, caption, QDir(folder).filePath(proposedName), filter);
         if (name.isEmpty())
             return std::nullopt;
@@ -53,6 +69,8 @@ public:
 
     void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) override
     {
+        if (stopped)
+            return;
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setDocName(title);
@@ -92,6 +110,11 @@ Prompter& prompter()
 void setPrompter(Prompter* replacement)
 {
     installed = replacement;
+}
+
+void stopPrompting()
+{
+    stopped = true;
 }
 
 } // namespace tolva

@@ -25,8 +25,9 @@ public:
 
     // A plain message with an OK button.
     virtual void information(QWidget* parent, const QString& text) = 0;
-    // An error of the store or of a file, with an OK button.
-    virtual void error(QWidget* parent, const QString& text) = 0;
+    // An error of the store or of a file, with an OK button. The detail, when given, is
+    // technical text (SQLite's own words) kept out of the message and shown on request.
+    virtual void error(QWidget* parent, const QString& text, const QString& detail = QString()) = 0;
     // A question with Yes and No; true only for Yes.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // The file-save dialog; no value when the user cancels.
@@ -45,5 +46,9 @@ public:
 Prompter& prompter();
 // Installs `replacement` (not owned); nullptr restores the desktop prompter.
 void setPrompter(Prompter* replacement);
+
+// The program is ending on a signal (a log-out, a shutdown): from now on the desktop prompter
+// shows nothing and answers every question with No, so that no dialog holds the exit up.
+void stopPrompting();
 
 } // namespace tolva

@@ -12,7 +12,15 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSocketNotifier>
 #include <QTranslator>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tolva::startup {
 
@@ -45,10 +53,19 @@ void applyJapaneseConventions(QApplication& app)
 std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString& templateDir)
 {
     const QString shown = QDir::toNativeSeparators(folder);
-    if (!QFileInfo::exists(folder)) {
-        const QString question = QStringLiteral("データフォルダ「%1」がありません。\n新しい帳簿を作成しますか？").arg(shown);
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        prompter().error(nullptr, QStringLiteral("「%1」はフォルダではありません。データフォルダにはフォルダを指定してください。").arg(shown));
+        return nullptr;
+    }
+    const bool missing = !info.exists();
+    if (missing || datafolder::isEmptyFolder(folder)) {
+        const QString question = missing
+            ? QStringLiteral("データフォルダ「%1」がありません。\n新しい帳簿を作成しますか？").arg(shown)
+            : QStringLiteral("データフォルダ「%1」は空です。\n新しい帳簿を作成しますか？").arg(shown);
         if (!QFileInfo::exists(templateDir) || !prompter().confirm(nullptr, question)) {
-            prompter().error(nullptr, QStringLiteral("データフォルダ「%1」が見つかりません。").arg(shown));
+            prompter().error(nullptr, missing ? QStringLiteral("データフォルダ「%1」が見つかりません。").arg(shown)
+                                              : QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
             return nullptr;
         }
         if (!guarded(nullptr, [&] { datafolder::initialise(folder, templateDir); }))
@@ -64,6 +81,62 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
     if (!guarded(nullptr, [&] { datafolder::verify(folder); }))
         return nullptr;
     return lock;
+}
+
+QString folderFromOption(const QString& option, const QString& value)
+{
+    if (value.trimmed().isEmpty())
+        throw StoreError(QStringLiteral("%1 のフォルダ名が空です。フォルダを指定してください。").arg(option));
+    return QFileInfo(value).absoluteFilePath();
+}
+
+namespace {
+
+// The write end is written by the signal handler, which may do nothing but async-signal-safe
+// calls; the read end wakes the event loop.
+int terminationPipe[2] = {-1, -1};
+bool terminating = false;
+
+extern "C" void onTerminationSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(terminationPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+void quitOnTerminationSignals(QCoreApplication& app)
+{
+    if (terminationPipe[0] >= 0)
+        return;
+    if (::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        qWarning("termination signals cannot be caught: %s", std::strerror(errno));
+        return;
+    }
+    auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char buffer[16];
+        while (::read(terminationPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        terminating = true;
+        stopPrompting();
+        // Leaves nested loops too: a modal window or message box returns, and so does exec().
+        QCoreApplication::exit(0);
+    });
+
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(number, &action, nullptr);
+}
+
+bool terminationRequested()
+{
+    return terminating;
 }
 
 std::unique_ptr<Tdm02Repo> createReportModule(Tdm01Keiri& dm, const QString& dataFolder)

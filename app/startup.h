@@ -7,6 +7,7 @@
 #include <memory>
 
 class QApplication;
+class QCoreApplication;
 
 namespace tolva {
 
@@ -20,10 +21,22 @@ namespace startup {
 void applyJapaneseConventions(QApplication& app);
 
 // Makes the data folder ready for this program: lays it out from the template when it is
-// missing and the user agrees, takes the folder's lock against a second program, and checks
-// the books. Tells the user what is wrong and returns nothing when the program cannot go on.
+// missing or empty and the user agrees, takes the folder's lock against a second program, and
+// checks the books. Tells the user what is wrong and returns nothing when the program cannot
+// go on.
 [[nodiscard]] std::unique_ptr<datafolder::Lock> openBooks(const QString& folder,
                                                           const QString& templateDir = datafolder::templateFolder());
+
+// The folder that a command-line option names, made absolute. An empty name is refused with a
+// StoreError: it would mean the current folder, where nobody means to keep books.
+[[nodiscard]] QString folderFromOption(const QString& option, const QString& value);
+
+// Ends the program cleanly on SIGTERM, SIGHUP and SIGINT (a log-out, a shutdown, Ctrl+C): the
+// signal leaves every event loop, modal ones too, and no further dialog is shown, so that the
+// caller of QApplication::exec() closes the books and releases the folder as on a normal exit.
+void quitOnTerminationSignals(QCoreApplication& app);
+// True once such a signal has been handled; QApplication::exec() is then not to be entered.
+[[nodiscard]] bool terminationRequested();
 
 // The report module, pointed at the report project of the data folder.
 [[nodiscard]] std::unique_ptr<Tdm02Repo> createReportModule(Tdm01Keiri& dm, const QString& dataFolder);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 #include <sqlite3.h>
 
@@ -53,6 +54,50 @@ const QStringList& requiredStoredQueries()
 {
     static const QStringList names = {QStringLiteral("qUnionCode.sql"), QStringLiteral("uqSai.sql")};
     return names;
+}
+
+const QStringList& booksFileNames()
+{
+    static const QStringList names = {
+        QString::fromLatin1(Database::kFileName),
+        QString::fromLatin1(Database::kFileName) + QStringLiteral("-wal"),
+        QString::fromLatin1(Database::kFileName) + QStringLiteral("-shm"),
+        QString::fromLatin1(Database::kFileName) + QStringLiteral("-journal"),
+    };
+    return names;
+}
+
+QStringList presentBooksFiles(const QString& folder)
+{
+    QStringList present;
+    for (const QString& name : booksFileNames()) {
+        if (QFileInfo::exists(QDir(folder).filePath(name)))
+            present << name;
+    }
+    return present;
+}
+
+OpeningFault openingFaultOf(int code, qint64 bytesAvailable)
+{
+    const bool lowSpace = bytesAvailable >= 0 && bytesAvailable < kLowDiskSpace;
+    switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return OpeningFault::Damaged;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return OpeningFault::Busy;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return OpeningFault::ReadOnly;
+    case SQLITE_FULL:
+        return OpeningFault::DiskFull;
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return lowSpace ? OpeningFault::DiskFull : OpeningFault::InputOutput;
+    default:
+        return OpeningFault::Other;
+    }
 }
 
 namespace {
@@ -198,6 +243,99 @@ QString registryKey(const QString& folder)
     return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
 }
 
+qint64 bytesAvailable(const QString& folder)
+{
+    const QStorageInfo storage(folder);
+    return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+
+// SQLite's own report, cut to the three lines that fit a detail area; the heading that
+// quick_check puts before its findings says nothing.
+QString technicalLines(const QStringList& lines)
+{
+    QStringList kept;
+    for (const QString& line : lines) {
+        const QString text = line.trimmed();
+        if (text.isEmpty() || text.startsWith(u"***"))
+            continue;
+        kept << (text.size() > 160 ? text.left(159) + u'…' : text);
+        if (kept.size() == 3)
+            break;
+    }
+    return kept.join(u'\n');
+}
+
+StoreError damagedBooks(const QString& path, const QString& detail)
+{
+    return StoreError(QStringLiteral("データベースファイル「%1」は壊れているため、開けません。\n"
+                                     "バックアップからデータフォルダ全体を元に戻してください。")
+                          .arg(QDir::toNativeSeparators(path)),
+                      detail);
+}
+
+StoreError openingRefusal(OpeningFault fault, const QString& path, const QString& detail)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    switch (fault) {
+    case OpeningFault::Damaged:
+        return damagedBooks(path, technicalLines({detail}));
+    case OpeningFault::Busy:
+        return StoreError(QStringLiteral("データベースファイル「%1」は他のプログラムが使用中のため、開けません。\n"
+                                         "そのプログラムを終了してから、もう一度起動してください。")
+                              .arg(shown),
+                          detail);
+    case OpeningFault::ReadOnly:
+        return StoreError(QStringLiteral("データベースファイル「%1」は読み取りしかできない状態のため、開けません。\n"
+                                         "このファイルとデータフォルダ「%2」に書き込みの権限があるか確認してください。")
+                              .arg(shown, folder),
+                          detail);
+    case OpeningFault::DiskFull: {
+        const qint64 free = bytesAvailable(QFileInfo(path).absolutePath());
+        const QString freeText = free >= 0 ? QStringLiteral("（空き %L1 KB）").arg(free / 1024) : QString();
+        return StoreError(QStringLiteral("ディスクの空き容量が足りないため、データベースファイル「%1」を開けません%2。\n"
+                                         "不要なファイルを削除して空き容量を増やしてから、もう一度起動してください。")
+                              .arg(shown, freeText),
+                          detail);
+    }
+    case OpeningFault::InputOutput:
+        return StoreError(QStringLiteral("データベースファイル「%1」を読み書きできません（入出力エラー）。\n"
+                                         "ディスクやネットワークの接続を確かめてから、もう一度起動してください。")
+                              .arg(shown),
+                          detail);
+    case OpeningFault::Other:
+        break;
+    }
+    return StoreError(QStringLiteral("データベースファイル「%1」を開けません。").arg(shown), detail);
+}
+
+// One statement of the opening checks, run without throwing: SQLite's code tells the checks
+// a damaged file from a busy or unwritable one.
+struct OpeningCheck {
+    int code = SQLITE_OK;
+    QStringList rows;  // the first column of each row read, also those read before a failure
+    QString error;
+};
+
+OpeningCheck runOpeningCheck(sqlite3* db, const char* sql)
+{
+    OpeningCheck check;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            check.rows << QString::fromUtf8(text, sqlite3_column_bytes(stmt, 0));
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        check.code = sqlite3_extended_errcode(db);
+        check.error = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(stmt);
+    return check;
+}
+
 } // namespace
 
 std::shared_ptr<Database> Database::forFolder(const QString& folder)
@@ -225,60 +363,103 @@ void Database::closeAll()
 Database::Database(const QString& folder) : folder_(folder)
 {
     const QFileInfo dir(folder_);
-    if (!dir.exists() || !dir.isDir())
+    if (!dir.exists())
         throw StoreError(QStringLiteral("データフォルダ「%1」が見つかりません。").arg(QDir::toNativeSeparators(folder_)));
+    if (!dir.isDir())
+        throw StoreError(QStringLiteral("「%1」はフォルダではありません。データフォルダにはフォルダを指定してください。")
+                             .arg(QDir::toNativeSeparators(folder_)));
 
     const QString path = filePath();
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
-    if (!file.exists())
-        throw StoreError(QStringLiteral("データベースファイル「%1」が見つかりません。").arg(shown));
+    if (!file.exists()) {
+        const QStringList leftovers = presentBooksFiles(folder_);
+        if (leftovers.isEmpty())
+            throw StoreError(QStringLiteral("データベースファイル「%1」が見つかりません。").arg(shown));
+        throw StoreError(QStringLiteral("データベースファイル「%1」が見つかりません。\n"
+                                        "フォルダには前の帳簿のファイル（%2）だけが残っています。"
+                                        "バックアップからデータフォルダごと元に戻してください。")
+                             .arg(shown, leftovers.join(QStringLiteral("、"))));
+    }
     if (file.size() == 0)
-        throw StoreError(QStringLiteral("データベースファイル「%1」は空（0バイト）です。壊れているため開けません。").arg(shown));
+        throw damagedBooks(path, QStringLiteral("ファイルの大きさが0バイトです。"));
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(QStringLiteral("データベースファイル「%1」を読めません: %2").arg(shown, file.errorString()));
-    const QByteArray header = file.read(16);
+    const QByteArray header = file.read(20);
     file.close();
-    if (header != QByteArray("SQLite format 3\0", 16))
+    if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
         throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません（SQLiteの形式ではありません）。").arg(shown));
+
+    // Books in WAL mode never have a rollback journal. One beside them belongs to other books,
+    // and SQLite would play it back into this file before any check could refuse it.
+    const bool walFormat = header.size() == 20 && header.at(18) == 2;
+    const QFileInfo journal(path + QStringLiteral("-journal"));
+    if (walFormat && journal.exists() && journal.size() > 0)
+        throw StoreError(QStringLiteral("データフォルダ「%1」に、この帳簿のものではないジャーナルファイル「%2」があります。\n"
+                                        "このまま開くと帳簿が書き換えられるおそれがあるため、開きません。"
+                                        "このファイルを別の場所へ移してから、もう一度起動してください。")
+                             .arg(QDir::toNativeSeparators(folder_), journal.fileName()));
+
+    // The log left by a program that did not close the books is part of the books; one that
+    // this opening creates is removed again when the books are refused.
+    const QString walPath = path + QStringLiteral("-wal");
+    const bool walExisted = QFileInfo::exists(walPath);
 
     // No SQLITE_OPEN_CREATE: the program never makes a database of its own.
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::number(rc);
+        const int code = db_ ? sqlite3_extended_errcode(db_) : rc;
+        const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close(db_);
         db_ = nullptr;
-        throw StoreError(QStringLiteral("データベースファイル「%1」を開けません: %2").arg(shown, detail));
+        throw openingRefusal(openingFaultOf(code, bytesAvailable(folder_)), path, detail);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 5000);
+    // Until every check has passed, closing must not fold the log into the file: books that are
+    // refused stay byte for byte as they were, log included.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 
+    bool readAttempted = false;
+    bool lockRefused = false;
+    // The fault an SQLite error of the checks stands for, with its words for the detail area.
+    const auto refusal = [&](const OpeningCheck& check) {
+        const OpeningFault fault = openingFaultOf(check.code, bytesAvailable(folder_));
+        lockRefused = lockRefused || fault == OpeningFault::Busy;
+        return openingRefusal(fault, path, check.error);
+    };
     try {
-        // Reads only, so that a foreign or damaged file is refused before anything is written.
+        // SQLite falls back to reading only when the file may not be written; every later write
+        // would fail, so the books are refused before anything is read.
+        if (sqlite3_db_readonly(db_, "main") == 1)
+            throw openingRefusal(OpeningFault::ReadOnly, path, QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY)));
+
+        // One program holds the books. In exclusive locking mode the lock is taken at the first
+        // read, so another program's hold shows at once instead of after a wait, and the log's
+        // index lives in this process's memory: no shared-memory file (-shm) is made or changed.
+        exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
         exec(QStringLiteral("PRAGMA trusted_schema=OFF"));
-        qint64 applicationId = 0;
-        QStringList problems;
-        try {
-            Statement appId = prepare(QStringLiteral("PRAGMA application_id"));
-            if (appId.step())
-                applicationId = appId.columnInt(0);
-        } catch (const StoreError& e) {
-            problems << e.message();
-        }
-        if (problems.isEmpty() && applicationId != kApplicationId)
+        exec(QStringLiteral("PRAGMA query_only=ON"));
+
+        readAttempted = true;
+        const OpeningCheck appId = runOpeningCheck(db_, "PRAGMA application_id");
+        if (appId.code != SQLITE_OK)
+            throw refusal(appId);
+        if (appId.rows.value(0).toLongLong() != kApplicationId)
             throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません。").arg(shown));
-        try {
-            Statement check = prepare(QStringLiteral("PRAGMA quick_check"));
-            while (check.step()) {
-                const QString line = check.column(0).toString();
-                if (line != u"ok")
-                    problems << line;
-            }
-        } catch (const StoreError& e) {
-            problems << e.message().section(u'\n', 0, 0);
+
+        const OpeningCheck check = runOpeningCheck(db_, "PRAGMA quick_check");
+        QStringList findings;
+        for (const QString& row : check.rows) {
+            if (row != u"ok")
+                findings << row.split(u'\n', Qt::SkipEmptyParts);
         }
-        if (!problems.isEmpty())
-            throw StoreError(QStringLiteral("データベースファイル「%1」は壊れています: %2").arg(shown, problems.mid(0, 3).join(u"; ")));
+        if (check.code != SQLITE_OK) {
+            if (openingFaultOf(check.code, -1) != OpeningFault::Damaged)
+                throw refusal(check);
+            findings << check.error;
+        }
+        if (!findings.isEmpty())
+            throw damagedBooks(path, technicalLines(findings));
 
         loadTables();
         for (const QString& table : requiredTables()) {
@@ -286,19 +467,22 @@ Database::Database(const QString& folder) : folder_(folder)
                 throw StoreError(QStringLiteral("データベースファイル「%1」にテーブル「%2」がありません。").arg(shown, table));
         }
 
-        Statement mode = prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
-        mode.step();
+        exec(QStringLiteral("PRAGMA query_only=OFF"));
+        const OpeningCheck mode = runOpeningCheck(db_, "PRAGMA journal_mode=WAL");
+        if (mode.code != SQLITE_OK)
+            throw refusal(mode);
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
         exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
-    } catch (const StoreError& e) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        throw;
     } catch (...) {
+        // While the lock is still held no other program can be using a log this opening made.
+        if (readAttempted && !lockRefused && !walExisted && QFileInfo(walPath).size() == 0)
+            QFile::remove(walPath);
         sqlite3_close_v2(db_);
         db_ = nullptr;
         throw;
     }
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    sqlite3_busy_timeout(db_, 5000);
 }
 
 Database::~Database()

@@ -158,5 +158,22 @@ private:
 // The names of every table a data folder must hold.
 [[nodiscard]] const QStringList& requiredTables();
 [[nodiscard]] const QStringList& requiredStoredQueries();
+// The database file and the files SQLite keeps beside it (the log, its index, the rollback
+// journal). Any one of them means books are, or were, in the folder.
+[[nodiscard]] const QStringList& booksFileNames();
+// Which of those are in `folder`.
+[[nodiscard]] QStringList presentBooksFiles(const QString& folder);
+
+// What stopped books from opening, as far as an SQLite error tells. Only Damaged blames the
+// file; the others leave sound books that open once the cause is gone.
+enum class OpeningFault { Damaged, Busy, ReadOnly, DiskFull, InputOutput, Other };
+
+// Below this much free space an I/O error is taken for a full disk: the unix file system of
+// SQLite reports some writes that ran out of space as I/O errors, not as SQLITE_FULL.
+inline constexpr qint64 kLowDiskSpace = 1024 * 1024;
+
+// The fault that an SQLite error code (extended or primary) met while opening stands for,
+// given the free space of the disk holding the books (negative when unknown).
+[[nodiscard]] OpeningFault openingFaultOf(int code, qint64 bytesAvailable);
 
 } // namespace tolva

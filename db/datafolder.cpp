@@ -22,14 +22,27 @@ QString templateFolder()
 
 void initialise(const QString& target, const QString& templateDir)
 {
+    // An empty name would mean the current folder, where nobody means to keep books.
+    if (target.trimmed().isEmpty())
+        throw StoreError(QStringLiteral("データフォルダの名前が空です。新しい帳簿を作るフォルダを指定してください。"));
     const QDir source(templateDir);
     if (!QFileInfo::exists(source.filePath(QString::fromLatin1(Database::kFileName))))
         throw StoreError(QStringLiteral("データフォルダのひな形「%1」が見つかりません。").arg(QDir::toNativeSeparators(templateDir)));
+    const QString shown = QDir::toNativeSeparators(target);
+    const QFileInfo info(target);
+    if (info.exists() && !info.isDir())
+        throw StoreError(QStringLiteral("「%1」はフォルダではありません。データフォルダにはフォルダを指定してください。").arg(shown));
+    const QStringList present = presentBooksFiles(target);
+    if (present.contains(QString::fromLatin1(Database::kFileName)))
+        throw StoreError(QStringLiteral("「%1」には既にデータがあります。上書きはしません。").arg(shown));
+    if (!present.isEmpty())
+        throw StoreError(QStringLiteral("「%1」には前の帳簿のファイル（%2）が残っています。\n"
+                                        "新しい帳簿がその内容で書き換えられてしまうため、作成しません。"
+                                        "これらのファイルを別の場所へ移してから、もう一度実行してください。")
+                             .arg(shown, present.join(QStringLiteral("、"))));
     QDir destination(target);
-    if (QFileInfo::exists(destination.filePath(QString::fromLatin1(Database::kFileName))))
-        throw StoreError(QStringLiteral("「%1」には既にデータがあります。上書きはしません。").arg(QDir::toNativeSeparators(target)));
     if (!destination.exists() && !QDir().mkpath(target))
-        throw StoreError(QStringLiteral("データフォルダ「%1」を作成できません。").arg(QDir::toNativeSeparators(target)));
+        throw StoreError(QStringLiteral("データフォルダ「%1」を作成できません。").arg(shown));
     const QStringList files = source.entryList(QDir::Files);
     for (const QString& name : files) {
         const QString to = destination.filePath(name);
@@ -38,6 +51,12 @@ void initialise(const QString& target, const QString& templateDir)
             throw StoreError(QStringLiteral("「%1」を作成できません。").arg(QDir::toNativeSeparators(to)));
         QFile::setPermissions(to, QFile::permissions(to) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
     }
+}
+
+bool isEmptyFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 void verify(const QString& folder)

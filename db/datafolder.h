@@ -16,9 +16,13 @@ namespace datafolder {
 // The template shipped beside the program file ("DataTemplate").
 [[nodiscard]] QString templateFolder();
 
-// Copies the template into `target`, which must not yet hold a database. Throws a
-// StoreError with a readable message.
+// Copies the template into `target`, which must hold none of the files of books (the
+// database, or a log, index or journal that older books left: SQLite would play those back
+// into the new file). Throws a StoreError with a readable message.
 void initialise(const QString& target, const QString& templateDir = templateFolder());
+
+// A folder that exists and holds nothing at all: a place made for new books.
+[[nodiscard]] bool isEmptyFolder(const QString& folder);
 
 // Opens the database of the folder with every check of the store (missing folder or file,
 // empty or damaged file, a file that is not ours, missing tables, missing stored queries).

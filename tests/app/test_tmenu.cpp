@@ -174,12 +174,62 @@ TEST(OpeningBooks, MissingDamagedAndBusyFolders)
     EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("使用中"))) << prompts.messages.back().text.toStdString();
     first.reset();
 
-    // Damaged books are refused with the file named.
+    // Damaged books are refused in a few lines of Japanese naming the file and what to do;
+    // SQLite's findings go to the detail area, three lines at most.
     QFile db(QDir(folder).filePath(QString::fromLatin1(Database::kFileName)));
-    ASSERT_TRUE(db.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(db.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(db.seek(2 * 4096));
+    db.write(QByteArray(20 * 4096, '\x5a'));
     db.close();
     EXPECT_EQ(startup::openBooks(folder, tolva::testing::templateDir()), nullptr);
-    EXPECT_EQ(prompts.messages.back().kind, ScriptedPrompter::Message::Error);
-    EXPECT_TRUE(prompts.messages.back().text.contains(QString::fromLatin1(Database::kFileName)));
+    const ScriptedPrompter::Message damaged = prompts.messages.back();
+    EXPECT_EQ(damaged.kind, ScriptedPrompter::Message::Error);
+    EXPECT_TRUE(damaged.text.contains(QDir::toNativeSeparators(db.fileName()))) << damaged.text.toStdString();
+    EXPECT_TRUE(damaged.text.contains(QStringLiteral("壊れている"))) << damaged.text.toStdString();
+    EXPECT_TRUE(damaged.text.contains(QStringLiteral("バックアップ"))) << damaged.text.toStdString();
+    EXPECT_LE(damaged.text.count(u'\n'), 1) << damaged.text.toStdString();
+    EXPECT_FALSE(damaged.text.contains(QStringLiteral("Page"))) << damaged.text.toStdString();
+    const qsizetype detailLines = damaged.detail.split(u'\n', Qt::SkipEmptyParts).size();
+    EXPECT_GE(detailLines, 1);
+    EXPECT_LE(detailLines, 3) << damaged.detail.toStdString();
+    Database::closeAll();
+}
+
+TEST(OpeningBooks, AnEmptyFolderIsOfferedNewBooksAndWhatIsNoFolderIsSaidSo)
+{
+    ScriptedPrompter prompts;
+    QTemporaryDir root;
+    const QString folder = root.path();
+
+    prompts.answers = {false};
+    EXPECT_EQ(startup::openBooks(folder, tolva::testing::templateDir()), nullptr);
+    EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Question).value(0).contains(QStringLiteral("空です")));
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("帳簿がありません"))) << prompts.messages.back().text.toStdString();
+    EXPECT_TRUE(QDir(folder).isEmpty());
+
+    prompts.answers = {true};
+    EXPECT_NE(startup::openBooks(folder, tolva::testing::templateDir()), nullptr);
+    EXPECT_TRUE(QFileInfo::exists(QDir(folder).filePath(QString::fromLatin1(Database::kFileName))));
+    Database::closeAll();
+
+    // A file named as the data folder: said so, and nothing asked.
+    prompts.messages.clear();
+    const QString file = QDir(folder).filePath(QStringLiteral("uqSai.sql"));
+    EXPECT_EQ(startup::openBooks(file, tolva::testing::templateDir()), nullptr);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("フォルダではありません"))) << prompts.messages[0].text.toStdString();
+
+    // A folder where only the log of removed books is left is no place for new books: nothing
+    // is offered, and the leftover is named.
+    QTemporaryDir leftovers;
+    QFile wal(QDir(leftovers.path()).filePath(QStringLiteral("tolva.sqlite-wal")));
+    ASSERT_TRUE(wal.open(QIODevice::WriteOnly));
+    wal.write("the log of removed books");
+    wal.close();
+    prompts.messages.clear();
+    EXPECT_EQ(startup::openBooks(leftovers.path(), tolva::testing::templateDir()), nullptr);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("tolva.sqlite-wal"))) << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(QFileInfo(wal.fileName()).size(), qint64(qstrlen("the log of removed books")));
     Database::closeAll();
 }

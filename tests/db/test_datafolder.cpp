@@ -1,8 +1,10 @@
 #include "database.h"
 #include "datafolder.h"
+#include "faultyvfs.h"
 #include "testdata.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QSysInfo>
 #include <QFile>
@@ -13,10 +15,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace tolva;
+using tolva::testing::Fault;
+using tolva::testing::FaultyFileSystem;
 using tolva::testing::TestDataFolder;
 
 namespace {
+
+const QString kWal = QString::fromLatin1(Database::kFileName) + QStringLiteral("-wal");
+const QString kShm = QString::fromLatin1(Database::kFileName) + QStringLiteral("-shm");
 
 // The message of the StoreError that opening the folder raises, or an empty text.
 QString openingError(const QString& folder)
@@ -39,6 +48,65 @@ void writeFile(const QString& path, const QByteArray& content)
     file.write(content);
 }
 
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The database, its log and the log's index as they stand: size and checksum, or absence.
+// Read only while no connection of this process is open on the books: closing a descriptor
+// of the file would drop that connection's locks.
+std::string booksState(const QString& folder)
+{
+    std::string state;
+    for (const QString& name : {QString::fromLatin1(Database::kFileName), kWal, kShm}) {
+        QFile file(QDir(folder).filePath(name));
+        state += name.toStdString() + ": ";
+        if (!file.open(QIODevice::ReadOnly)) {
+            state += "absent\n";
+            continue;
+        }
+        const QByteArray content = file.readAll();
+        state += std::to_string(content.size()) + " bytes, sha256 "
+                 + QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex().left(16).toStdString() + "\n";
+    }
+    return state;
+}
+
+// Runs SQL on the books through a connection of another program: SQLite as it comes, not
+// through the store. With `keepLog` the connection closes without folding its log into the
+// file, as a program that was killed leaves it.
+void otherProgram(const QString& folder, const char* sql, bool keepLog = false)
+{
+    sqlite3* handle = nullptr;
+    const QByteArray path = QDir(folder).filePath(QString::fromLatin1(Database::kFileName)).toUtf8();
+    ASSERT_EQ(sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    if (keepLog)
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(handle, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(handle);
+}
+
+// Journal rows enough to grow every index of the journal table by many pages.
+std::string journalRows(int count)
+{
+    return "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(count)
+           + ") INSERT INTO shiwake (sDay, Lcode, Lgaku, Rcode, Rgaku, Memo) "
+             "SELECT date('2020-01-01', '+' || (i % 366) || ' days'), printf('%03d', i % 97), i * 10000, "
+             "printf('%03d', i % 89), i * 10000, printf('row %d', i) FROM n";
+}
+
+void scribble(const QString& path, qint64 from, qint64 length)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(from));
+    file.write(QByteArray(int(length), '\x5a'));
+}
+
 } // namespace
 
 TEST(DataFolder, AFreshCopyOfTheTemplateOpens)
@@ -55,19 +123,16 @@ TEST(DataFolder, RefusesWhatIsNotSoundBooksBeforeWritingAnything)
         const char* expected;  // part of the message
     };
     const Case cases[] = {
-        {"zero-length database", [](const QString&, const QString& db) { writeFile(db, {}); }, "空"},
+        {"zero-length database", [](const QString&, const QString& db) { writeFile(db, {}); }, "壊れている"},
         {"a text file in its place", [](const QString&, const QString& db) { writeFile(db, "hello, world\n"); }, "Tolvaのデータベースではありません"},
         {"missing database", [](const QString&, const QString& db) { QFile::remove(db); }, "見つかりません"},
-        {"damaged pages",
-         [](const QString&, const QString& db) {
-             QFile file(db);
-             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-             const qint64 size = file.size();
-             // Keep the header, scribble over the rest.
-             file.seek(100);
-             file.write(QByteArray(int(size - 100), '\x5a'));
+        {"missing database, its log left behind",
+         [](const QString& f, const QString& db) {
+             otherProgram(f, "INSERT INTO biko (Name) VALUES ('x')", true);
+             QFile::remove(db);
          },
-         "データベース"},
+         "tolva.sqlite-wal"},
+        {"damaged pages", [](const QString&, const QString& db) { scribble(db, 100, QFile(db).size() - 100); }, "壊れている"},
         {"a database of another program",
          [](const QString&, const QString& db) {
              QFile::remove(db);
@@ -77,41 +142,227 @@ TEST(DataFolder, RefusesWhatIsNotSoundBooksBeforeWritingAnything)
              sqlite3_close(handle);
          },
          "Tolvaのデータベースではありません"},
-        {"a missing table",
-         [](const QString&, const QString& db) {
+        {"a missing table", [](const QString& f, const QString&) { otherProgram(f, "DROP TABLE biko"); }, "biko"},
+        {"a missing stored query", [](const QString& f, const QString&) { QFile::remove(QDir(f).filePath("uqSai.sql")); }, "uqSai.sql"},
+        {"the rollback journal of other books beside them",
+         [](const QString& f, const QString& db) {
+             // A journal caught in the middle of a write to other books, as a crash leaves it:
+             // SQLite would play it back into whatever file it finds it beside.
+             QTemporaryDir elsewhere;
+             const QString other = QDir(elsewhere.path()).filePath(QStringLiteral("other.sqlite"));
+             ASSERT_TRUE(QFile::copy(db, other));
              sqlite3* handle = nullptr;
-             sqlite3_open(db.toUtf8().constData(), &handle);
-             sqlite3_exec(handle, "DROP TABLE biko", nullptr, nullptr, nullptr);
+             ASSERT_EQ(sqlite3_open(other.toUtf8().constData(), &handle), SQLITE_OK);
+             sqlite3_exec(handle, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+             sqlite3_exec(handle, journalRows(300).c_str(), nullptr, nullptr, nullptr);
+             sqlite3_exec(handle, "PRAGMA cache_size=1; BEGIN; UPDATE shiwake SET Memo = 'other books'", nullptr, nullptr, nullptr);
+             ASSERT_GT(QFileInfo(other + QStringLiteral("-journal")).size(), 0);
+             ASSERT_TRUE(QFile::copy(other + QStringLiteral("-journal"), QDir(f).filePath(QStringLiteral("tolva.sqlite-journal"))));
              sqlite3_close(handle);
          },
-         "biko"},
-        {"a missing stored query", [](const QString& f, const QString&) { QFile::remove(QDir(f).filePath("uqSai.sql")); }, "uqSai.sql"},
+         "tolva.sqlite-journal"},
     };
     for (const Case& c : cases) {
         TestDataFolder folder;
         const QString db = folder.file(QString::fromLatin1(Database::kFileName));
         c.spoil(folder.path(), db);
-        const QByteArray before = [&] {
-            QFile file(db);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        }();
+        const std::string before = booksState(folder.path());
         const QString message = openingError(folder.path());
         EXPECT_TRUE(message.contains(QString::fromUtf8(c.expected))) << c.what << ": " << message.toStdString();
-        QFile after(db);
-        if (after.open(QIODevice::ReadOnly))
-            EXPECT_EQ(after.readAll(), before) << c.what << ": the refused file was changed";
+        EXPECT_EQ(booksState(folder.path()), before) << c.what << ": the refused books were changed";
     }
     EXPECT_TRUE(openingError(QStringLiteral("/nonexistent/tolva-data")).contains(QStringLiteral("データフォルダ")));
+    TestDataFolder folder;
+    EXPECT_TRUE(openingError(folder.file(QStringLiteral("qUnionCode.sql"))).contains(QStringLiteral("フォルダではありません")));
 }
 
-TEST(DataFolder, InitialiseNeverOverwritesBooks)
+// A log is part of the books until it is folded into the file. Books refused as damaged keep
+// theirs as it was, and their file too: nothing is folded in on the way out.
+TEST(DataFolder, BooksRefusedAsDamagedKeepTheirFileAndLogByteForByte)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const QString& folder)> spoil;
+    };
+    const Case cases[] = {
+        {"an older copy of the file restored beside the log of newer books",
+         [](const QString& f) {
+             const QString db = QDir(f).filePath(QString::fromLatin1(Database::kFileName));
+             otherProgram(f, journalRows(200).c_str());
+             const QByteArray older = readFile(db);
+             otherProgram(f, journalRows(2000).c_str());
+             otherProgram(f, journalRows(300).c_str(), true);
+             ASSERT_GT(QFileInfo(QDir(f).filePath(kWal)).size(), 0);
+             writeFile(db, older);
+         }},
+        {"a damaged file with a log of its own",
+         [](const QString& f) {
+             otherProgram(f, journalRows(2000).c_str());
+             otherProgram(f, journalRows(100).c_str(), true);
+             ASSERT_GT(QFileInfo(QDir(f).filePath(kWal)).size(), 0);
+             scribble(QDir(f).filePath(QString::fromLatin1(Database::kFileName)), 2 * 4096, 10 * 4096);
+         }},
+    };
+    for (const Case& c : cases) {
+        TestDataFolder folder;
+        c.spoil(folder.path());
+        const std::string before = booksState(folder.path());
+        const QString message = openingError(folder.path());
+        EXPECT_TRUE(message.contains(QStringLiteral("壊れている"))) << c.what << ": " << message.toStdString();
+        EXPECT_EQ(booksState(folder.path()), before) << c.what;
+    }
+}
+
+// Only a check that found damage calls books damaged: a disk, a folder or another program
+// can stop good books from opening, and a user told they are broken may throw them away.
+TEST(DataFolder, UnwritableBooksAreRefusedAsSuchAndNothingIsLeftBehind)
+{
+    const std::pair<Fault, const char*> cases[] = {
+        {Fault::ReadOnlyFile, "a database file that may only be read"},
+        {Fault::ReadOnlyFolder, "a folder where no log can be made"},
+    };
+    for (const auto& [fault, what] : cases) {
+        TestDataFolder folder;
+        const std::string before = booksState(folder.path());
+        QString message;
+        {
+            FaultyFileSystem fileSystem(fault);
+            message = openingError(folder.path());
+        }
+        EXPECT_TRUE(message.contains(QStringLiteral("読み取りしかできない"))) << what << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("書き込みの権限"))) << what;
+        EXPECT_FALSE(message.contains(QStringLiteral("壊れ"))) << what;
+        EXPECT_EQ(booksState(folder.path()), before) << what;
+    }
+}
+
+TEST(DataFolder, AFullDiskIsToldAsSuchAndNeverAsDamage)
 {
     TestDataFolder folder;
-    EXPECT_THROW(datafolder::initialise(folder.path(), tolva::testing::templateDir()), StoreError);
+    const std::string before = booksState(folder.path());
+    {
+        FaultyFileSystem fileSystem(Fault::DiskFull);
+        // The opening checks only read, so books on a full disk open; the first write says why
+        // it failed.
+        auto db = Database::forFolder(folder.path());
+        try {
+            db->exec(QStringLiteral("INSERT INTO biko (Name) VALUES ('x')"));
+            ADD_FAILURE() << "a write on a full disk succeeded";
+        } catch (const StoreError& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("空き容量"))) << e.message().toStdString();
+        }
+        db.reset();
+        Database::closeAll();
+    }
+    EXPECT_EQ(booksState(folder.path()), before);
+}
+
+TEST(DataFolder, AnOpeningErrorMeansDamageOnlyWhenSqliteFoundDamage)
+{
+    constexpr qint64 kPlenty = qint64(10) << 30;
+    struct Case {
+        int code;
+        qint64 bytesAvailable;
+        OpeningFault expected;
+        const char* what;
+    };
+    const Case cases[] = {
+        {SQLITE_CORRUPT, kPlenty, OpeningFault::Damaged, "a malformed page"},
+        {SQLITE_NOTADB, kPlenty, OpeningFault::Damaged, "a header that is not SQLite's"},
+        {SQLITE_BUSY, kPlenty, OpeningFault::Busy, "another program holds the lock"},
+        {SQLITE_BUSY_RECOVERY, kPlenty, OpeningFault::Busy, "another program recovers the log"},
+        {SQLITE_READONLY_DIRECTORY, kPlenty, OpeningFault::ReadOnly, "no log can be made in the folder"},
+        {SQLITE_FULL, kPlenty, OpeningFault::DiskFull, "a write ran out of space"},
+        {SQLITE_IOERR_SHMSIZE, 8 * 1024, OpeningFault::DiskFull, "the log's index cannot grow on a disk with 8 KB free"},
+        {SQLITE_CANTOPEN, 0, OpeningFault::DiskFull, "no room for a new file"},
+        {SQLITE_IOERR_SHMSIZE, kPlenty, OpeningFault::InputOutput, "the same with space to spare"},
+        {SQLITE_IOERR_READ, -1, OpeningFault::InputOutput, "a read failed, free space unknown"},
+        {SQLITE_NOMEM, kPlenty, OpeningFault::Other, "out of memory"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(openingFaultOf(c.code, c.bytesAvailable), c.expected) << c.what;
+}
+
+TEST(DataFolder, InitialiseNeverLaysBooksOverBooksOrTheirLeftovers)
+{
+    struct Case {
+        const char* what;
+        const char* existing;  // a file already in the folder
+        const char* expected;  // part of the message
+    };
+    const Case cases[] = {
+        {"books", "tolva.sqlite", "既にデータがあります"},
+        {"the log of removed books", "tolva.sqlite-wal", "tolva.sqlite-wal"},
+        {"the log's index of removed books", "tolva.sqlite-shm", "tolva.sqlite-shm"},
+        {"the rollback journal of removed books", "tolva.sqlite-journal", "tolva.sqlite-journal"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir root;
+        const QString leftover = QDir(root.path()).filePath(QString::fromLatin1(c.existing));
+        writeFile(leftover, "left by older books");
+        try {
+            datafolder::initialise(root.path(), tolva::testing::templateDir());
+            ADD_FAILURE() << c.what << ": new books were laid over it";
+        } catch (const StoreError& e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.expected))) << c.what << ": " << e.message().toStdString();
+        }
+        EXPECT_EQ(readFile(leftover), QByteArray("left by older books")) << c.what;
+        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files), QStringList{QString::fromLatin1(c.existing)}) << c.what;
+    }
+
     QTemporaryDir fresh;
-    const QString target = QDir(fresh.path()).filePath(QStringLiteral("nested/Data"));
-    datafolder::initialise(target, tolva::testing::templateDir());
-    EXPECT_EQ(openingError(target), QString());
+    const QString file = QDir(fresh.path()).filePath(QStringLiteral("a file"));
+    writeFile(file, "not a folder");
+    EXPECT_THROW(datafolder::initialise(file, tolva::testing::templateDir()), StoreError);
+    EXPECT_THROW(datafolder::initialise(QString(), tolva::testing::templateDir()), StoreError);
+
+    // A missing folder and an empty one both take new books.
+    const QString nested = QDir(fresh.path()).filePath(QStringLiteral("nested/Data"));
+    datafolder::initialise(nested, tolva::testing::templateDir());
+    EXPECT_EQ(openingError(nested), QString());
+    QTemporaryDir empty;
+    datafolder::initialise(empty.path(), tolva::testing::templateDir());
+    EXPECT_EQ(openingError(empty.path()), QString());
+}
+
+TEST(DataFolder, BooksHeldByAnotherProgramAreToldAsBusyAndLeftAlone)
+{
+    struct Case {
+        const char* what;
+        const char* sql;  // what the other program does and then keeps open
+    };
+    const Case cases[] = {
+        {"a program that read them and keeps them open", "SELECT count(*) FROM shiwake"},
+        {"a program in the middle of a write", "BEGIN IMMEDIATE; INSERT INTO biko (Name) VALUES ('x')"},
+        {"a program that holds them exclusively", "PRAGMA locking_mode=EXCLUSIVE; SELECT count(*) FROM shiwake"},
+    };
+    for (const Case& c : cases) {
+        TestDataFolder folder;
+        // Another process: SQLite's locks between connections of one process do not show the
+        // way a second program meets them.
+        QProcess holder;
+        holder.setProgram(QCoreApplication::applicationFilePath());
+        holder.setArguments({QStringLiteral("--gtest_filter=DataFolderLockChild.DISABLED_HoldTheBooks"),
+                             QStringLiteral("--gtest_also_run_disabled_tests")});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TOLVA_HOLD_BOOKS"), folder.file(QString::fromLatin1(Database::kFileName)));
+        env.insert(QStringLiteral("TOLVA_HOLD_SQL"), QString::fromUtf8(c.sql));
+        holder.setProcessEnvironment(env);
+        holder.start();
+        QByteArray output;
+        while (!output.contains("holding") && holder.waitForReadyRead(30000))
+            output += holder.readAllStandardOutput();
+        ASSERT_TRUE(output.contains("holding")) << c.what << ": " << output.toStdString();
+
+        const std::string before = booksState(folder.path());
+        const QString message = openingError(folder.path());
+        EXPECT_TRUE(message.contains(QStringLiteral("使用中"))) << c.what << ": " << message.toStdString();
+        EXPECT_FALSE(message.contains(QStringLiteral("壊れ"))) << c.what;
+        EXPECT_EQ(booksState(folder.path()), before) << c.what;
+
+        holder.closeWriteChannel();
+        EXPECT_TRUE(holder.waitForFinished(30000)) << c.what;
+    }
 }
 
 TEST(DataFolder, OneProgramPerFolder)
@@ -166,4 +417,22 @@ TEST(DataFolderLockChild, DISABLED_TryTheFolder)
     else
         printf("refused: %s\n", lock.refusal().toUtf8().constData());
     fflush(stdout);
+}
+
+// Run only as the child process of BooksHeldByAnotherProgramAreToldAsBusyAndLeftAlone: holds
+// the books until its standard input is closed.
+TEST(DataFolderLockChild, DISABLED_HoldTheBooks)
+{
+    const QString path = qEnvironmentVariable("TOLVA_HOLD_BOOKS");
+    if (path.isEmpty())
+        GTEST_SKIP();
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, qEnvironmentVariable("TOLVA_HOLD_SQL").toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(handle);
+    printf("holding\n");
+    fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    sqlite3_close_v2(handle);
 }

@@ -20,6 +20,7 @@ public:
     struct Message {
         enum Kind { Information, Error, Question } kind;
         QString text;
+        QString detail;  // of an error
     };
 
     std::vector<Message> messages;
@@ -31,11 +32,14 @@ public:
     QStringList previewedReports;
     int pagesRendered = 0;
 
-    void information(QWidget*, const QString& text) override { messages.push_back({Message::Information, text}); }
-    void error(QWidget*, const QString& text) override { messages.push_back({Message::Error, text}); }
+    void information(QWidget*, const QString& text) override { messages.push_back({Message::Information, text, {}}); }
+    void error(QWidget*, const QString& text, const QString& detail = QString()) override
+    {
+        messages.push_back({Message::Error, text, detail});
+    }
     bool confirm(QWidget*, const QString& text) override
     {
-        messages.push_back({Message::Question, text});
+        messages.push_back({Message::Question, text, {}});
         if (answers.empty())
             throw std::logic_error("unscripted question: " + text.toStdString());
         const bool answer = answers.front();

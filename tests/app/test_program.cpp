@@ -1,0 +1,146 @@
+// The program itself, started as a user or a session manager starts it.
+#include "database.h"
+#include "testdata.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace tolva;
+using tolva::testing::TestDataFolder;
+
+namespace {
+
+// Without a display: neither the test's offscreen platform nor an X or Wayland display.
+QProcessEnvironment withoutDisplay()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+// True while another process holds a lock on the database: SQLite locks bytes from 1 GiB on
+// (the pending, reserved and shared bytes), whatever its locking mode.
+bool heldByAnotherProcess(const QString& path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0x40000000;
+    lock.l_len = 512;
+    const bool held = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+void writeKeepingTheLog(const QString& dbFile, const char* sql)
+{
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(dbFile.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    EXPECT_EQ(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
+    sqlite3_close(handle);
+}
+
+// Counts rows in the database file alone, the log (if any is left) ignored.
+qint64 rowsInTheFileItself(const QString& dbFile, const char* sql)
+{
+    sqlite3* handle = nullptr;
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(dbFile, "/") + "?immutable=1";
+    if (sqlite3_open_v2(uri.constData(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK)
+        return -1;
+    sqlite3_stmt* stmt = nullptr;
+    qint64 count = -1;
+    if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        count = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    return count;
+}
+
+} // namespace
+
+TEST(Program, ATerminationSignalClosesTheBooksAndReleasesTheFolder)
+{
+    const std::pair<int, const char*> terminations[] = {{SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGINT, "SIGINT"}};
+    for (const auto& [number, name] : terminations) {
+        TestDataFolder folder;
+        const QString dbFile = folder.file(QString::fromLatin1(Database::kFileName));
+        const QString wal = dbFile + QStringLiteral("-wal");
+        const QString lockFile = folder.file(QStringLiteral("tolva.lock"));
+        // A row that only the log holds, as a session that was killed leaves it: a clean close
+        // folds it into the file.
+        writeKeepingTheLog(dbFile, "INSERT INTO biko (Name) VALUES ('kept in the log')");
+        ASSERT_GT(QFileInfo(wal).size(), 0);
+        ASSERT_EQ(rowsInTheFileItself(dbFile, "SELECT count(*) FROM biko WHERE Name = 'kept in the log'"), 0);
+
+        QProcess tolva;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        tolva.setProcessEnvironment(env);
+        tolva.start(QStringLiteral(TOLVA_PROGRAM), {QStringLiteral("--data-dir"), folder.path()});
+        ASSERT_TRUE(tolva.waitForStarted(30000)) << name;
+        // Up when it holds both the folder and the books.
+        for (int i = 0; i < 600 && !(QFileInfo::exists(lockFile) && heldByAnotherProcess(dbFile)); ++i) {
+            if (tolva.waitForFinished(50))
+                break;
+        }
+        ASSERT_EQ(tolva.state(), QProcess::Running) << name << ": " << tolva.readAllStandardError().toStdString();
+        ASSERT_TRUE(heldByAnotherProcess(dbFile)) << name;
+
+        ::kill(pid_t(tolva.processId()), number);
+        ASSERT_TRUE(tolva.waitForFinished(30000)) << name;
+        EXPECT_EQ(tolva.exitStatus(), QProcess::NormalExit) << name;
+        EXPECT_EQ(tolva.exitCode(), 0) << name << ": " << tolva.readAllStandardError().toStdString();
+        EXPECT_FALSE(QFileInfo(wal).size() > 0) << name << ": the log was not folded into the file";
+        EXPECT_FALSE(QFileInfo::exists(lockFile)) << name << ": the folder is still locked";
+        EXPECT_FALSE(heldByAnotherProcess(dbFile)) << name;
+        EXPECT_EQ(rowsInTheFileItself(dbFile, "SELECT count(*) FROM biko WHERE Name = 'kept in the log'"), 1) << name;
+    }
+}
+
+TEST(Program, TheCommandLineIsReadWithoutADisplay)
+{
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* expected;  // part of what the program prints
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--help")}, 0, "--data-dir"},
+        {{QStringLiteral("--data-dir"), QString()}, 1, "--data-dir のフォルダ名が空です"},
+        {{QStringLiteral("--data-dir=")}, 1, "--data-dir のフォルダ名が空です"},
+        {{QStringLiteral("--init-data"), QString()}, 1, "--init-data のフォルダ名が空です"},
+        {{QStringLiteral("--init-data=")}, 1, "--init-data のフォルダ名が空です"},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.arguments.join(u' ').toStdString();
+        // Run in an empty folder: an empty folder name must not mean this one.
+        QTemporaryDir workingFolder;
+        QProcess tolva;
+        tolva.setProcessEnvironment(withoutDisplay());
+        tolva.setWorkingDirectory(workingFolder.path());
+        tolva.start(QStringLiteral(TOLVA_PROGRAM), c.arguments);
+        ASSERT_TRUE(tolva.waitForFinished(30000)) << what;
+        const QString output = QString::fromUtf8(tolva.readAllStandardOutput() + tolva.readAllStandardError());
+        EXPECT_EQ(tolva.exitStatus(), QProcess::NormalExit) << what;
+        EXPECT_EQ(tolva.exitCode(), c.exitCode) << what << ": " << output.toStdString();
+        EXPECT_TRUE(output.contains(QString::fromUtf8(c.expected))) << what << ": " << output.toStdString();
+        EXPECT_TRUE(QDir(workingFolder.path()).isEmpty()) << what << ": something was written into the current folder";
+    }
+}
