@@ -594,7 +594,6 @@ TEST_F(JournalWindow, WhatTheBoxesRefuseIsNamedAsTheUserSeesIt)
         EXPECT_FALSE(shown.first().contains(QStringLiteral("sDay")) || shown.first().contains(QStringLiteral("gaku")));
         ui().navigator->click(DbNavigator::Cancel);
     }
-    Database::closeAll();
     auto db = Database::forFolder(folder.path());
     Statement row = db->prepare(QStringLiteral("SELECT sDay, Lgaku FROM shiwake WHERE id = 2"));
     ASSERT_TRUE(row.step());
