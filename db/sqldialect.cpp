@@ -99,6 +99,12 @@ Translation translate(const QString& localSql, const StoredQueryReader& readStor
             auto it = storedQuery.globalMatch(code);
             while (it.hasNext()) {
                 const auto m = it.next();
+                // ":name.sql" is a parameter followed by text, and "ŏname.sql" one word, as the
+                // scan of parameters reads them (the pattern knows only ASCII words); expanding
+                // either would number the parameters differently from that scan.
+                if (m.capturedStart() > 0
+                    && (code[m.capturedStart() - 1] == u':' || isIdentChar(code[m.capturedStart() - 1])))
+                    continue;
                 expanded += code.mid(last, m.capturedStart() - last);
                 QString body = readStoredQuery(m.captured(1)).trimmed();
                 while (body.endsWith(u';'))

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QHash>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <optional>
@@ -34,18 +35,32 @@ char32_t codePage932Twin(char32_t c)
     }
 }
 
-bool hasTwin(QStringView text)
+// The private use area is where the converter's table holds a mapping that does not come
+// back (U+F86F is written as the code of №); its characters are checked one by one.
+bool isPrivateUse(char16_t u)
+{
+    return u >= 0xE000 && u <= 0xF8FF;
+}
+
+// Whether the whole text can go through the converter in one pass: no look-alike twin to
+// replace, and none of the three control characters that the converter's table moves about
+// (it writes U+001A as 0x7F, U+001C as 0x1A and U+007F as 0x1C, where code page 932 keeps
+// every ASCII code where it is).
+bool convertsInOnePass(QStringView text)
 {
     for (QChar c : text) {
-        if (codePage932Twin(c.unicode()) != c.unicode())
-            return true;
+        const char16_t u = c.unicode();
+        if (u == 0x1A || u == 0x1C || u == 0x7F || codePage932Twin(u) != u || isPrivateUse(u))
+            return false;
     }
-    return false;
+    return true;
 }
 
 QStringEncoder newEncoder()
 {
-    QStringEncoder encoder(kCodePage932);
+    // Stateless: every call is a whole text. A stateful encoder keeps a high surrogate at the
+    // end of a text back for the next call, and so would drop it without an error.
+    QStringEncoder encoder(kCodePage932, QStringConverter::Flag::Stateless);
     if (!encoder.isValid())
         throw StoreError(QStringLiteral("文字コード Shift-JIS (コードページ932) の変換を用意できません。"));
     return encoder;
@@ -63,8 +78,13 @@ std::optional<QByteArray> encodeOne(char32_t c)
     std::optional<QByteArray> result;
     if (!(c >= 0xD800 && c <= 0xDFFF)) {
         QStringEncoder encoder = newEncoder();
-        const QByteArray bytes = encoder.encode(QString::fromUcs4(&c, 1));
-        if (!encoder.hasError())
+        const QString character = QString::fromUcs4(&c, 1);
+        const QByteArray bytes = encoder.encode(character);
+        // Every character the code page holds takes at least one byte; one that comes out as
+        // nothing without an error (U+FEFF, taken for a byte order mark) was dropped. And it
+        // reads back as itself: a look-alike would be a silent change.
+        QStringDecoder decoder(kCodePage932, QStringConverter::Flag::Stateless);
+        if (!encoder.hasError() && !bytes.isEmpty() && decoder.decode(bytes) == character)
             result = bytes;
     }
     known.insert(c, result);
@@ -104,7 +124,7 @@ CodePage932Text toCodePage932(QStringView text)
 {
     CodePage932Text result;
     // Most lines hold only characters the code page has: one pass over the whole text.
-    if (!hasTwin(text)) {
+    if (convertsInOnePass(text)) {
         QStringEncoder encoder = newEncoder();
         result.bytes = encoder.encode(text);
         if (!encoder.hasError())

@@ -76,7 +76,12 @@ TEST(CsvWriter, WritesCodePage932AndMarksWhatItCannotHold)
         {"a😀b", "a?b", true},                // one "?" per character, not per UTF-16 unit
         {"café", "caf?", true},
         {QString(QChar(0xD800)) + u'x', "?x", true},  // a lone surrogate
+        {QStringLiteral("あ") + QChar(0xD800), "\x82\xa0?", true},  // one at the very end, once silently dropped
+        {QStringLiteral("¶") + QChar(0xFEFF), "\x81\xf7?", true},    // a zero-width no-break space, once dropped as a byte order mark
         {"?", "?", false},
+        {QStringLiteral("a\x1a\x1c\x7f"), "a\x1a\x1c\x7f", false},  // ASCII stays where it is, controls included
+        {QString(QChar(0xE000)), "\xf0\x40", false},     // the code page's own user-defined area
+        {QString(QChar(0xF86F)), "?", true},               // not written as the № it would read back as
     };
     for (const Case& c : cases) {
         const csv::CodePage932Text encoded = csv::toCodePage932(c.text);
