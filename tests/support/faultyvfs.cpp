@@ -12,6 +12,23 @@ namespace {
 
 sqlite3_vfs* real = nullptr;
 Fault active = Fault::DiskFull;
+int countedCalls = 0;
+int failAtCall = 0;
+int failCode = SQLITE_IOERR_WRITE;
+bool failedCall = false;
+
+// With CountedWrites: counts one write, sync or truncate, and tells the code to fail it with.
+int countedFault()
+{
+    if (active != Fault::CountedWrites)
+        return SQLITE_OK;
+    ++countedCalls;
+    if (failAtCall > 0 && countedCalls == failAtCall) {
+        failedCall = true;
+        return failCode;
+    }
+    return SQLITE_OK;
+}
 
 // A file of the faulty file system: the real file follows it in the same allocation.
 struct FaultyFile {
@@ -39,16 +56,22 @@ int fileWrite(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 off
     // What the unix file system of SQLite returns when write() fails with ENOSPC.
     if (active == Fault::DiskFull)
         return SQLITE_FULL;
+    if (const int rc = countedFault())
+        return rc;
     return realFile(f)->pMethods->xWrite(realFile(f), buffer, amount, offset);
 }
 
 int fileTruncate(sqlite3_file* f, sqlite3_int64 size)
 {
+    if (const int rc = countedFault())
+        return rc == SQLITE_IOERR_WRITE ? SQLITE_IOERR_TRUNCATE : rc;
     return realFile(f)->pMethods->xTruncate(realFile(f), size);
 }
 
 int fileSync(sqlite3_file* f, int flags)
 {
+    if (const int rc = countedFault())
+        return rc == SQLITE_IOERR_WRITE ? SQLITE_IOERR_FSYNC : rc;
     return realFile(f)->pMethods->xSync(realFile(f), flags);
 }
 
@@ -214,6 +237,7 @@ FaultyFileSystem::FaultyFileSystem(Fault fault)
         throw std::logic_error("a faulty file system is already installed");
     real = sqlite3_vfs_find(nullptr);
     active = fault;
+    countFromHere();
     faultyVfs.iVersion = 2;
     faultyVfs.szOsFile = int(sizeof(FaultyFile)) + real->szOsFile;
     faultyVfs.mxPathname = real->mxPathname;
@@ -232,6 +256,24 @@ FaultyFileSystem::FaultyFileSystem(Fault fault)
     faultyVfs.xGetLastError = vfsGetLastError;
     faultyVfs.xCurrentTimeInt64 = vfsCurrentTimeInt64;
     sqlite3_vfs_register(&faultyVfs, 1);
+}
+
+void FaultyFileSystem::countFromHere(int failAt, int code)
+{
+    countedCalls = 0;
+    failAtCall = failAt;
+    failCode = code == 0 ? SQLITE_IOERR_WRITE : code;
+    failedCall = false;
+}
+
+int FaultyFileSystem::counted()
+{
+    return countedCalls;
+}
+
+bool FaultyFileSystem::failed()
+{
+    return failedCall;
 }
 
 FaultyFileSystem::~FaultyFileSystem()
