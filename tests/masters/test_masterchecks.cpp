@@ -199,6 +199,12 @@ TEST_F(BooksInUse, ADuplicateCodeIsNamedWithTheRowThatHasIt)
     db->exec(QStringLiteral("INSERT INTO Bunrui (code) VALUES ('16')"));
     EXPECT_EQ(postProblem(*db, Master::Category, "16", "", 0),
               QStringLiteral("区分コード「16」は既に登録されています。別のコードを指定してください。"));
+    // Codes and names go to the store as values: a quote or a blank in them is just text.
+    db->exec(QStringLiteral("INSERT INTO Bunrui (code, Name) VALUES ('\"1', 'O''Brien \"商店\"')"));
+    EXPECT_EQ(postProblem(*db, Master::Category, "'1", "", 0), none());
+    EXPECT_EQ(postProblem(*db, Master::Category, "\"1", "", 0),
+              QStringLiteral("区分コード「\"1」は既に「O'Brien \"商店\"」に使われています。別のコードを指定してください。"));
+    EXPECT_FALSE(usageOf(*db, Master::Category, "' OR '1'='1").any());
     EXPECT_EQ(postProblem(*db, Master::SubAccount, "041103", "0411", 0), none());
     EXPECT_EQ(postProblem(*db, Master::SubAccount, "041203", "0411", 0),
               QStringLiteral("細目コード「041203」は科目コード「0411」で始まる6文字で指定してください。"))
