@@ -9,6 +9,8 @@ bool guarded(QWidget* parent, const std::function<void()>& action)
     try {
         action();
         return true;
+    } catch (const ActionStopped&) {
+        return false;
     } catch (const StoreError& e) {
         prompter().error(parent, e.message(), e.detail());
     } catch (const std::exception& e) {

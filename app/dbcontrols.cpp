@@ -5,8 +5,13 @@
 #include "prompter.h"
 #include "textformat.h"
 
+#include <QButtonGroup>
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tolva {
 
@@ -271,6 +276,133 @@ void DbLookupCombo::onActivated(int index)
     guarded(this, [&] { emit closeUp(key); });
 }
 
+// --- DbComboBox ------------------------------------------------------------------------
+
+DbComboBox::DbComboBox(Dataset& dataset, QString field, const QList<Item>& items, QWidget* parent)
+    : QComboBox(parent), dataset_(dataset), field_(std::move(field))
+{
+    setEditable(false);
+    for (const Item& item : items)
+        addItem(item.caption, item.value);
+    connect(&dataset_, &Dataset::dataChanged, this, [this](int index) {
+        if (index < 0 || (dataset_.isActive() && index == dataset_.fieldIndex(field_)))
+            refreshFromField();
+    });
+    connect(&dataset_, &Dataset::stateChanged, this, &DbComboBox::refreshFromField);
+    connect(this, &QComboBox::activated, this, &DbComboBox::onActivated);
+    refreshFromField();
+}
+
+void DbComboBox::refreshFromField()
+{
+    updating_ = true;
+    int index = -1;
+    if (dataset_.isActive()) {
+        // The items' values may be numbers: the field's text is compared with their text.
+        if (const auto field = dataset_.findField(field_); field && !field->isNull()) {
+            const QString value = field->asString();
+            for (int i = 0; i < count() && index < 0; ++i) {
+                if (itemData(i).toString() == value)
+                    index = i;
+            }
+        }
+    }
+    setCurrentIndex(index);
+    updating_ = false;
+}
+
+void DbComboBox::choose(const QVariant& value)
+{
+    for (int i = 0; i < count(); ++i) {
+        if (itemData(i).toString() == value.toString()) {
+            setCurrentIndex(i);
+            onActivated(i);
+            return;
+        }
+    }
+}
+
+void DbComboBox::onActivated(int index)
+{
+    if (updating_ || index < 0)
+        return;
+    const QVariant value = itemData(index);
+    const bool ok = guarded(this, [&] {
+        if (dataset_.state() == Dataset::State::Browse)
+            dataset_.edit();
+        dataset_.fieldByName(field_).setValue(value);
+    });
+    if (!ok)
+        refreshFromField();
+}
+
+// --- DbRadioGroup ----------------------------------------------------------------------
+
+DbRadioGroup::DbRadioGroup(Dataset& dataset, QString field, const QString& title, const QList<Item>& items,
+                           QWidget* parent)
+    : QGroupBox(title, parent), dataset_(dataset), field_(std::move(field)), items_(items)
+{
+    auto* layout = new QVBoxLayout(this);
+    group_ = new QButtonGroup(this);
+    for (int i = 0; i < items_.size(); ++i) {
+        auto* button = new QRadioButton(items_[i].caption, this);
+        layout->addWidget(button);
+        group_->addButton(button, i);
+        buttons_ << button;
+    }
+    connect(group_, &QButtonGroup::idClicked, this, &DbRadioGroup::onClicked);
+    connect(&dataset_, &Dataset::dataChanged, this, [this](int index) {
+        if (index < 0 || (dataset_.isActive() && index == dataset_.fieldIndex(field_)))
+            refreshFromField();
+    });
+    connect(&dataset_, &Dataset::stateChanged, this, &DbRadioGroup::refreshFromField);
+    refreshFromField();
+}
+
+QRadioButton* DbRadioGroup::button(int index) const
+{
+    return buttons_.value(index);
+}
+
+int DbRadioGroup::chosenIndex() const
+{
+    return group_->checkedId();
+}
+
+void DbRadioGroup::refreshFromField()
+{
+    int index = -1;
+    if (dataset_.isActive()) {
+        if (const auto field = dataset_.findField(field_); field && !field->isNull()) {
+            const QString value = field->asString();
+            for (int i = 0; i < items_.size(); ++i) {
+                if (items_[i].value == value)
+                    index = i;
+            }
+        }
+    }
+    if (index >= 0) {
+        buttons_[index]->setChecked(true);
+        return;
+    }
+    // An exclusive group keeps one button checked; none is shown by lifting that for a moment.
+    group_->setExclusive(false);
+    for (QRadioButton* button : std::as_const(buttons_))
+        button->setChecked(false);
+    group_->setExclusive(true);
+}
+
+void DbRadioGroup::onClicked(int index)
+{
+    const bool ok = guarded(this, [&] {
+        if (dataset_.state() == Dataset::State::Browse)
+            dataset_.edit();
+        dataset_.fieldByName(field_).setValue(items_.at(index).value);
+    });
+    if (!ok)
+        refreshFromField();
+}
+
 // --- DbNavigator -----------------------------------------------------------------------
 
 DbNavigator::DbNavigator(Dataset& dataset, QWidget* parent) : QWidget(parent), dataset_(dataset)
@@ -305,11 +437,13 @@ DbNavigator::DbNavigator(Dataset& dataset, QWidget* parent) : QWidget(parent), d
 
 void DbNavigator::click(Button which)
 {
+    bool done = false;
     guarded(this, [&] {
-        if (which == Delete && !prompter().confirm(this, QStringLiteral("レコードを削除してもよいですか？")))
-            return;
+        // A check that refuses the delete comes before the question, not after a "Yes".
         if (beforeAction)
             beforeAction(which);
+        if (which == Delete && !prompter().confirm(this, QStringLiteral("レコードを削除してもよいですか？")))
+            return;
         switch (which) {
         case First: dataset_.first(); break;
         case Prior: dataset_.prior(); break;
@@ -323,8 +457,17 @@ void DbNavigator::click(Button which)
         case Refresh: dataset_.refresh(); break;
         case ButtonCount: break;
         }
+        done = true;
     });
     updateButtons();
+    if (done)
+        guarded(this, [&] { emit actionDone(which); });
+}
+
+void DbNavigator::showOnly(std::initializer_list<Button> which)
+{
+    for (int i = 0; i < ButtonCount; ++i)
+        buttons_[i]->setVisible(std::find(which.begin(), which.end(), Button(i)) != which.end());
 }
 
 void DbNavigator::updateButtons()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QToolButton>
@@ -8,6 +9,9 @@
 
 #include <array>
 #include <functional>
+
+class QButtonGroup;
+class QRadioButton;
 
 namespace tolva {
 
@@ -102,6 +106,56 @@ private:
     bool updating_ = false;
 };
 
+// A drop-down list of fixed items bound to one field: it shows the item whose value the field
+// holds (none for any other value), and only the listed values can be chosen. Choosing puts
+// the row into edit mode.
+class DbComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    struct Item {
+        QString caption;
+        QVariant value;
+    };
+    DbComboBox(Dataset& dataset, QString field, const QList<Item>& items, QWidget* parent = nullptr);
+
+    // Chooses the item of that value, as a user would.
+    void choose(const QVariant& value);
+    void refreshFromField();
+
+private:
+    void onActivated(int index);
+
+    Dataset& dataset_;
+    QString field_;
+    bool updating_ = false;
+};
+
+// A group of radio buttons bound to one field, each button storing its value: a row holding
+// another value shows no button chosen. Choosing puts the row into edit mode.
+class DbRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    struct Item {
+        QString caption;
+        QString value;
+    };
+    DbRadioGroup(Dataset& dataset, QString field, const QString& title, const QList<Item>& items, QWidget* parent = nullptr);
+
+    [[nodiscard]] QRadioButton* button(int index) const;
+    // The chosen button, -1 when none is.
+    [[nodiscard]] int chosenIndex() const;
+    void refreshFromField();
+
+private:
+    void onClicked(int index);
+
+    Dataset& dataset_;
+    QString field_;
+    QList<Item> items_;
+    QButtonGroup* group_ = nullptr;
+    QList<QRadioButton*> buttons_;
+};
+
 // The ten buttons that move through and edit a dataset: first, prior, next, last, insert,
 // delete (after asking), edit, post, cancel, refresh.
 class DbNavigator : public QWidget {
@@ -112,10 +166,16 @@ public:
     explicit DbNavigator(Dataset& dataset, QWidget* parent = nullptr);
 
     [[nodiscard]] QToolButton* button(Button which) const { return buttons_[which]; }
+    // Shows these buttons only, in their usual order.
+    void showOnly(std::initializer_list<Button> which);
     // Runs a button's action as a click would (with the question before a delete).
     void click(Button which);
-    // Called before every action; throwing stops it.
+    // Called before every action, before a delete is asked about too; throwing stops it.
     std::function<void(Button)> beforeAction;
+
+signals:
+    // After a button's action has done its work (not when it failed or was declined).
+    void actionDone(DbNavigator::Button which);
 
 private:
     void updateButtons();

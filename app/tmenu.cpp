@@ -401,7 +401,10 @@ void TMenu::SpeedButton7Click()
 
 void TMenu::SpeedButton8Click()
 {
+    // The owner window may have stored a new closing month: the period shown, and the one
+    // every window takes as its default, follow it at once rather than at the next start.
     openWindow(Window::Owner, {}, {});
+    LoadFiscalPeriod(QDate::currentDate());
 }
 
 void TMenu::SpeedButton9Click()

@@ -1,7 +1,12 @@
 #include "windows.h"
 
-#include "tfm04motocho.h"
 #include "tdm01keiri.h"
+#include "tfjigyounushi.h"
+#include "tfm04motocho.h"
+#include "tftableb.h"
+#include "tftablek.h"
+#include "tftablek_t2.h"
+#include "tftablem.h"
 #include "tmaininput.h"
 #include "tmenu.h"
 
@@ -14,6 +19,21 @@ void registerWindows()
     });
     TMenu::registerWindow(TMenu::Window::Ledger, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<Tfm04Motocho>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::Accounts, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfTableK>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::AccountCategories, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfTableM>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::SubAccounts, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfTableB>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::Uses, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfTableK_T2>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::Owner, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<Tfjigyounushi>(dm, owner);
     });
 }
 
