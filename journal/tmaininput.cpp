@@ -765,20 +765,27 @@ void TMainInput::SpeedButton4Click()
 void TMainInput::putBackAfterFailedCopy(Dataset::State before, const QVector<QVariant>& typed)
 {
     // The books are as they were before the copy. The row the user was typing goes back into
-    // the boxes, still to be posted, instead of being lost with the rolled-back write.
+    // the boxes, on the row it belongs to, still to be posted, instead of being lost with the
+    // rolled-back write.
     Table& t = dm_.t01keiri;
-    if (t.state() == Dataset::State::Insert && !typed.isEmpty())
-        t.cancel();
-    if (typed.isEmpty() || before == Dataset::State::Browse) {
-        if (t.state() == Dataset::State::Browse)
-            t.refresh();
+    // The edit itself was refused: it is still in the boxes as it was typed.
+    if (typed.isEmpty())
         return;
-    }
+    // The copy may have failed after its row was posted, leaving the table on a row that the
+    // rollback took away: nothing it shows can be trusted until it is read again.
+    if (t.state() != Dataset::State::Browse)
+        t.cancel();
     t.refresh();
-    if (before == Dataset::State::Insert)
+    if (before == Dataset::State::Browse)
+        return;
+    if (before == Dataset::State::Insert) {
         t.append();
-    else
+    } else {
+        const int id = t.fieldIndex(QStringLiteral("id"));
+        if (id < 0 || !t.locate(QStringLiteral("id"), typed[id]))
+            return;
         t.edit();
+    }
     for (int i = 0; i < t.storedFieldCount(); ++i) {
         if (t.field(i).type() != FieldType::AutoInc)
             t.field(i).setValue(typed[i]);
