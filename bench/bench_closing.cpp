@@ -1,11 +1,13 @@
 // The year-end closing on big books: the aggregation of the last complete fiscal year into
-// shisanH, set beside one raw UNION ALL … GROUP BY of the same year over the journal read
-// through its primary key alone, which is the yardstick of the aggregation's speed.
+// shisanH, and its trial balance and worksheet. The aggregation is set beside one raw
+// UNION ALL … GROUP BY of the same year over the journal read through its primary key alone,
+// which is the yardstick of its speed.
 //
 // The books are the benchmarks' shared ones (1,000,000 rows, or TOLVA_BENCH_ROWS). The
 // aggregation writes shisanH of that year, which no other benchmark reads.
 #include "aggregation.h"
 #include "benchbooks.h"
+#include "closinggrid.h"
 #include "database.h"
 #include "dataset.h"
 #include "storeerror.h"
@@ -157,6 +159,21 @@ void BM_YearEnd_SumsOnly(benchmark::State& state)
         benchmark::DoNotOptimize(totalsPerCode(*db, AggregationLevel::Account, codes, books().yearStart, books().yearEnd));
 }
 BENCHMARK(BM_YearEnd_SumsOnly)->Unit(benchmark::kMillisecond);
+
+// The trial balance and the worksheet of the year as the window fills them: the year's
+// rows of shisanH read and laid out (the aggregation has written them above).
+void BM_ClosingGrid(benchmark::State& state)
+{
+    auto db = Database::forFolder(books().folder);
+    (void)aggregateYearEnd(*db, year());
+    const ClosingView view = state.range(0) == 0 ? ClosingView::TrialBalance : ClosingView::Worksheet;
+    size_t lines = 0;
+    for (auto _ : state)
+        lines = readClosingGrid(*db, yearCode(books().yearStart), view).lines.size();
+    state.SetLabel(viewCaption(view).toStdString());
+    state.counters["lines"] = double(lines);
+}
+BENCHMARK(BM_ClosingGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

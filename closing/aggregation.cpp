@@ -3,12 +3,11 @@
 #include "codes.h"
 #include "database.h"
 #include "storeerror.h"
+#include "storedamount.h"
 #include "tdm01keiri.h"
 #include "textformat.h"
 
 #include <QSet>
-
-#include <cmath>
 
 namespace tolva {
 
@@ -32,25 +31,6 @@ QString sideSumsSql(const char* codeField, const char* amountField)
         .arg(QLatin1String(codeField), QLatin1String(amountField))
         .arg(kLastMovementMode)
         .arg(code(ProcessingMode::ClosingAdjustment));
-}
-
-// A sum as SQLite returns it: null over no rows, an integer of ten-thousandths of a yen, or,
-// when some row holds a real number, a real that must still be a whole number of units.
-Money summedAmount(const Statement& statement, int column, const QString& code)
-{
-    const QVariant value = statement.column(column);
-    if (value.isNull())
-        return {};
-    if (value.typeId() == QMetaType::LongLong)
-        return Money::fromUnits(value.toLongLong());
-    if (value.typeId() == QMetaType::Double) {
-        const double units = value.toDouble();
-        if (std::isfinite(units) && units == std::trunc(units) && std::fabs(units) < 9.0e15)
-            return Money::fromUnits(qint64(units));
-    }
-    throw StoreError(QStringLiteral("科目コード「%1」の金額の合計「%2」を正確な金額として読めません。"
-                                    "仕訳帳の金額に正しくない値があります。")
-                         .arg(code, value.toString()));
 }
 
 QString tableName(TotalsTable table)
@@ -107,8 +87,9 @@ std::vector<CodeTotals> totalsPerCode(Database& db, AggregationLevel level, cons
             side->bind(2, first);
             side->bind(3, last);
             if (side->step()) {
-                const Money movement = summedAmount(*side, 0, code);
-                const Money adjustment = summedAmount(*side, 1, code);
+                const QString what = QStringLiteral("科目コード「%1」の合計").arg(code);
+                const Money movement = storedAmount(*side, 0, what);
+                const Money adjustment = storedAmount(*side, 1, what);
                 if (side == &debits) {
                     totals.debit = movement;
                     totals.adjustmentDebit = adjustment;
