@@ -1,12 +1,15 @@
 // The year-end closing on big books: the aggregation of the last complete fiscal year into
-// shisanH, and its trial balance and worksheet. The aggregation is set beside one raw
+// shisanH, its trial balance and worksheet, and the closing transfers. The aggregation is set beside one raw
 // UNION ALL … GROUP BY of the same year over the journal read through its primary key alone,
 // which is the yardstick of its speed.
 //
 // The books are the benchmarks' shared ones (1,000,000 rows, or TOLVA_BENCH_ROWS). The
-// aggregation writes shisanH of that year, which no other benchmark reads.
+// aggregation writes shisanH of that year, which no other benchmark reads; the closing
+// transfers run on a copy.
 #include "aggregation.h"
+#include "backup.h"
 #include "benchbooks.h"
+#include "closingentries.h"
 #include "closinggrid.h"
 #include "database.h"
 #include "dataset.h"
@@ -17,6 +20,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
@@ -174,6 +180,62 @@ void BM_ClosingGrid(benchmark::State& state)
     state.counters["lines"] = double(lines);
 }
 BENCHMARK(BM_ClosingGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A copy of the books in a folder of its own, for a benchmark that changes the journal.
+struct BooksCopy {
+    QTemporaryDir dir;
+    std::shared_ptr<Database> db;
+};
+
+BooksCopy& booksCopy()
+{
+    static BooksCopy copy;
+    if (!copy.db) {
+        auto original = Database::forFolder(books().folder);
+        const QString made = backupDatabase(*original, {copy.dir.path(), QDateTime::currentDateTime()});
+        QFile::rename(made, QDir(copy.dir.path()).filePath(QString::fromLatin1(Database::kFileName)));
+        for (const QString& name : requiredStoredQueries())
+            QFile::copy(QDir(books().folder).filePath(name), QDir(copy.dir.path()).filePath(name));
+        copy.db = Database::forFolder(copy.dir.path());
+    }
+    return copy;
+}
+
+// The closing transfers of the year, with every account of the chart in it (about 150):
+// the accounts the books did not use that year get a small balance of their own. Both deletes
+// and every write in their transaction; the backup is measured on its own below.
+void BM_ClosingTransfers(benchmark::State& state)
+{
+    Database& db = *booksCopy().db;
+    (void)aggregateYearEnd(db, year());
+    db.exec(QStringLiteral("INSERT INTO shisanH (nendo, kcode, Lgaku, Rgaku, LSgaku, RSgaku)"
+                           " SELECT '%1', code, 10000000, 0, 0, 0 FROM Kamoku WHERE code NOT IN"
+                           " (SELECT kcode FROM shisanH WHERE nendo='%1')")
+                .arg(yearCode(books().yearStart)));
+    size_t accounts = readYearAccounts(db, yearCode(books().yearStart)).size();
+    size_t rows = 0;
+    for (auto _ : state) {
+        const ClosingTransfers done = runClosingTransfers(db, year(), std::nullopt);
+        if (done.refusal) {
+            state.SkipWithError("the closing transfers were refused");
+            return;
+        }
+        rows = done.written.closing.size() + done.written.opening.size();
+    }
+    state.counters["accounts"] = double(accounts);
+    state.counters["rows_written"] = double(rows);
+}
+BENCHMARK(BM_ClosingTransfers)->Unit(benchmark::kMillisecond);
+
+// The copy of the books the closing transfers make before they change the journal.
+void BM_BackupBeforeClosing(benchmark::State& state)
+{
+    auto db = Database::forFolder(books().folder);
+    QTemporaryDir where;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(backupDatabase(*db, {where.path(), QDateTime::currentDateTime(), 1}));
+}
+BENCHMARK(BM_BackupBeforeClosing)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

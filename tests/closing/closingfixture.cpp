@@ -43,3 +43,8 @@ void addYearRows(const QString& folder, const std::vector<YearRow>& rows)
 }
 
 } // namespace tolva::testing
+
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}

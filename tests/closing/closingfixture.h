@@ -36,3 +36,6 @@ inline const FiscalPeriod kYear2010{QDate(2010, 4, 1), QDate(2011, 3, 31)};
 }
 
 } // namespace tolva::testing
+
+// Texts in failure messages as text.
+void PrintTo(const QString& text, std::ostream* out);
