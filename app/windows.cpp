@@ -1,5 +1,6 @@
 #include "windows.h"
 
+#include "tfkessan.h"
 #include "tfm04motocho.h"
 #include "tdm01keiri.h"
 #include "tmaininput.h"
@@ -14,6 +15,9 @@ void registerWindows()
     });
     TMenu::registerWindow(TMenu::Window::Ledger, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<Tfm04Motocho>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::Closing, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfKessan>(dm, owner);
     });
 }
 
