@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup.h"
 #include "closinggrid.h"
 #include "codes.h"
 #include "fiscalperiod.h"
@@ -15,7 +16,6 @@
 namespace tolva {
 
 class Database;
-struct BackupRequest;
 
 // The accounts and categories the closing entries name by code.
 namespace closingcodes {
