@@ -2,6 +2,7 @@
 
 #include "tdm01keiri.h"
 #include "tfjigyounushi.h"
+#include "tfkessan.h"
 #include "tfm04motocho.h"
 #include "tftableb.h"
 #include "tftablek.h"
@@ -34,6 +35,9 @@ void registerWindows()
     });
     TMenu::registerWindow(TMenu::Window::Owner, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<Tfjigyounushi>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::Closing, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfKessan>(dm, owner);
     });
 }
 

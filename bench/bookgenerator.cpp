@@ -1,5 +1,6 @@
 #include "bookgenerator.h"
 
+#include "closingentries.h"
 #include "codes.h"
 #include "database.h"
 #include "datafolder.h"
@@ -14,6 +15,7 @@
 #include <numbers>
 #include <limits>
 #include <queue>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -452,6 +454,8 @@ private:
     void randomRow(int day, bool weekend);
     void yearEnd(int day, bool writeClosing);
     void closingRows(int day);
+    // The category a closing row names for an account: nullptr when it is the account's own.
+    [[nodiscard]] const std::string* categoryOf(int accountIndex, const QString& category);
 
     [[nodiscard]] std::string monthMemo(const char* memo, const QDate& date) const;
 
@@ -499,8 +503,7 @@ private:
     Statement insert_;
     BookSummary summary_;
 
-    const std::string category01_ = "01";
-    const std::string category03_ = "03";
+    std::set<std::string> categories_;  // the categories closing rows name, kept for the rows' pointers
 };
 
 Generator::Generator(Database& db, qint64 rows, quint32 seed, const BookOptions& options)
@@ -1008,81 +1011,52 @@ void Generator::yearEnd(int day, bool writeClosing)
     }
 }
 
-// The rows the closing command writes from the year's totals, in its order.
+// The rows the closing command writes, computed by the closing itself from the year's
+// balances, and queued as the user would run the command some weeks after the year end.
 void Generator::closingRows(int day)
 {
     const int lag = 60 + random_.below(20);
-    const int summary = account("4111");
-    const int capital = account("1503");
-    const int carry = account("5111");
-    const int brought = account("2111");
-    auto row = [&](int d, int syori, int debit, int credit, qint64 yen, const char* memo, const std::string* lBunrui,
-                   const std::string* rBunrui) {
+    std::vector<YearAccount> year;
+    year.reserve(accounts_.size());
+    for (size_t i = 0; i < accounts_.size(); ++i) {
+        const qint64 b = yearBalance_[i];
+        if (b == 0)
+            continue;
+        YearAccount a;
+        a.code = QString::fromStdString(accounts_[i].code);
+        (b > 0 ? a.debit : a.credit) = Money::fromYen(b > 0 ? b : -b);
+        a.statementText = QString::number(accounts_[i].bp);
+        year.push_back(std::move(a));
+    }
+    const QDate last = first_.addDays(day);
+    const ClosingEntries entries = computeClosingEntries(year, {QDate(last.year(), 1, 1), last});
+
+    auto queue = [&](const ClosingEntry& c) {
         Entry e;
-        e.day = d;
-        e.syori = syori;
-        e.lAccount = debit;
-        e.rAccount = credit;
-        e.lYen = e.rYen = yen;
-        e.lBunrui = lBunrui;
-        e.rBunrui = rBunrui;
-        e.memo = memo;
-        addRow(std::move(e), lag - (d - day), true);
+        e.day = int(first_.daysTo(c.day));
+        e.syori = code(c.mode);
+        e.lAccount = account(c.debitCode.toLatin1().constData());
+        e.rAccount = account(c.creditCode.toLatin1().constData());
+        e.lYen = e.rYen = c.amount.units() / Money::kUnitsPerYen;
+        e.lBunrui = categoryOf(e.lAccount, c.debitCategory);
+        e.rBunrui = categoryOf(e.rAccount, c.creditCategory);
+        e.memo = c.memo.toStdString();
+        addRow(std::move(e), lag - (int(first_.daysTo(c.day)) - day), true);
     };
-
-    qint64 expenses = 0;
-    qint64 revenues = 0;
-    for (size_t i = 0; i < accounts_.size(); ++i) {
-        const qint64 b = yearBalance_[i];
-        if (accounts_[i].bp != 2 || b == 0)
-            continue;
-        if (b > 0) {
-            expenses += b;
-            row(day, code(ProcessingMode::ClosingTransfer), summary, int(i), b, "損益振替（費用）", nullptr, &category03_);
-        } else {
-            revenues += -b;
-            row(day, code(ProcessingMode::ClosingTransfer), int(i), summary, -b, "損益振替（収益）", &category01_, nullptr);
-        }
-    }
-    const qint64 profit = revenues - expenses;
-    if (profit < 0)
-        row(day, code(ProcessingMode::ClosingTransfer), capital, summary, -profit, "当期損失振替", nullptr, nullptr);
-    else if (profit > 0)
-        row(day, code(ProcessingMode::ClosingTransfer), summary, capital, profit, "当期利益振替", nullptr, nullptr);
-
-    std::vector<std::pair<int, qint64>> carried;
-    for (size_t i = 0; i < accounts_.size(); ++i) {
-        const qint64 b = yearBalance_[i];
-        if (accounts_[i].bp != 1 || b == 0)
-            continue;
-        carried.emplace_back(int(i), b);
-        if (int(i) == capital)
-            row(day, code(ProcessingMode::CarriedForward), capital, carry, -b + profit, "資本振替処理（次期繰越）", nullptr, nullptr);
-        else if (b > 0)
-            row(day, code(ProcessingMode::CarriedForward), carry, int(i), b, "資本振替処理（次期繰越）", nullptr, nullptr);
-        else
-            row(day, code(ProcessingMode::CarriedForward), int(i), carry, -b, "資本振替処理（次期繰越）", nullptr, nullptr);
-    }
-
+    for (const ClosingEntry& c : entries.closing)
+        queue(c);
+    // The opening rows belong to the next year's balances.
     std::fill(yearBalance_.begin(), yearBalance_.end(), 0);
-    const int next = day + 1;
-    const int owner = account("1501");
-    const int lender = account("1502");
-    for (const auto& [i, b] : carried) {
-        const char* memo = "翌期振替処理 (前期振替）";
-        if (i == capital) {
-            row(next, 21, brought, capital, -b + profit, memo, nullptr, nullptr);
-            continue;
-        }
-        if (b < 0)
-            row(next, 21, brought, i, -b, memo, nullptr, nullptr);
-        else
-            row(next, 21, i, brought, b, memo, nullptr, nullptr);
-        if (i == lender)
-            row(next, 21, lender, capital, -b, memo, nullptr, nullptr);
-        if (i == owner)
-            row(next, 21, capital, owner, b, memo, nullptr, nullptr);
-    }
+    for (const ClosingEntry& c : entries.opening)
+        queue(c);
+}
+
+const std::string* Generator::categoryOf(int accountIndex, const QString& category)
+{
+    const std::string text = category.toStdString();
+    if (accounts_[size_t(accountIndex)].bunrui == text)
+        return nullptr;
+    return &*categories_.insert(text).first;
 }
 
 BookSummary Generator::run()

@@ -12,6 +12,17 @@ const QStringList Tdm01Keiri::kDepreciationListSql = {
     QStringLiteral("where KoteiC.dateB>=:sdate and KoteiC.dateB<=:eDate order by KoteiA.id,KoteiB.dateB"),
 };
 
+const QStringList Tdm01Keiri::kAccountListSql = {
+    QStringLiteral("SELECT qCdoe.code,Kamoku.kamoku , Bunrui.code as bcode, Bunrui.Name , Bunrui.BP, Bunrui.LR"),
+    QStringLiteral("FROM (Kamoku INNER JOIN Bunrui ON Kamoku.bunrui = Bunrui.code) INNER JOIN qUnionCode.sql as "
+                   "qCdoe ON Kamoku.code = qCdoe.code order by qCdoe.code"),
+};
+
+const QString Tdm01Keiri::kClosingInputSql = QStringLiteral(
+    "SELECT shisanH.nendo, shisanH.kcode, shisanH.Lgaku, shisanH.Rgaku, shisanH.LSgaku, shisanH.RSgaku, "
+    "Bunrui.BP FROM (shisanH INNER JOIN Kamoku ON shisanH.kcode = Kamoku.code) INNER JOIN Bunrui ON "
+    "Kamoku.bunrui = Bunrui.code");
+
 Tdm01Keiri::Tdm01Keiri(ProgramState& state, QObject* parent) : QObject(parent), state_(state)
 {
     setObjectName(QStringLiteral("dm01Keiri"));
@@ -33,16 +44,9 @@ Tdm01Keiri::Tdm01Keiri(ProgramState& state, QObject* parent) : QObject(parent), 
     q10koteiC.setSql(QStringLiteral("select * from koteiC "));
     q11ksyubetu.setSql(QStringLiteral("select * from ksyubetu"));
     q12kkubun.setSql(QStringLiteral("select * from kkubun order by code"));
-    q14kamokuBun.setSql(QStringList{
-        QStringLiteral("SELECT qCdoe.code,Kamoku.kamoku , Bunrui.code as bcode, Bunrui.Name , Bunrui.BP, Bunrui.LR"),
-        QStringLiteral("FROM (Kamoku INNER JOIN Bunrui ON Kamoku.bunrui = Bunrui.code) INNER JOIN qUnionCode.sql as "
-                       "qCdoe ON Kamoku.code = qCdoe.code order by qCdoe.code"),
-    });
+    q14kamokuBun.setSql(kAccountListSql);
     q17SyoriK.setSql(QStringLiteral("select * from syorik order by code"));
-    q18Furikae.setSql(QStringLiteral(
-        "SELECT shisanH.nendo, shisanH.kcode, shisanH.Lgaku, shisanH.Rgaku, shisanH.LSgaku, shisanH.RSgaku, "
-        "Bunrui.BP FROM (shisanH INNER JOIN Kamoku ON shisanH.kcode = Kamoku.code) INNER JOIN Bunrui ON "
-        "Kamoku.bunrui = Bunrui.code"));
+    q18Furikae.setSql(kClosingInputSql);
     q19Repo.setSql(QStringLiteral("select * from repo01"));
     q20Repo.setSql(QStringLiteral("select * from Repo02"));
     q21syoukyaku.setSql(QStringLiteral("select * from shouhou"));

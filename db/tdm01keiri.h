@@ -64,6 +64,12 @@ public:
 
     // The depreciation list of one target period.
     static const QStringList kDepreciationListSql;
+    // The accounts the year-end aggregation sums (q14kamokuBun): the codes of the stored query
+    // qUnionCode.sql that exist in Kamoku with an existing category, in code order.
+    static const QStringList kAccountListSql;
+    // The year-end totals with each account's statement code (q18Furikae), before the
+    // closing adds its year condition.
+    static const QString kClosingInputSql;
 
 private:
     ProgramState& state_;

@@ -1,0 +1,101 @@
+#include "gridcells.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyleOptionHeader>
+
+namespace tolva {
+
+void TopAlignedCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QString text = opt.text;
+    opt.text.clear();
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const QRect textRect = opt.rect.adjusted(margin, 2, -margin, 0);
+    const QPalette::ColorGroup group = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+    const Qt::Alignment horizontal = opt.displayAlignment & Qt::AlignHorizontal_Mask;
+    painter->save();
+    painter->setFont(opt.font);
+    painter->setPen(opt.palette.color(group, opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(textRect, int(horizontal | Qt::AlignTop), opt.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width()));
+    painter->restore();
+}
+
+GroupedHeaderView::GroupedHeaderView(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
+{
+    setSectionsClickable(false);
+    setHighlightSections(false);
+    setDefaultAlignment(Qt::AlignCenter);
+}
+
+void GroupedHeaderView::setGroups(const QStringList& groups)
+{
+    groups_ = groups;
+    updateGeometries();
+    viewport()->update();
+}
+
+int GroupedHeaderView::rowHeight() const
+{
+    return fontMetrics().height() + 6;
+}
+
+QSize GroupedHeaderView::sizeHint() const
+{
+    QSize size = QHeaderView::sizeHint();
+    size.setHeight(2 * rowHeight());
+    return size;
+}
+
+QRect GroupedHeaderView::groupRect(int column) const
+{
+    const QString group = groups_.value(column);
+    int first = column;
+    int last = column;
+    if (!group.isEmpty()) {
+        while (first > 0 && groups_.value(first - 1) == group)
+            --first;
+        while (last + 1 < count() && groups_.value(last + 1) == group)
+            ++last;
+    }
+    const int left = sectionViewportPosition(first);
+    const int right = sectionViewportPosition(last) + sectionSize(last);
+    return QRect(left, 0, right - left, qMax(rowHeight(), height() - rowHeight()));
+}
+
+void GroupedHeaderView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    const int top = height() - rowHeight();
+    auto paintCell = [&](const QRect& rect, const QString& text, int flags) {
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.rect = rect;
+        option.position = QStyleOptionHeader::Middle;
+        style()->drawControl(QStyle::CE_HeaderSection, &option, &painter, this);
+        painter.drawText(rect, flags, text);
+    };
+    for (int column = 0; column < count(); ++column) {
+        if (isSectionHidden(column))
+            continue;
+        const int left = sectionViewportPosition(column);
+        const int width = sectionSize(column);
+        const QRect title(left, top, width, rowHeight());
+        const QString text = model() ? model()->headerData(column, Qt::Horizontal).toString() : QString();
+        paintCell(title, QString(), 0);
+        painter.drawText(title.adjusted(1, 2, -1, 0), int(Qt::AlignHCenter | Qt::AlignTop), text);
+        // A group is painted once, from its first column.
+        const QString group = groups_.value(column);
+        if (!group.isEmpty() && column > 0 && groups_.value(column - 1) == group)
+            continue;
+        paintCell(groupRect(column), group, int(Qt::AlignCenter | Qt::TextSingleLine));
+    }
+}
+
+} // namespace tolva

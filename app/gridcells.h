@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QHeaderView>
+#include <QStringList>
+#include <QStyledItemDelegate>
+
+namespace tolva {
+
+// Grid cells as the string grids of the program draw them: the text at the alignment the
+// model gives (Qt::TextAlignmentRole), 2 pixels below the top of the cell, cut with "…" when
+// it does not fit.
+class TopAlignedCellDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// A horizontal header of two rows: above, the titles of groups of adjacent columns, each
+// painted once across its columns in the button-face colour and centred; below, the column
+// titles of the model's header data, centred, 2 pixels below the top of their row. A column
+// without a group has an empty cell above its title.
+class GroupedHeaderView : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit GroupedHeaderView(QWidget* parent = nullptr);
+
+    // One entry per column; adjacent columns with the same non-empty text form a group.
+    void setGroups(const QStringList& groups);
+    [[nodiscard]] const QStringList& groups() const { return groups_; }
+    // Where the group of `column` is painted, in viewport coordinates (the whole top row of
+    // the group).
+    [[nodiscard]] QRect groupRect(int column) const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    [[nodiscard]] int rowHeight() const;
+    QStringList groups_;
+};
+
+} // namespace tolva
