@@ -25,30 +25,10 @@ using tolva::testing::Fault;
 using tolva::testing::FaultyFileSystem;
 using tolva::testing::ScriptedPrompter;
 using tolva::testing::TestDataFolder;
+using tolva::testing::booksState;
+using tolva::testing::integrityCheck;
 
 namespace {
-
-// Every row of every table, in a fixed order: the books as one text to compare.
-QString booksState(Database& db)
-{
-    QStringList lines;
-    for (const QString& table : requiredTables()) {
-        Statement rows = db.prepare(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(table));
-        while (rows.step()) {
-            QStringList cells{table};
-            for (int i = 0; i < rows.columnCount(); ++i)
-                cells << rows.column(i).toString();
-            lines << cells.join(u'|');
-        }
-    }
-    return lines.join(u'\n');
-}
-
-QString integrity(Database& db)
-{
-    Statement check = db.prepare(QStringLiteral("PRAGMA integrity_check"));
-    return check.step() ? check.column(0).toString() : QString();
-}
 
 // One journal command: what is done before it (not counted) and the command itself, as the
 // user gives it.
@@ -164,7 +144,7 @@ TEST(JournalWriteFaults, EveryFailedWriteLeavesTheBooksAsTheyWereAndTheCommandWo
                 ASSERT_TRUE(FaultyFileSystem::failed());
                 EXPECT_EQ(round.prompts.texts(ScriptedPrompter::Message::Error).size(), 1);
                 EXPECT_EQ(booksState(round.db()), before);
-                EXPECT_EQ(integrity(round.db()), QStringLiteral("ok"));
+                EXPECT_EQ(integrityCheck(round.db()), QStringLiteral("ok"));
 
                 // The program goes on: the same command, given again, does what it should.
                 round.prompts.messages.clear();

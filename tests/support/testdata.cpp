@@ -33,6 +33,27 @@ void expectNoWindowLeftOpen()
         EXPECT_FALSE(w->isVisible()) << "a window was left open: " << w->windowTitle().toStdString();
 }
 
+QString booksState(Database& db)
+{
+    QStringList lines;
+    for (const QString& table : requiredTables()) {
+        Statement rows = db.prepare(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(table));
+        while (rows.step()) {
+            QStringList cells{table};
+            for (int i = 0; i < rows.columnCount(); ++i)
+                cells << rows.column(i).toString();
+            lines << cells.join(u'|');
+        }
+    }
+    return lines.join(u'\n');
+}
+
+QString integrityCheck(Database& db)
+{
+    Statement check = db.prepare(QStringLiteral("PRAGMA integrity_check"));
+    return check.step() ? check.column(0).toString() : QString();
+}
+
 QString TestDataFolder::file(const QString& name) const
 {
     return QDir(dir_.path()).filePath(name);

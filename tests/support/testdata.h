@@ -5,6 +5,10 @@
 
 #include <memory>
 
+namespace tolva {
+class Database;
+}
+
 namespace tolva::testing {
 
 // A fresh copy of the data folder template in a temporary folder, removed with the object.
@@ -25,5 +29,11 @@ private:
 
 // Fails the test when a window is still shown: a modal dialog left open would block a user.
 void expectNoWindowLeftOpen();
+
+// Every row of every table of the books, in a fixed order, as one text: what a test compares
+// to say that a command left the books exactly as they were.
+[[nodiscard]] QString booksState(Database& db);
+// The first line of PRAGMA integrity_check: "ok" for sound books.
+[[nodiscard]] QString integrityCheck(Database& db);
 
 } // namespace tolva::testing
