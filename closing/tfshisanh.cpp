@@ -193,8 +193,8 @@ void TfShisanH::ShowWorksheet()
 
 void TfShisanH::showView(ClosingView view)
 {
-    // The headings stand even when the store fails.
-    model_->setGrid(closingGrid(view, {}));
+    // The headings stand even when the store fails; no totals are shown for figures not read.
+    model_->setGrid(ClosingGrid{view, {}});
     header_->setGroups(groupTitles(view));
     auto fit = qScopeGuard([&] { fitColumns(); });
     model_->setGrid(readClosingGrid(*dm_.t08Sisan.database(), yearCode(dm_.state().periodStart), view));

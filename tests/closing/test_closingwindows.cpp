@@ -356,6 +356,25 @@ TEST_F(ClosingWindows, TheReportsPrintTheGridAsShown)
               1);
 }
 
+TEST_F(ClosingWindows, AReportWhoseWorkTableCannotBeWrittenIsNotRunAndLeavesTheLastOne)
+{
+    auto window = shownView("精算表");
+    window->reportAction()->trigger();
+    ASSERT_EQ(prompts.previewedReports.size(), 1);
+    const qint64 rows = count(QStringLiteral("SELECT count(*) FROM Repo02"));
+    db().exec(QStringLiteral("UPDATE RepoJyoken SET Name01='前の条件' WHERE no=1"));
+    // The store refuses the result line, after the table was emptied and the accounts written.
+    db().exec(QStringLiteral("CREATE TEMP TRIGGER refuse AFTER INSERT ON main.Repo02 WHEN NEW.kamoku='利益'"
+                             " BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    window->reportAction()->trigger();
+    EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Error).size(), 1);
+    EXPECT_EQ(prompts.previewedReports.size(), 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Repo02")), rows);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM RepoJyoken WHERE Name01='前の条件'")), 1);
+    db().exec(QStringLiteral("DROP TRIGGER temp.refuse"));
+    window->close();
+}
+
 TEST_F(ClosingWindows, TheFilesHoldTheGridInCodePage932WithCrLf)
 {
     QTemporaryDir dir;
