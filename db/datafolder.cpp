@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 namespace tolva::datafolder {
 
@@ -82,6 +83,18 @@ Lock::Lock(const QString& folder)
     qint64 pid = 0;
     QString host;
     QString application;
+    // A lock file that names no owner is what a program leaves when it is killed between
+    // making the file and writing its details into it; QLockFile never takes such a file
+    // over, and the books would stay locked for good. Its owner writes the details at once,
+    // so one still without them a moment later has no owner.
+    if (file_->error() == QLockFile::LockFailedError && !file_->getLockInfo(&pid, &host, &application)) {
+        for (int look = 0; look < 3 && !file_->getLockInfo(&pid, &host, &application); ++look)
+            QThread::msleep(100);
+        if (!file_->getLockInfo(&pid, &host, &application) && file_->removeStaleLockFile() && file_->tryLock(0)) {
+            acquired_ = true;
+            return;
+        }
+    }
     if (file_->error() == QLockFile::LockFailedError && file_->getLockInfo(&pid, &host, &application)) {
         refusal_ = QStringLiteral("データフォルダ「%1」は別のTolva（プロセス番号 %2、コンピュータ %3）が使用中です。\n"
                                   "そちらを終了してから起動してください。")

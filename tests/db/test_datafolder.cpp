@@ -405,6 +405,18 @@ TEST(DataFolder, ALockLeftByACrashedProgramIsTakenOver)
     EXPECT_TRUE(lock.acquired()) << lock.refusal().toStdString();
 }
 
+TEST(DataFolder, ALockFileLeftEmptyByAKilledProgramIsTakenOver)
+{
+    // Killed between making the lock file and writing its owner into it: once locked out
+    // for good.
+    TestDataFolder folder;
+    for (const QByteArray& content : {QByteArray(), QByteArray("12")}) {
+        writeFile(QDir(folder.path()).filePath(QStringLiteral("tolva.lock")), content);
+        datafolder::Lock lock(folder.path());
+        EXPECT_TRUE(lock.acquired()) << lock.refusal().toStdString();
+    }
+}
+
 // Run only as the child process of OneProgramPerFolder.
 TEST(DataFolderLockChild, DISABLED_TryTheFolder)
 {

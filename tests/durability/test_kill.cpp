@@ -1,0 +1,105 @@
+// A writing command killed at a random moment (a power cut, a crash): the books it leaves
+// are the books before the command or after it, never between, they pass the integrity check,
+// and the next program opens them, taking over the lock the dead one left.
+#include "bookgenerator.h"
+#include "database.h"
+#include "datafolder.h"
+#include "testdata.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace tolva;
+using namespace tolva::testing;
+
+namespace {
+
+// The books' state as a short text: every row of every table, hashed.
+QByteArray stateOf(const QString& folder)
+{
+    Database::closeAll();
+    const QByteArray state = QCryptographicHash::hash(booksState(*Database::forFolder(folder)).toUtf8(), QCryptographicHash::Sha256);
+    Database::closeAll();
+    return state;
+}
+
+void copyFolder(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QString& name : QDir(from).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)));
+}
+
+// Runs the command to its end in its own process; how long that took.
+qint64 runToTheEnd(const QString& folder, const QString& command)
+{
+    QProcess child;
+    QElapsedTimer timer;
+    timer.start();
+    child.start(QStringLiteral(TOLVA_KILL_TARGET), {folder, command, QStringLiteral("2011")});
+    EXPECT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+    return timer.elapsed();
+}
+
+} // namespace
+
+TEST(Durability, ACommandKilledAtAnyMomentLeavesTheBooksBeforeOrAfterIt)
+{
+    QTemporaryDir dir;
+    const QString books = dir.filePath(QStringLiteral("books"));
+    Database::closeAll();
+    bookgen::BookOptions options;
+    options.templateDir = templateDir();
+    options.years = 3;
+    options.lastDay = QDate(2012, 6, 30);
+    (void)bookgen::generateBooks(books, 12000, 7, options);
+    Database::closeAll();
+
+    for (const QString command : {QStringLiteral("year-totals"), QStringLiteral("closing-transfers")}) {
+        SCOPED_TRACE(command.toStdString());
+        const QByteArray before = stateOf(books);
+        const QString reference = dir.filePath(QStringLiteral("reference-") + command);
+        copyFolder(books, reference);
+        const qint64 duration = runToTheEnd(reference, command);
+        const QByteArray after = stateOf(reference);
+        ASSERT_NE(before, after);
+
+        int killedBefore = 0, killedAfter = 0;
+        constexpr int kRounds = 50;
+        for (int round = 0; round < kRounds; ++round) {
+            SCOPED_TRACE(round);
+            const QString copy = dir.filePath(QStringLiteral("round-%1-%2").arg(command).arg(round));
+            copyFolder(books, copy);
+            QProcess child;
+            child.start(QStringLiteral(TOLVA_KILL_TARGET), {copy, command, QStringLiteral("2011")});
+            ASSERT_TRUE(child.waitForStarted());
+            // Anywhere from the start of the process to a little past its usual end.
+            QThread::usleep(QRandomGenerator::global()->bounded(quint32(duration * 1200 + 1)));
+            ::kill(pid_t(child.processId()), SIGKILL);
+            child.waitForFinished(10000);
+
+            // The next program takes the folder over and opens the books with every check.
+            datafolder::Lock lock(copy);
+            ASSERT_TRUE(lock.acquired()) << lock.refusal().toStdString();
+            Database::closeAll();
+            EXPECT_EQ(integrityCheck(*Database::forFolder(copy)), QStringLiteral("ok"));
+            const QByteArray state = stateOf(copy);
+            EXPECT_TRUE(state == before || state == after) << "torn books after a kill";
+            (state == before ? killedBefore : killedAfter) += 1;
+            QDir(copy).removeRecursively();
+        }
+        ::testing::Test::RecordProperty(("kills before/after: " + command).toStdString(),
+                                        QStringLiteral("%1/%2").arg(killedBefore).arg(killedAfter).toStdString());
+    }
+}
