@@ -1,5 +1,6 @@
 #pragma once
 
+#include "masterlookup.h"
 #include "money.h"
 
 #include <QDate>
@@ -81,6 +82,20 @@ inline constexpr int kLedgerColumns = 8;
 [[nodiscard]] QStringList ledgerCells(const LedgerLine& line);
 // "  借方 : ￥1,000,  貸方 : ￥1,500,  残高 : -￥500"
 [[nodiscard]] QString ledgerStatusText(const LedgerTotals& totals);
+
+// The ledger of a code of the chart (by its level) over a range, debit-type when the
+// category's LR is "1": the request the window makes from the same choice in its lists.
+[[nodiscard]] LedgerRequest ledgerRequestFor(const ChartEntry& entry, const QDate& from, const QDate& to);
+
+// The title line of the export, from the names of the chosen list entries: "元帳 (現金預金)",
+// "元帳 (現金預金 現金)" or "元帳 (現金預金 普通預金 第一銀行)". The account is given for an
+// account or a sub-account ledger, the sub-account for a sub-account ledger.
+[[nodiscard]] QString ledgerExportTitle(const QString& category, const std::optional<QString>& account = std::nullopt,
+                                        const std::optional<QString>& subAccount = std::nullopt);
+[[nodiscard]] QString ledgerExportTitle(const ChartEntry& entry);
+// The period line of the export: the range the ledger was built for,
+// "期間：2009/ 04/ 01～2010/ 03/ 31".
+[[nodiscard]] QString ledgerExportPeriodLine(const QDate& from, const QDate& to);
 
 // The rows of the comma-separated file: the title line, the period line, an empty line, the
 // titles and every line of the ledger.
