@@ -244,4 +244,14 @@ QList<QStringList> ledgerExportRows(const QString& title, const QString& periodL
     return rows;
 }
 
+QStringList ledgerExportNotes(const QList<int>& rows, const Ledger& ledger)
+{
+    QStringList notes;
+    for (int row : rows) {
+        const int line = row - kLedgerExportHeadRows;
+        notes << (line >= 0 && line < ledger.lines.size() ? QStringLiteral("NO %1").arg(ledger.lines[line].id) : QString());
+    }
+    return notes;
+}
+
 } // namespace tolva

@@ -102,5 +102,8 @@ inline constexpr int kLedgerColumns = 8;
 [[nodiscard]] QList<QStringList> ledgerExportRows(const QString& title, const QString& periodLine, const Ledger& ledger);
 // The rows of the export that come before the first ledger line.
 inline constexpr int kLedgerExportHeadRows = 4;
+// For rows of the export (0-based, as the writer reports those holding "?"), the note that
+// names the journal row of each ("NO 12"; empty for the head rows).
+[[nodiscard]] QStringList ledgerExportNotes(const QList<int>& rows, const Ledger& ledger);
 
 } // namespace tolva

@@ -520,13 +520,10 @@ void Tfm04Motocho::CSV1Click()
     if (outcome.lossless())
         return;
     QList<int> lineNumbers;
-    QStringList notes;
-    for (int row : outcome.linesWithReplacements) {
+    for (int row : outcome.linesWithReplacements)
         lineNumbers << row + 1;
-        const int line = row - kLedgerExportHeadRows;
-        notes << (line >= 0 ? QStringLiteral("NO %1").arg(ledger.lines[line].id) : QString());
-    }
-    prompter().information(this, csv::replacementNotice(*path, lineNumbers, notes));
+    prompter().information(this, csv::replacementNotice(*path, lineNumbers,
+                                                        ledgerExportNotes(outcome.linesWithReplacements, ledger)));
 }
 
 void Tfm04Motocho::N3Click()
