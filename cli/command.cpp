@@ -124,7 +124,7 @@ std::optional<QDate> Invocation::date(const QString& name) const
 
 // --- Books -----------------------------------------------------------------------------------
 
-Books::Books(const QString& folder, bool verify) : folder_(folder)
+Books::Books(const QString& folder, Opening opening) : folder_(folder)
 {
     const QString shown = QDir::toNativeSeparators(folder);
     const QFileInfo info(folder);
@@ -136,9 +136,12 @@ Books::Books(const QString& folder, bool verify) : folder_(folder)
     lock_ = std::make_unique<datafolder::Lock>(folder);
     if (!lock_->acquired())
         throw StoreError(lock_->refusal());
-    if (verify) {
+    if (opening != Opening::LockOnly) {
         if (datafolder::isEmptyFolder(folder))
             throw StoreError(QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
+        // Opened here first, every later user of the folder shares this connection.
+        if (opening == Opening::Reading)
+            (void)Database::forFolder(folder, Database::OpeningChecks::WithoutQuickCheck);
         datafolder::verify(folder);
     }
     state_.dataFolder = folder;

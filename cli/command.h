@@ -81,9 +81,12 @@ private:
 // state. Everything is closed and the folder released when the object goes.
 class Books {
 public:
-    // `verify`: open the books with every check; false only takes the lock (a restore, whose
-    // books may be the reason for it).
-    explicit Books(const QString& folder, bool verify = true);
+    enum class Opening {
+        Reading,   // the checks of opening without the quick check, for a command that only reads
+        Full,      // every check of opening, as the program makes them
+        LockOnly,  // the books are not opened (a check or a restore opens them itself)
+    };
+    explicit Books(const QString& folder, Opening opening = Opening::Reading);
     ~Books();
     Books(const Books&) = delete;
     Books& operator=(const Books&) = delete;

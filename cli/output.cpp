@@ -40,18 +40,14 @@ bool isWide(char32_t c)
 
 int charWidth(char32_t c)
 {
-    if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+    if (c < 0x7F)
+        return c < 0x20 ? 0 : 1;
+    if (c < 0xA0)
         return 0;
+    if (isWide(c))
+        return 2;
     const QChar::Category category = QChar::category(c);
-    if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing || category == QChar::Other_Format)
-        return 0;
-    return isWide(c) ? 2 : 1;
-}
-
-QString pad(const QString& text, int width, TextTable::Align align)
-{
-    const QString blanks(qMax(0, width - displayWidth(text)), u' ');
-    return align == TextTable::Align::Right ? blanks + text : text + blanks;
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing || category == QChar::Other_Format ? 0 : 1;
 }
 
 } // namespace
@@ -70,42 +66,90 @@ int displayWidth(QStringView text)
     return width;
 }
 
+TextTable::TextTable(QList<Column> columns) : columns_(std::move(columns))
+{
+    for (const Column& column : columns_)
+        widths_ << displayWidth(column.title);
+}
+
 void TextTable::addRow(QStringList cells)
 {
-    for (QString& cell : cells)
-        cell = textformat::withoutControlCharacters(cell);
+    for (qsizetype c = 0; c < cells.size(); ++c) {
+        QString& cell = cells[c];
+        for (QChar ch : std::as_const(cell)) {
+            if (ch.unicode() < 0x20 || (ch.unicode() >= 0x7f && ch.unicode() < 0xa0) || ch.unicode() == 0x2028 || ch.unicode() == 0x2029) {
+                cell = textformat::withoutControlCharacters(cell);
+                break;
+            }
+        }
+        const int width = displayWidth(cell);
+        cellWidths_ << width;
+        if (c < widths_.size())
+            widths_[c] = qMax(widths_[c], width);
+    }
+    rowStarts_ << cellWidths_.size() - cells.size();
     rows_ << std::move(cells);
+}
+
+template <typename Sink>
+void TextTable::renderInto(Sink&& sink) const
+{
+    QString out;
+    auto line = [&](const QStringList& cells, const int* cellWidths) {
+        out.clear();
+        for (int c = 0; c < columns_.size(); ++c) {
+            if (c > 0)
+                out += QStringLiteral("  ");
+            if (c >= cells.size()) {
+                out += QString(widths_[c], u' ');
+                continue;
+            }
+            const int blanks = qMax(0, widths_[c] - cellWidths[c]);
+            if (columns_[c].align == Align::Right) {
+                out.append(QString(blanks, u' ')).append(cells[c]);
+            } else {
+                out.append(cells[c]).append(QString(blanks, u' '));
+            }
+        }
+        while (out.endsWith(u' '))
+            out.chop(1);
+        out += u'\n';
+        sink(out);
+    };
+    QStringList titles;
+    QList<int> titleWidths;
+    for (const Column& column : columns_) {
+        titles << column.title;
+        titleWidths << displayWidth(column.title);
+    }
+    line(titles, titleWidths.constData());
+    int total = 0;
+    for (int w : widths_)
+        total += w;
+    sink(QString(total + 2 * qMax<qsizetype>(0, widths_.size() - 1), u'-') + u'\n');
+    for (qsizetype r = 0; r < rows_.size(); ++r)
+        line(rows_[r], cellWidths_.constData() + rowStarts_[r]);
 }
 
 QString TextTable::render() const
 {
-    QList<int> widths;
-    for (const Column& column : columns_)
-        widths << displayWidth(column.title);
-    for (const QStringList& row : rows_) {
-        for (int c = 0; c < widths.size() && c < row.size(); ++c)
-            widths[c] = qMax(widths[c], displayWidth(row[c]));
-    }
-    auto line = [&](const QStringList& cells) {
-        QStringList padded;
-        for (int c = 0; c < columns_.size(); ++c)
-            padded << pad(cells.value(c), widths[c], columns_[c].align);
-        QString text = padded.join(QStringLiteral("  "));
-        while (text.endsWith(u' '))
-            text.chop(1);
-        return text + u'\n';
-    };
-    QStringList titles;
-    for (const Column& column : columns_)
-        titles << column.title;
-    QString out = line(titles);
-    int total = 0;
-    for (int w : widths)
-        total += w;
-    out += QString(total + 2 * qMax<qsizetype>(0, widths.size() - 1), u'-') + u'\n';
-    for (const QStringList& row : rows_)
-        out += line(row);
-    return out;
+    QString text;
+    renderInto([&](const QString& piece) { text += piece; });
+    return text;
+}
+
+void TextTable::write() const
+{
+    QByteArray buffer;
+    buffer.reserve(1 << 20);
+    renderInto([&](const QString& piece) {
+        buffer += piece.toUtf8();
+        if (buffer.size() >= (1 << 20) - 4096) {
+            writeOut(buffer);
+            buffer.clear();
+        }
+    });
+    writeOut(buffer);
 }
 
 QList<OptionSpec> formatOptions(bool csv)

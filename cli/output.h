@@ -29,13 +29,22 @@ public:
         QString title;
         Align align = Align::Left;
     };
-    explicit TextTable(QList<Column> columns) : columns_(std::move(columns)) {}
+    explicit TextTable(QList<Column> columns);
     void addRow(QStringList cells);
     [[nodiscard]] QString render() const;
+    // The same onto standard output, a piece at a time.
+    void write() const;
 
 private:
+    // Renders the titles, the rule and every row, handing the text over in pieces.
+    template <typename Sink>
+    void renderInto(Sink&& sink) const;
+
     QList<Column> columns_;
     QList<QStringList> rows_;
+    QList<int> widths_;      // the widest cell of each column so far
+    QList<int> cellWidths_;  // every cell's width, row after row
+    QList<qsizetype> rowStarts_;
 };
 
 // What a verb writes for programs and people.

@@ -27,7 +27,7 @@ int runBackup(const Invocation& invocation)
         throw UsageError(QStringLiteral("-o のファイル名が空です。"));
     const QString folder = invocation.dataFolder();
 
-    Books books(folder);
+    Books books(folder, Books::Opening::Full);
     const QString target = output ? QFileInfo(*output).absoluteFilePath()
                                   : booksbackup::defaultBackupPath(folder, QDateTime::currentDateTime());
     if (QFileInfo(target).absoluteFilePath() == Database::forFolder(folder)->filePath())
@@ -44,7 +44,7 @@ int runRestore(const Invocation& invocation)
     const QString folder = invocation.dataFolder();
 
     // Only the lock: the books in the folder may be what the user restores from a backup for.
-    Books books(folder, false);
+    Books books(folder, Books::Opening::LockOnly);
     booksbackup::StagedRestore staged(folder, source);
     QList<JournalFault> faults;
     {

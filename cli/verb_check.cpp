@@ -45,7 +45,7 @@ int runCheck(const Invocation& invocation)
     const bool full = invocation.isSet(QStringLiteral("full"));
 
     const QString folder = invocation.dataFolder();
-    Books books(folder, false);
+    Books books(folder, Books::Opening::LockOnly);
     QList<Item> items;
     QList<JournalFault> faults;
     Item opening{QStringLiteral("開く時の検査（アプリケーションID、quick_check、テーブル、問合せファイル）"), true, {}};

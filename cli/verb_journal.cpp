@@ -176,10 +176,9 @@ int runJournal(const Invocation& invocation)
                 cells << QueryModel::displayText(field.value());
             table.addRow(cells);
         }
-        QString text = table.render();
+        table.write();
         if (listed)
-            text += u'\n' + journallist::totalsText(listed->totals) + u'\n';
-        writeOut(text);
+            writeOut(u'\n' + journallist::totalsText(listed->totals) + u'\n');
         break;
     }
     case Format::Csv: {

@@ -59,8 +59,9 @@ void printText(const BuiltLedger& built)
     TextTable table(columns);
     for (const LedgerLine& line : built.ledger.lines)
         table.addRow(ledgerCells(line));
-    writeOut(ledgerExportTitle(built.entry) + u'\n' + ledgerExportPeriodLine(built.range.start, built.range.end) + QStringLiteral("\n\n")
-             + table.render() + u'\n' + ledgerStatusText(built.ledger.totals) + u'\n');
+    writeOut(ledgerExportTitle(built.entry) + u'\n' + ledgerExportPeriodLine(built.range.start, built.range.end) + QStringLiteral("\n\n"));
+    table.write();
+    writeOut(u'\n' + ledgerStatusText(built.ledger.totals) + u'\n');
 }
 
 void printCsv(const BuiltLedger& built, bool utf8)

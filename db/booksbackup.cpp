@@ -85,10 +85,12 @@ QStringList integrityFindings(Database& db)
     return findings;
 }
 
-QString defaultBackupPath(const QString& folder, const QDateTime& when)
+QString defaultBackupPath(const QString& folder, const QDateTime& when, const QString& label)
 {
     const QDir backups(QDir(folder).filePath(QStringLiteral("backup")));
-    const QString stem = QStringLiteral("tolva-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString stem = QStringLiteral("tolva-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!label.isEmpty())
+        stem += u'-' + label;
     QString path = backups.filePath(stem + QStringLiteral(".sqlite"));
     // Two copies within one second are both kept.
     for (int n = 2; QFileInfo::exists(path); ++n)
@@ -161,7 +163,7 @@ StagedRestore::StagedRestore(const QString& folder, const QString& source) : fol
     const QString staged = QDir(staging_->path()).filePath(QString::fromLatin1(Database::kFileName));
     copyFile(info.absoluteFilePath(), staged);
     try {
-        staged_ = std::make_unique<Database>(staging_->path());
+        staged_ = Database::forFolder(staging_->path());
     } catch (const StoreError& e) {
         throw StoreError(QStringLiteral("「%1」は復元できません。\n%2").arg(shown(source), e.message()), e.detail());
     }
@@ -174,13 +176,13 @@ StagedRestore::StagedRestore(const QString& folder, const QString& source) : fol
 StagedRestore::~StagedRestore()
 {
     staged_.reset();
+    if (staging_)
+        Database::closeFolder(staging_->path());
 }
 
-Database& StagedRestore::database()
+QString StagedRestore::stagingFolder() const
 {
-    if (!staged_)
-        throw StoreError(QStringLiteral("復元するデータベースは既に閉じています。"));
-    return *staged_;
+    return staging_->path();
 }
 
 QStringList StagedRestore::replaceBooks(const QString& keep)
@@ -191,7 +193,11 @@ QStringList StagedRestore::replaceBooks(const QString& keep)
     const QString staged = staged_->filePath();
 
     // The staged books closed: their log folded into the file, which is then all there is.
+    const std::weak_ptr<Database> connection = staged_;
     staged_.reset();
+    Database::closeFolder(staging_->path());
+    if (!connection.expired())
+        throw StoreError(QStringLiteral("復元するデータベースがまだ使用中のため、復元できません。帳簿はそのままです。"));
     for (const char* suffix : {"-wal", "-journal"}) {
         if (QFileInfo(sideFile(staged, suffix)).size() > 0)
             throw StoreError(QStringLiteral("復元するデータベースを閉じられません（%1 が残っています）。").arg(shown(sideFile(staged, suffix))));

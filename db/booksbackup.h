@@ -21,8 +21,9 @@ namespace booksbackup {
 // every page: slower than the quick check that opening makes, and thorough.
 [[nodiscard]] QStringList integrityFindings(Database& db);
 
-// "backup/tolva-yyyyMMdd-HHmmss.sqlite" in the data folder, for a copy made at `when`.
-[[nodiscard]] QString defaultBackupPath(const QString& folder, const QDateTime& when);
+// "backup/tolva-yyyyMMdd-HHmmss.sqlite" in the data folder, for a copy made at `when`, with
+// "-label" before the extension when a label is given; a name already taken gets "-2", "-3", ….
+[[nodiscard]] QString defaultBackupPath(const QString& folder, const QDateTime& when, const QString& label = {});
 
 // A consistent copy of the open books in `target`, through SQLite's online backup (the copy is
 // what a reader sees at one moment, the log included). The folder of `target` is created when
@@ -33,8 +34,9 @@ void copyBooks(Database& db, const QString& target);
 // folder of its own inside the data folder and opens the copy with every check of opening
 // (ours, sound, every table), then `PRAGMA integrity_check`; a file that fails any of them is
 // refused with a StoreError and nothing of the data folder is touched. The caller may check
-// more on `database()`, then `replaceBooks`. Whatever is left of the copy goes with the object.
-// The caller holds the data folder's lock and has no connection to its books open.
+// more through queries pointed at `stagingFolder()` (closed again before replacing), then
+// `replaceBooks`. Whatever is left of the copy goes with the object. The caller holds the data
+// folder's lock and has no connection to its books open.
 class StagedRestore {
 public:
     StagedRestore(const QString& folder, const QString& source);
@@ -42,7 +44,8 @@ public:
     StagedRestore(const StagedRestore&) = delete;
     StagedRestore& operator=(const StagedRestore&) = delete;
 
-    [[nodiscard]] Database& database();
+    // The staged books' own folder: a query pointed at it reads them.
+    [[nodiscard]] QString stagingFolder() const;
 
     // Replaces the books of the folder with the staged ones:
     //  1. the current books are kept in `keep` (a consistent copy when they open; otherwise
@@ -56,7 +59,7 @@ public:
 private:
     QString folder_;
     std::unique_ptr<QTemporaryDir> staging_;
-    std::unique_ptr<Database> staged_;
+    std::shared_ptr<Database> staged_;
 };
 
 } // namespace booksbackup

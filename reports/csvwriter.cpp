@@ -103,9 +103,11 @@ QString joinRow(const QStringList& cells)
 CodePage932Text toCodePage932(QStringView text)
 {
     CodePage932Text result;
-    // Most lines hold only characters the code page has: one pass over the whole text.
+    // Most lines hold only characters the code page has: one pass over the whole text, with
+    // one converter for every line (opening a converter costs more than converting a line).
     if (!hasTwin(text)) {
-        QStringEncoder encoder = newEncoder();
+        static thread_local QStringEncoder encoder = newEncoder();
+        encoder.resetState();
         result.bytes = encoder.encode(text);
         if (!encoder.hasError())
             return result;
