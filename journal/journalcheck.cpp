@@ -1,9 +1,13 @@
 #include "journalcheck.h"
 
+#include "database.h"
 #include "dataset.h"
 #include "textformat.h"
 
 #include <QScopeGuard>
+#include <QSet>
+
+#include <sqlite3.h>
 
 namespace tolva {
 
@@ -26,10 +30,8 @@ const CodeRule kCodeRules[] = {
     {"kubun", "kubun", JournalFault::Kind::UnknownUseCategory},
 };
 
-// One pass over the journal, returning only the rows at fault with a flag per rule. The
-// masters are small: SQLite builds each IN list once for the statement, so a row costs a few
-// lookups in memory whatever the size of the journal.
-QString checkSql()
+// The rules as SQL: a flag per rule, and the rows of `ids` that break one of them.
+QString checkSql(const QList<qint64>& ids)
 {
     QStringList flags;
     flags << QStringLiteral("(IFNULL(shiwake.Lgaku, 0) <> IFNULL(shiwake.Rgaku, 0)) AS badSides");
@@ -41,10 +43,62 @@ QString checkSql()
     QStringList any;
     for (const QString& flag : flags)
         any << flag.left(flag.lastIndexOf(QStringLiteral(" AS ")));
+    // The numbers are integers the journal gave us.
+    QStringList numbers;
+    for (qint64 id : ids)
+        numbers << QString::number(id);
     return QStringLiteral("SELECT shiwake.id, shiwake.sDay, shiwake.Lgaku, shiwake.Rgaku, shiwake.Lbunrui, shiwake.Lcode,"
                           " shiwake.LScode, shiwake.Rbunrui, shiwake.Rcode, shiwake.RScode, shiwake.kubun, shiwake.syori, ")
-        + flags.join(QStringLiteral(", ")) + QStringLiteral(" FROM shiwake WHERE ") + any.join(QStringLiteral(" OR "))
-        + QStringLiteral(" ORDER BY shiwake.id");
+        + flags.join(QStringLiteral(", ")) + QStringLiteral(" FROM shiwake WHERE (") + any.join(QStringLiteral(" OR "))
+        + QStringLiteral(") AND shiwake.id IN (") + numbers.join(u',') + QStringLiteral(") ORDER BY shiwake.id");
+}
+
+QSet<QByteArray> masterCodes(Database& db, const char* table)
+{
+    QSet<QByteArray> codes;
+    Statement s = db.prepare(QStringLiteral("SELECT code FROM %1").arg(QLatin1String(table)));
+    while (s.step()) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.handle(), 0));
+        codes.insert(QByteArray(text, sqlite3_column_bytes(s.handle(), 0)));
+    }
+    return codes;
+}
+
+// The numbers of the rows that break a rule. A million rows are stepped once on SQLite alone,
+// their codes looked up in the masters' codes held in memory: a fraction of what asking SQLite
+// to look up every code of every row costs. Only these rows are then read with the rules in SQL.
+QList<qint64> suspects(Database& db)
+{
+    QList<QSet<QByteArray>> masters;
+    for (const CodeRule& rule : kCodeRules)
+        masters << masterCodes(db, rule.master);
+    QSet<qint64> modes;
+    {
+        Statement s = db.prepare(QStringLiteral("SELECT code FROM syorik"));
+        while (s.step()) {
+            if (sqlite3_column_type(s.handle(), 0) != SQLITE_NULL)
+                modes.insert(sqlite3_column_int64(s.handle(), 0));
+        }
+    }
+    QStringList columns;
+    for (const CodeRule& rule : kCodeRules)
+        columns << QString::fromLatin1(rule.field);
+    Statement scan = db.prepare(QStringLiteral("SELECT id, IFNULL(Lgaku, 0) <> IFNULL(Rgaku, 0), syori, ") + columns.join(u',')
+                                + QStringLiteral(" FROM shiwake"));
+    sqlite3_stmt* row = scan.handle();
+    QList<qint64> ids;
+    while (scan.step()) {
+        bool bad = sqlite3_column_int(row, 1) != 0;
+        bad = bad || sqlite3_column_type(row, 2) == SQLITE_NULL || !modes.contains(sqlite3_column_int64(row, 2));
+        for (int i = 0; !bad && i < int(masters.size()); ++i) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 3 + i));
+            const int length = sqlite3_column_bytes(row, 3 + i);
+            bad = text && length > 0 && !masters[i].contains(QByteArray::fromRawData(text, length));
+        }
+        if (bad)
+            ids << sqlite3_column_int64(row, 0);
+    }
+    return ids;
 }
 
 QString fieldCaption(const QString& field)
@@ -71,20 +125,9 @@ QString masterCaption(JournalFault::Kind kind)
     return {};
 }
 
-} // namespace
-
-QList<JournalFault> checkJournal(Query& query)
+// The faults of the rows a check statement lists, in its order.
+void readFaults(Query& query, QList<JournalFault>& faults)
 {
-    query.close();
-    const bool wasUniDirectional = query.uniDirectional();
-    query.setUniDirectional(true);
-    auto restore = qScopeGuard([&] {
-        query.close();
-        query.setUniDirectional(wasUniDirectional);
-    });
-    query.setSql(checkSql());
-    query.open();
-
     const Field id = query.fieldByName(QStringLiteral("id"));
     const Field day = query.fieldByName(QStringLiteral("sDay"));
     const Field lgaku = query.fieldByName(QStringLiteral("Lgaku"));
@@ -103,7 +146,6 @@ QList<JournalFault> checkJournal(Query& query)
         codes << CodeColumn{query.fieldByName(field), query.fieldByName(QStringLiteral("bad") + field), &rule};
     }
 
-    QList<JournalFault> faults;
     for (; !query.eof(); query.next()) {
         JournalFault base;
         base.id = id.asInteger();
@@ -132,6 +174,29 @@ QList<JournalFault> checkJournal(Query& query)
             fault.value = syori.isNull() ? QString() : syori.asString();
             faults << fault;
         }
+    }
+}
+
+} // namespace
+
+QList<JournalFault> checkJournal(Query& query)
+{
+    query.close();
+    const bool wasUniDirectional = query.uniDirectional();
+    query.setUniDirectional(true);
+    auto restore = qScopeGuard([&] {
+        query.close();
+        query.setUniDirectional(wasUniDirectional);
+    });
+    QList<JournalFault> faults;
+    const QList<qint64> ids = suspects(*query.database());
+    // In pieces, so that a statement never grows beyond what SQLite takes.
+    constexpr qsizetype kPiece = 500;
+    for (qsizetype first = 0; first < ids.size(); first += kPiece) {
+        query.setSql(checkSql(ids.mid(first, kPiece)));
+        query.open();
+        readFaults(query, faults);
+        query.close();
     }
     return faults;
 }
