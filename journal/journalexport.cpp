@@ -4,6 +4,7 @@
 #include "storeerror.h"
 #include "textformat.h"
 
+#include <QHash>
 #include <QScopeGuard>
 
 namespace tolva::journalexport {
@@ -13,11 +14,6 @@ namespace {
 const QString kTitle = QStringLiteral("仕訳帳（条件抽出）");
 const QString kConditionPrefix = QStringLiteral("抽出条件 ");
 const QString kHeader = QStringLiteral(R"("ID","月日","借方科目","借方金額","貸方科目","貸方金額","備考","区分")");
-
-QString quoted(const QString& text)
-{
-    return u'"' + text + u'"';
-}
 
 // A number as its plain text: the entry number as it is, an amount without separators.
 QString bare(const Field& field)
@@ -62,19 +58,60 @@ QStringList headLines(const JournalFilter& filter, const JournalExportNames& nam
     return lines;
 }
 
+namespace {
+
+// The fields of a line, found once for the rows of one opening of the list.
+struct LineFields {
+    explicit LineFields(Query& list)
+        : id(list.field(0)), day(list.fieldByName(QStringLiteral("sDay"))), debitAccount(list.fieldByName(QStringLiteral("kamoku"))),
+          debit(list.fieldByName(QStringLiteral("Lgaku"))), creditAccount(list.fieldByName(QStringLiteral("kamoku_1"))),
+          credit(list.fieldByName(QStringLiteral("Rgaku"))), memo(list.fieldByName(QStringLiteral("Memo"))),
+          useCategory(list.fieldByName(QStringLiteral("Name_2")))
+    {
+    }
+
+    QString line()
+    {
+        QString text;
+        text.reserve(96);
+        text += bare(id);
+        text += QStringLiteral(",\"");
+        if (!day.isNull())
+            text += dayText(day.asDate());
+        text += QStringLiteral("\",\"");
+        text += debitAccount.asString();
+        text += QStringLiteral("\",");
+        text += bare(debit);
+        text += QStringLiteral(",\"");
+        text += creditAccount.asString();
+        text += QStringLiteral("\",");
+        text += bare(credit);
+        text += QStringLiteral(",\"");
+        text += memo.asString();
+        text += QStringLiteral("\",\"");
+        text += useCategory.asString();
+        text += u'"';
+        return text;
+    }
+
+    // A journal repeats a few thousand days: each is formatted once.
+    const QString& dayText(const QDate& date)
+    {
+        auto it = days.constFind(date.toJulianDay());
+        if (it == days.constEnd())
+            it = days.insert(date.toJulianDay(), textformat::shortDate(date));
+        return it.value();
+    }
+
+    Field id, day, debitAccount, debit, creditAccount, credit, memo, useCategory;
+    QHash<qint64, QString> days;
+};
+
+} // namespace
+
 QString rowLine(Query& list)
 {
-    const Field id = list.field(0);
-    const Field day = list.fieldByName(QStringLiteral("sDay"));
-    const Field debitAccount = list.fieldByName(QStringLiteral("kamoku"));
-    const Field debit = list.fieldByName(QStringLiteral("Lgaku"));
-    const Field creditAccount = list.fieldByName(QStringLiteral("kamoku_1"));
-    const Field credit = list.fieldByName(QStringLiteral("Rgaku"));
-    const Field memo = list.fieldByName(QStringLiteral("Memo"));
-    const Field useCategory = list.fieldByName(QStringLiteral("Name_2"));
-    return bare(id) + u',' + quoted(day.isNull() ? QString() : textformat::shortDate(day.asDate())) + u','
-        + quoted(debitAccount.asString()) + u',' + bare(debit) + u',' + quoted(creditAccount.asString()) + u','
-        + bare(credit) + u',' + quoted(memo.asString()) + u',' + quoted(useCategory.asString());
+    return LineFields(list).line();
 }
 
 Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames& names, const QString& path)
@@ -83,9 +120,10 @@ Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames
     if (!statement.ok())
         throw StoreError(statement.problem);
 
-    QStringList lines = headLines(filter, names);
-    const int headCount = int(lines.size());
-    QList<qint64> ids;
+    csv::LineWriter file(path);
+    const QStringList head = headLines(filter, names);
+    for (const QString& line : head)
+        file.add(line);
 
     const bool wasUniDirectional = list.uniDirectional();
     list.setUniDirectional(true);
@@ -94,14 +132,16 @@ Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames
         list.setUniDirectional(wasUniDirectional);
     });
     journallist::open(list, statement);
-    const Field id = list.field(0);
+    LineFields fields(list);
+    QList<qint64> ids;
     Outcome outcome;
     for (; !list.eof(); list.next()) {
-        lines << rowLine(list);
-        ids << id.asInteger();
+        file.add(fields.line());
+        ids << fields.id.asInteger();
     }
     outcome.rows = ids.size();
-    outcome.written = csv::writeLines(path, lines);
+    outcome.written = file.commit();
+    const int headCount = int(head.size());
     for (int line : std::as_const(outcome.written.linesWithReplacements)) {
         outcome.lineNumbers << line + 1;
         outcome.notes << (line >= headCount ? QStringLiteral("NO %1").arg(ids[line - headCount]) : QString());

@@ -13,6 +13,8 @@ namespace tolva::csv {
 
 namespace {
 
+constexpr qsizetype kBuffer = 1 << 20;
+
 // ICU's Shift_JIS converter behind this name is the Windows code page (～ is 0x8160, ① is
 // 0x8740), not the strict JIS table.
 constexpr const char* kCodePage932 = "windows-31j";
@@ -129,33 +131,58 @@ CodePage932Text toCodePage932(QStringView text)
     return result;
 }
 
-WriteOutcome writeLines(const QString& path, const QStringList& lines)
+LineWriter::LineWriter(const QString& path) : path_(path), file_(std::make_unique<QSaveFile>(path))
 {
-    WriteOutcome outcome;
-    QByteArray content;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        CodePage932Text encoded = toCodePage932(lines[i]);
-        if (encoded.replaced)
-            outcome.linesWithReplacements << int(i);
-        content += encoded.bytes;
-        content += "\r\n";
-    }
-
-    const QString shown = QDir::toNativeSeparators(path);
-    QSaveFile file(path);
     // The rename over the old file is what makes the write all or nothing; a folder that
     // allows no temporary file beside the target gets no half-written file either.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw StoreError(QStringLiteral("ファイル「%1」を作成できません。\n%2").arg(shown, file.errorString()));
-    if (file.write(content) != content.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(shown, reason));
+    file_->setDirectWriteFallback(false);
+    if (!file_->open(QIODevice::WriteOnly))
+        throw StoreError(QStringLiteral("ファイル「%1」を作成できません。\n%2").arg(QDir::toNativeSeparators(path_), file_->errorString()));
+    buffer_.reserve(kBuffer);
+}
+
+LineWriter::~LineWriter()
+{
+    if (file_->isOpen())
+        file_->cancelWriting();
+}
+
+void LineWriter::add(QStringView line)
+{
+    const CodePage932Text encoded = toCodePage932(line);
+    if (encoded.replaced)
+        outcome_.linesWithReplacements << lines_;
+    ++lines_;
+    buffer_ += encoded.bytes;
+    buffer_ += "\r\n";
+    if (buffer_.size() >= kBuffer)
+        flush();
+}
+
+void LineWriter::flush()
+{
+    if (file_->write(buffer_) != buffer_.size()) {
+        const QString reason = file_->errorString();
+        file_->cancelWriting();
+        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(QDir::toNativeSeparators(path_), reason));
     }
-    if (!file.commit())
-        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(shown, file.errorString()));
-    return outcome;
+    buffer_.clear();
+}
+
+WriteOutcome LineWriter::commit()
+{
+    flush();
+    if (!file_->commit())
+        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(QDir::toNativeSeparators(path_), file_->errorString()));
+    return outcome_;
+}
+
+WriteOutcome writeLines(const QString& path, const QStringList& lines)
+{
+    LineWriter writer(path);
+    for (const QString& line : lines)
+        writer.add(line);
+    return writer.commit();
 }
 
 WriteOutcome writeRows(const QString& path, const QList<QStringList>& rows)
