@@ -338,14 +338,14 @@ OpeningCheck runOpeningCheck(sqlite3* db, const char* sql)
 
 } // namespace
 
-std::shared_ptr<Database> Database::forFolder(const QString& folder)
+std::shared_ptr<Database> Database::forFolder(const QString& folder, OpeningChecks checks)
 {
     auto& databases = registry();
     const QString key = registryKey(folder);
     auto it = databases.find(key);
     if (it != databases.end())
         return it->second;
-    auto db = std::make_shared<Database>(key);
+    auto db = std::make_shared<Database>(key, checks);
     databases.emplace(key, db);
     return db;
 }
@@ -360,7 +360,7 @@ void Database::closeAll()
     registry().clear();
 }
 
-Database::Database(const QString& folder) : folder_(folder)
+Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder)
 {
     const QFileInfo dir(folder_);
     if (!dir.exists())
@@ -447,7 +447,7 @@ Database::Database(const QString& folder) : folder_(folder)
         if (appId.rows.value(0).toLongLong() != kApplicationId)
             throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません。").arg(shown));
 
-        const OpeningCheck check = runOpeningCheck(db_, "PRAGMA quick_check");
+        const OpeningCheck check = checks == OpeningChecks::Full ? runOpeningCheck(db_, "PRAGMA quick_check") : OpeningCheck{};
         QStringList findings;
         for (const QString& row : check.rows) {
             if (row != u"ok")

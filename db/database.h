@@ -79,13 +79,20 @@ public:
     static constexpr const char* kFileName = "tolva.sqlite";
     static constexpr int kApplicationId = 0x546f6c76; // "Tolv"
 
-    // The database of a data folder, opened on first use and shared by every dataset
-    // pointed at that folder.
-    [[nodiscard]] static std::shared_ptr<Database> forFolder(const QString& folder);
+    // What opening checks besides the file being SQLite and ours with every table. The quick
+    // check reads every page of the books: right before a program writes into them, and more
+    // than a command that only reads needs to pay each time (a page it reads that is damaged
+    // is still an error; the command that checks the books runs the quick check itself).
+    enum class OpeningChecks { Full, WithoutQuickCheck };
+
+    // The database of a data folder, opened on first use with `checks` and shared by every
+    // dataset pointed at that folder.
+    [[nodiscard]] static std::shared_ptr<Database> forFolder(const QString& folder,
+                                                             OpeningChecks checks = OpeningChecks::Full);
     static void closeFolder(const QString& folder);
     static void closeAll();
 
-    explicit Database(const QString& folder);
+    explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Full);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

@@ -1027,6 +1027,18 @@ void Query::setCurrencyColumns(const QStringList& names)
     currencyColumns_ = names;
 }
 
+void Query::setUniDirectional(bool on)
+{
+    close();
+    uniDirectional_ = on;
+}
+
+void Query::requireBackward(const char* action) const
+{
+    if (uniDirectional_ && rowsStepped_ > 1)
+        throw StoreError(QStringLiteral("問合せ「%1」は一方向の読み取りのため、%2できません。").arg(name_, QString::fromUtf8(action)));
+}
+
 void Query::setParam(int occurrence, const QVariant& value)
 {
     if (occurrence < 0 || occurrence >= occurrences_.size())
@@ -1110,6 +1122,7 @@ void Query::doOpen()
     rows_.clear();
     cursor_ = -1;
     exhausted_ = false;
+    rowsStepped_ = 0;
     if (readOne()) {
         cursor_ = 0;
         current_ = rows_[0];
@@ -1130,6 +1143,7 @@ void Query::doClose()
     rows_.squeeze();
     cursor_ = -1;
     exhausted_ = false;
+    rowsStepped_ = 0;
 }
 
 bool Query::readOne()
@@ -1146,6 +1160,9 @@ bool Query::readOne()
     QVector<QVariant> row(storedFieldCount());
     for (int i = 0; i < storedFieldCount(); ++i)
         row[i] = toFieldValue(i, cursorStatement_.column(i));
+    ++rowsStepped_;
+    if (uniDirectional_)
+        rows_.clear();
     rows_.append(std::move(row));
     return true;
 }
@@ -1172,6 +1189,7 @@ void Query::moveTo(int index)
 
 bool Query::doFirst()
 {
+    requireBackward("先頭へ移動");
     if (rows_.isEmpty() && !readOne())
         return false;
     cursor_ = 0;
@@ -1192,6 +1210,13 @@ bool Query::doLast()
 
 bool Query::doNext()
 {
+    if (uniDirectional_) {
+        if (!readOne())
+            return false;
+        cursor_ = 0;
+        current_ = rows_[0];
+        return true;
+    }
     if (cursor_ + 1 >= rows_.size() && !readOne())
         return false;
     ++cursor_;
@@ -1201,6 +1226,7 @@ bool Query::doNext()
 
 bool Query::doPrior()
 {
+    requireBackward("前へ移動");
     if (cursor_ <= 0)
         return false;
     --cursor_;
@@ -1210,6 +1236,8 @@ bool Query::doPrior()
 
 bool Query::doLocate(int fieldIndex, const QVariant& storageValue)
 {
+    if (uniDirectional_)
+        throw StoreError(QStringLiteral("問合せ「%1」は一方向の読み取りのため、検索できません。").arg(name_));
     for (int i = 0;; ++i) {
         if (i >= rows_.size() && !readOne())
             return false;
@@ -1238,7 +1266,7 @@ void Query::doRefresh()
     computedAppended_ = false;
     doOpen();
     appendComputedFieldDefs();
-    if (position > 0) {
+    if (position > 0 && !uniDirectional_) {
         fetchUntil(position + 1);
         if (position < rows_.size()) {
             cursor_ = position;
@@ -1265,7 +1293,7 @@ qint64 Query::recordCount()
 {
     requireActive("件数の取得");
     if (exhausted_)
-        return rows_.size();
+        return uniDirectional_ ? rowsStepped_ : rows_.size();
     Statement statement = db_->prepare(QStringLiteral("SELECT count(*) FROM (") + translated_ + u')');
     bindAll(statement, distinctNames_);
     statement.step();

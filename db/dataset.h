@@ -275,6 +275,12 @@ public:
     // error when the query opens. Kept until the SQL is replaced.
     void setCurrencyColumns(const QStringList& names);
 
+    // One way through the rows, keeping only the current one: an export of a million rows
+    // holds one row in memory instead of the whole result. Moving back (first after next,
+    // prior, locate) is refused; recordCount still counts. Not for grids. Kept until changed.
+    void setUniDirectional(bool on);
+    [[nodiscard]] bool uniDirectional() const { return uniDirectional_; }
+
     [[nodiscard]] int paramCount() const { return int(occurrences_.size()); }
     [[nodiscard]] QStringList paramNames() const { return occurrences_; }
     // By occurrence number from 0, or by name; a QString, QDate, integer or Money value.
@@ -310,6 +316,7 @@ protected:
 
 private:
     bool readOne();
+    void requireBackward(const char* action) const;
     void bindAll(Statement& statement, const QStringList& distinctNames) const;
     [[nodiscard]] QVariant paramValue(const QString& name) const;
 
@@ -323,6 +330,8 @@ private:
     QVector<QVector<QVariant>> rows_;  // field values
     int cursor_ = -1;
     bool exhausted_ = false;
+    bool uniDirectional_ = false;
+    qint64 rowsStepped_ = 0;
 };
 
 } // namespace tolva

@@ -24,6 +24,15 @@ FiscalPeriod periodMovedToYear(const FiscalPeriod& current, int year)
     return {start, end};
 }
 
+namespace {
+
+bool usableMonth(const Field& shime)
+{
+    return !shime.isNull() && shime.asInteger() >= 1 && shime.asInteger() <= 12;
+}
+
+} // namespace
+
 FiscalSettings loadFiscalPeriod(Tdm01Keiri& dm, const QDate& today)
 {
     Table& owner = dm.t07Jigyou;
@@ -32,7 +41,7 @@ FiscalSettings loadFiscalPeriod(Tdm01Keiri& dm, const QDate& today)
     const Field year = owner.fieldByName(QStringLiteral("Nendo"));
     const Field shime = owner.fieldByName(QStringLiteral("shime"));
     // A month outside 1 to 12 would give no period at all; it is treated as an empty one.
-    const bool monthUsable = !shime.isNull() && shime.asInteger() >= 1 && shime.asInteger() <= 12;
+    const bool monthUsable = usableMonth(shime);
     if (year.isNull() || !monthUsable) {
         // The first start writes the year and the closing month: both or neither. On an
         // empty table, edit appends: this creates the owner row.
@@ -48,6 +57,26 @@ FiscalSettings loadFiscalPeriod(Tdm01Keiri& dm, const QDate& today)
     FiscalSettings settings;
     settings.year = int(year.asInteger());
     settings.closingMonth = int(shime.asInteger());
+    settings.period = periodForFiscalYear(settings.year, settings.closingMonth);
+    return settings;
+}
+
+FiscalSettings readFiscalPeriod(Tdm01Keiri& dm, const QDate& today)
+{
+    Table& owner = dm.t07Jigyou;
+    owner.open();
+    auto closeOwner = qScopeGuard([&] { owner.close(); });
+    FiscalSettings settings;
+    settings.year = today.year();
+    settings.closingMonth = 12;
+    if (!owner.isEmpty()) {
+        const Field year = owner.fieldByName(QStringLiteral("Nendo"));
+        const Field shime = owner.fieldByName(QStringLiteral("shime"));
+        if (!year.isNull())
+            settings.year = int(year.asInteger());
+        if (usableMonth(shime))
+            settings.closingMonth = int(shime.asInteger());
+    }
     settings.period = periodForFiscalYear(settings.year, settings.closingMonth);
     return settings;
 }

@@ -31,6 +31,9 @@ struct FiscalSettings {
 // start and filling an empty year with the year of `today` and an empty (or impossible)
 // closing month with 12. Opens and closes the owner table.
 [[nodiscard]] FiscalSettings loadFiscalPeriod(Tdm01Keiri& dm, const QDate& today);
+// The same settings without writing anything: a missing row, an empty year or an impossible
+// month read as loadFiscalPeriod would store them. For whoever only reads the books.
+[[nodiscard]] FiscalSettings readFiscalPeriod(Tdm01Keiri& dm, const QDate& today);
 
 // Stores the fiscal year in the owner row at once; the table is left open.
 void storeFiscalYear(Tdm01Keiri& dm, int year);

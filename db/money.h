@@ -84,4 +84,7 @@ private:
 
 } // namespace tolva
 
+// A plain integer inside: a QVariant holds it in place instead of on the heap, which a read
+// of a million rows with two amounts each notices.
+Q_DECLARE_TYPEINFO(tolva::Money, Q_PRIMITIVE_TYPE);
 Q_DECLARE_METATYPE(tolva::Money)

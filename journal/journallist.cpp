@@ -152,6 +152,49 @@ JournalListSql unbalanced()
     return result;
 }
 
+JournalListSql exported(const JournalFilter& filter)
+{
+    const Conditions c = conditionsOf(filter, Kind::Refresh);
+    JournalListSql result;
+    result.problem = c.problem();
+    if (result.ok() && c.text().isEmpty())
+        result.problem = QStringLiteral("出力条件を指定してください。");
+    result.hasConditions = true;
+    result.where = c.text();
+    result.order = JournalListSql::Order::OldestDateFirst;
+    result.sql = baseSql() + c.text() + QStringLiteral(" ORDER BY shiwake.sday ,shiwake.id");
+    result.params = c.params();
+    return result;
+}
+
+const QList<ListColumn>& listColumns()
+{
+    static const QList<ListColumn> columns = {
+        {QStringLiteral("id"), QStringLiteral("NO")},          {QStringLiteral("sDay"), QStringLiteral("月日")},
+        {QStringLiteral("kamoku"), QStringLiteral("借方科目")}, {QStringLiteral("kamoku_2"), QStringLiteral("細目")},
+        {QStringLiteral("Lgaku"), QStringLiteral("金額")},      {QStringLiteral("kamoku_1"), QStringLiteral("貸方科目")},
+        {QStringLiteral("kamoku_3"), QStringLiteral("細目")},   {QStringLiteral("Rgaku"), QStringLiteral("金額")},
+        {QStringLiteral("Name_2"), QStringLiteral("区分")},     {QStringLiteral("Memo"), QStringLiteral("備考")},
+    };
+    return columns;
+}
+
+Summary summary(const QString& folder, const JournalListSql& statement)
+{
+    Query q(QStringLiteral("journalListCount"));
+    q.setDatabaseName(folder);
+    // Without conditions the count alone is wanted, and the smallest index gives it.
+    q.setSql(statement.hasConditions
+                 ? QStringLiteral("SELECT count(*) AS n, SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR FROM shiwake")
+                       + statement.where
+                 : QStringLiteral("SELECT count(*) AS n, NULL AS sumL, NULL AS sumR FROM shiwake"),
+             {QStringLiteral("sumL"), QStringLiteral("sumR")});
+    for (int i = 0; i < statement.params.size(); ++i)
+        q.setParam(i, statement.params[i]);
+    q.open();
+    return {q.field(0).asInteger(), {q.field(1).asMoney(), q.field(2).asMoney()}};
+}
+
 void prepare(Query& list, const JournalListSql& statement)
 {
     list.close();

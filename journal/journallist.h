@@ -3,6 +3,7 @@
 #include "money.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <QVariant>
 
@@ -69,6 +70,18 @@ namespace journallist {
 // "金額確認": the rows whose debit and credit amounts differ, newest date first.
 [[nodiscard]] JournalListSql unbalanced();
 
+// "CSV出力": the refresh's conditions (no sub-accounts, a category as the prefix of the
+// account code), oldest date first. With no condition, the problem is "出力条件を指定してください。".
+[[nodiscard]] JournalListSql exported(const JournalFilter& filter);
+
+// The columns of the journal list, as the window shows them: the field of the statement and
+// its title.
+struct ListColumn {
+    QString field;
+    QString caption;
+};
+[[nodiscard]] const QList<ListColumn>& listColumns();
+
 // Points the list query at the statement, leaving it closed: whoever reads it opens it.
 void prepare(Query& list, const JournalListSql& statement);
 // Points the list query at the statement and opens it.
@@ -78,6 +91,15 @@ struct Totals {
     Money debit;
     Money credit;
 };
+
+// How many rows a statement lists and, when it has conditions, the exact sums of their debit
+// and credit amounts: what the status bar of a filtered list shows. One pass over the journal
+// alone, without the masters' names.
+struct Summary {
+    qint64 rows = 0;
+    Totals totals;
+};
+[[nodiscard]] Summary summary(const QString& folder, const JournalListSql& statement);
 
 // "  借方 : ￥12,000,  貸方 : ￥12,000".
 [[nodiscard]] QString totalsText(const Totals& totals);

@@ -52,20 +52,9 @@ void JournalListModel::show(const QString& folder, const JournalListSql& stateme
     rows_ = 0;
     totals_ = {};
     try {
-        // One pass over the listed rows gives their number and their totals.
-        Query q(QStringLiteral("journalListCount"));
-        q.setDatabaseName(folder_);
-        // Without conditions the count alone is wanted, and the smallest index gives it.
-        q.setSql(statement_.hasConditions
-                     ? QStringLiteral("SELECT count(*) AS n, SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR FROM shiwake")
-                           + statement_.where
-                     : QStringLiteral("SELECT count(*) AS n, NULL AS sumL, NULL AS sumR FROM shiwake"),
-                 {QStringLiteral("sumL"), QStringLiteral("sumR")});
-        for (int i = 0; i < statement_.params.size(); ++i)
-            q.setParam(i, statement_.params[i]);
-        q.open();
-        rows_ = int(q.field(0).asInteger());
-        totals_ = {q.field(1).asMoney(), q.field(2).asMoney()};
+        const journallist::Summary listed = journallist::summary(folder_, statement_);
+        rows_ = int(listed.rows);
+        totals_ = listed.totals;
     } catch (...) {
         endResetModel();
         throw;

@@ -19,10 +19,7 @@ namespace tolva {
 class JournalListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    struct Column {
-        QString field;
-        QString caption;
-    };
+    using Column = journallist::ListColumn;
     static constexpr int kWindow = 200;
     static constexpr int kWindowsKept = 40;
 

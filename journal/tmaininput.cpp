@@ -109,16 +109,7 @@ TMainInput::TMainInput(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
     c_.list = new QTableView(this);
     c_.list->setObjectName(QStringLiteral("DBGrid1"));
     listModel_ = new JournalListModel(this);
-    listModel_->setColumns({{"id", QStringLiteral("NO")},
-                            {"sDay", QStringLiteral("月日")},
-                            {"kamoku", QStringLiteral("借方科目")},
-                            {"kamoku_2", QStringLiteral("細目")},
-                            {"Lgaku", QStringLiteral("金額")},
-                            {"kamoku_1", QStringLiteral("貸方科目")},
-                            {"kamoku_3", QStringLiteral("細目")},
-                            {"Rgaku", QStringLiteral("金額")},
-                            {"Name_2", QStringLiteral("区分")},
-                            {"Memo", QStringLiteral("備考")}});
+    listModel_->setColumns(journallist::listColumns());
     c_.list->setModel(listModel_);
     c_.list->setSelectionBehavior(QAbstractItemView::SelectRows);
     c_.list->setSelectionMode(QAbstractItemView::SingleSelection);

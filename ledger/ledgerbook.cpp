@@ -192,6 +192,48 @@ QString ledgerStatusText(const LedgerTotals& totals)
         + textformat::currency(totals.credit) + QStringLiteral(",  残高 : ") + textformat::currency(totals.balance);
 }
 
+LedgerRequest ledgerRequestFor(const ChartEntry& entry, const QDate& from, const QDate& to)
+{
+    LedgerRequest request;
+    switch (entry.level) {
+    case ChartEntry::Level::Category: request.kind = LedgerKind::Category; break;
+    case ChartEntry::Level::Account: request.kind = LedgerKind::Account; break;
+    case ChartEntry::Level::SubAccount: request.kind = LedgerKind::SubAccount; break;
+    }
+    request.code = entry.code;
+    request.debitType = entry.side == SideCode::Debit;
+    request.from = from;
+    request.to = to;
+    return request;
+}
+
+QString ledgerExportTitle(const QString& category, const std::optional<QString>& account,
+                          const std::optional<QString>& subAccount)
+{
+    QString title = QStringLiteral("元帳 (") + category;
+    if (account) {
+        title += u' ' + *account;
+        if (subAccount)
+            title += u' ' + *subAccount;
+    }
+    return title + u')';
+}
+
+QString ledgerExportTitle(const ChartEntry& entry)
+{
+    switch (entry.level) {
+    case ChartEntry::Level::Category: return ledgerExportTitle(entry.categoryName);
+    case ChartEntry::Level::Account: return ledgerExportTitle(entry.categoryName, entry.accountName);
+    case ChartEntry::Level::SubAccount: break;
+    }
+    return ledgerExportTitle(entry.categoryName, entry.accountName, entry.subAccountName);
+}
+
+QString ledgerExportPeriodLine(const QDate& from, const QDate& to)
+{
+    return QStringLiteral("期間：") + textformat::reportPeriod(from, to);
+}
+
 QList<QStringList> ledgerExportRows(const QString& title, const QString& periodLine, const Ledger& ledger)
 {
     QList<QStringList> rows;
@@ -200,6 +242,16 @@ QList<QStringList> ledgerExportRows(const QString& title, const QString& periodL
     for (const LedgerLine& line : ledger.lines)
         rows << ledgerCells(line);
     return rows;
+}
+
+QStringList ledgerExportNotes(const QList<int>& rows, const Ledger& ledger)
+{
+    QStringList notes;
+    for (int row : rows) {
+        const int line = row - kLedgerExportHeadRows;
+        notes << (line >= 0 && line < ledger.lines.size() ? QStringLiteral("NO %1").arg(ledger.lines[line].id) : QString());
+    }
+    return notes;
 }
 
 } // namespace tolva

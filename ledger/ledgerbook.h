@@ -1,5 +1,6 @@
 #pragma once
 
+#include "masterlookup.h"
 #include "money.h"
 
 #include <QDate>
@@ -82,10 +83,27 @@ inline constexpr int kLedgerColumns = 8;
 // "  借方 : ￥1,000,  貸方 : ￥1,500,  残高 : -￥500"
 [[nodiscard]] QString ledgerStatusText(const LedgerTotals& totals);
 
+// The ledger of a code of the chart (by its level) over a range, debit-type when the
+// category's LR is "1": the request the window makes from the same choice in its lists.
+[[nodiscard]] LedgerRequest ledgerRequestFor(const ChartEntry& entry, const QDate& from, const QDate& to);
+
+// The title line of the export, from the names of the chosen list entries: "元帳 (現金預金)",
+// "元帳 (現金預金 現金)" or "元帳 (現金預金 普通預金 第一銀行)". The account is given for an
+// account or a sub-account ledger, the sub-account for a sub-account ledger.
+[[nodiscard]] QString ledgerExportTitle(const QString& category, const std::optional<QString>& account = std::nullopt,
+                                        const std::optional<QString>& subAccount = std::nullopt);
+[[nodiscard]] QString ledgerExportTitle(const ChartEntry& entry);
+// The period line of the export: the range the ledger was built for,
+// "期間：2009/ 04/ 01～2010/ 03/ 31".
+[[nodiscard]] QString ledgerExportPeriodLine(const QDate& from, const QDate& to);
+
 // The rows of the comma-separated file: the title line, the period line, an empty line, the
 // titles and every line of the ledger.
 [[nodiscard]] QList<QStringList> ledgerExportRows(const QString& title, const QString& periodLine, const Ledger& ledger);
 // The rows of the export that come before the first ledger line.
 inline constexpr int kLedgerExportHeadRows = 4;
+// For rows of the export (0-based, as the writer reports those holding "?"), the note that
+// names the journal row of each ("NO 12"; empty for the head rows).
+[[nodiscard]] QStringList ledgerExportNotes(const QList<int>& rows, const Ledger& ledger);
 
 } // namespace tolva

@@ -489,7 +489,7 @@ void Tfm04Motocho::CSV1Click()
     const QString category = entryName(categories_, 4);
     QString title;
     if (!accountCheck_->isChecked()) {
-        title = QStringLiteral("元帳 (") + category + u')';
+        title = ledgerExportTitle(category);
     } else {
         if (accounts_->currentIndex() < 0) {
             prompter().information(this, kNoAccount);
@@ -499,10 +499,8 @@ void Tfm04Motocho::CSV1Click()
             prompter().information(this, kNoSubAccount);
             return;
         }
-        title = QStringLiteral("元帳 (") + category + u' ' + entryName(accounts_, 4);
-        if (subAccountCheck_->isChecked())
-            title += u' ' + entryName(subAccounts_, 7);
-        title += u')';
+        title = ledgerExportTitle(category, entryName(accounts_, 4),
+                                  subAccountCheck_->isChecked() ? std::optional(entryName(subAccounts_, 7)) : std::nullopt);
     }
     // The title names the current choice; a file that names one ledger and holds another
     // would be worse than none.
@@ -512,7 +510,7 @@ void Tfm04Motocho::CSV1Click()
         return;
     }
     // The period of the lines in the file: the range the ledger was built for.
-    const QString periodLine = QStringLiteral("期間：") + textformat::reportPeriod(shownRequest_.from, shownRequest_.to);
+    const QString periodLine = ledgerExportPeriodLine(shownRequest_.from, shownRequest_.to);
 
     const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), dataFolder_,
                                                                 QStringLiteral("元帳.csv"), QStringLiteral("csv (*.csv)"));
@@ -522,13 +520,10 @@ void Tfm04Motocho::CSV1Click()
     if (outcome.lossless())
         return;
     QList<int> lineNumbers;
-    QStringList notes;
-    for (int row : outcome.linesWithReplacements) {
+    for (int row : outcome.linesWithReplacements)
         lineNumbers << row + 1;
-        const int line = row - kLedgerExportHeadRows;
-        notes << (line >= 0 ? QStringLiteral("NO %1").arg(ledger.lines[line].id) : QString());
-    }
-    prompter().information(this, csv::replacementNotice(*path, lineNumbers, notes));
+    prompter().information(this, csv::replacementNotice(*path, lineNumbers,
+                                                        ledgerExportNotes(outcome.linesWithReplacements, ledger)));
 }
 
 void Tfm04Motocho::N3Click()

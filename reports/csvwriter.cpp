@@ -14,6 +14,8 @@ namespace tolva::csv {
 
 namespace {
 
+constexpr qsizetype kBuffer = 1 << 20;
+
 // ICU's Shift_JIS converter behind this name is the Windows code page (～ is 0x8160, ① is
 // 0x8740), not the strict JIS table.
 constexpr const char* kCodePage932 = "windows-31j";
@@ -123,9 +125,11 @@ QString joinRow(const QStringList& cells)
 CodePage932Text toCodePage932(QStringView text)
 {
     CodePage932Text result;
-    // Most lines hold only characters the code page has: one pass over the whole text.
+    // Most lines hold only characters the code page has: one pass over the whole text, with
+    // one converter for every line (opening a converter costs more than converting a line).
     if (convertsInOnePass(text)) {
-        QStringEncoder encoder = newEncoder();
+        static thread_local QStringEncoder encoder = newEncoder();
+        encoder.resetState();
         result.bytes = encoder.encode(text);
         if (!encoder.hasError())
             return result;
@@ -147,33 +151,68 @@ CodePage932Text toCodePage932(QStringView text)
     return result;
 }
 
-WriteOutcome writeLines(const QString& path, const QStringList& lines)
+LineWriter::LineWriter(const QString& path) : path_(path), file_(std::make_unique<QSaveFile>(path))
 {
-    WriteOutcome outcome;
-    QByteArray content;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        CodePage932Text encoded = toCodePage932(lines[i]);
-        if (encoded.replaced)
-            outcome.linesWithReplacements << int(i);
-        content += encoded.bytes;
-        content += "\r\n";
-    }
-
-    const QString shown = QDir::toNativeSeparators(path);
-    QSaveFile file(path);
     // The rename over the old file is what makes the write all or nothing; a folder that
     // allows no temporary file beside the target gets no half-written file either.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw StoreError(QStringLiteral("ファイル「%1」を作成できません。\n%2").arg(shown, file.errorString()));
-    if (file.write(content) != content.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(shown, reason));
+    file_->setDirectWriteFallback(false);
+    if (!file_->open(QIODevice::WriteOnly))
+        throw StoreError(QStringLiteral("ファイル「%1」を作成できません。\n%2").arg(QDir::toNativeSeparators(path_), file_->errorString()));
+    buffer_.reserve(kBuffer);
+}
+
+LineWriter::~LineWriter()
+{
+    if (file_->isOpen())
+        file_->cancelWriting();
+}
+
+void LineWriter::add(QStringView line)
+{
+    const CodePage932Text encoded = toCodePage932(line);
+    if (encoded.replaced)
+        outcome_.linesWithReplacements << lines_;
+    ++lines_;
+    buffer_ += encoded.bytes;
+    buffer_ += "\r\n";
+    if (buffer_.size() >= kBuffer)
+        flush();
+}
+
+void LineWriter::flush()
+{
+    written_ += buffer_.size();
+    if (file_->write(buffer_) != buffer_.size()) {
+        const QString reason = file_->errorString();
+        file_->cancelWriting();
+        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(QDir::toNativeSeparators(path_), reason));
     }
-    if (!file.commit())
-        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(shown, file.errorString()));
-    return outcome;
+    buffer_.clear();
+}
+
+WriteOutcome LineWriter::commit()
+{
+    flush();
+    // The file keeps its writes in a buffer and may take a short write at the end for a whole
+    // one (a disk that filled up, a file-size limit): what reached the file is counted before
+    // it replaces anything.
+    if (!file_->flush() || file_->size() != written_) {
+        file_->cancelWriting();
+        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n"
+                                        "ディスクの空き容量が足りないか、ファイルの大きさの上限を超えました。")
+                             .arg(QDir::toNativeSeparators(path_)));
+    }
+    if (!file_->commit())
+        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(QDir::toNativeSeparators(path_), file_->errorString()));
+    return outcome_;
+}
+
+WriteOutcome writeLines(const QString& path, const QStringList& lines)
+{
+    LineWriter writer(path);
+    for (const QString& line : lines)
+        writer.add(line);
+    return writer.commit();
 }
 
 WriteOutcome writeRows(const QString& path, const QList<QStringList>& rows)

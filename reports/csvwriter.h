@@ -6,6 +6,10 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
+
+class QSaveFile;
+
 namespace tolva::csv {
 
 // A cell as the exports write it: enclosed in double quotes, each inner quote doubled, when
@@ -35,6 +39,30 @@ struct WriteOutcome {
     // written as "?".
     QList<int> linesWithReplacements;
     [[nodiscard]] bool lossless() const { return linesWithReplacements.isEmpty(); }
+};
+
+// Lines written one by one into a file, as writeLines writes them, without holding them all:
+// an export of a million rows keeps a buffer, not the rows. The file is written beside the
+// target under a temporary name; commit() renames it over the target, and an object that goes
+// without commit() leaves the target as it was. Throws StoreError naming the file.
+class LineWriter {
+public:
+    explicit LineWriter(const QString& path);
+    ~LineWriter();
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    void add(QStringView line);
+    WriteOutcome commit();
+
+private:
+    void flush();
+    QString path_;
+    std::unique_ptr<QSaveFile> file_;
+    QByteArray buffer_;
+    qint64 written_ = 0;  // bytes handed to the file
+    int lines_ = 0;
+    WriteOutcome outcome_;
 };
 
 // Writes each row as one line (its cells quoted and joined as above) ending in CR LF, in code

@@ -133,3 +133,41 @@ TEST_F(LoadPeriod, AnImpossibleClosingMonthIsTreatedAsEmpty)
     EXPECT_EQ(text(s.period), QStringLiteral("2010/01/01～2010/12/31"));
     EXPECT_EQ(readOwner().shime, 12);
 }
+
+TEST_F(LoadPeriod, ReadingThePeriodWritesNothingAndReadsAsLoadingWouldStore)
+{
+    struct Case {
+        const char* what;
+        std::optional<OwnerRow> row;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"no owner row: this year to December", std::nullopt, "2026/01/01～2026/12/31"},
+        {"a year and a month", OwnerRow{2010, 3}, "2010/04/01～2011/03/31"},
+        {"no year", OwnerRow{std::nullopt, 6}, "2026/07/01～2027/06/30"},
+        {"an impossible month", OwnerRow{2011, 13}, "2011/01/01～2011/12/31"},
+    };
+    for (const Case& c : cases) {
+        Table& t = dm.t07Jigyou;
+        t.open();
+        while (!t.isEmpty())
+            t.remove();
+        t.close();
+        if (c.row)
+            writeOwner(*c.row);
+        const FiscalSettings s = readFiscalPeriod(dm, today);
+        EXPECT_EQ(text(s.period), QString::fromUtf8(c.expected)) << c.what;
+        EXPECT_FALSE(t.isActive()) << c.what;
+        t.open();
+        EXPECT_EQ(t.recordCount(), c.row ? 1 : 0) << c.what;
+        if (c.row) {
+            EXPECT_EQ(t.fieldByName("Nendo").isNull(), !c.row->nendo) << c.what;
+            EXPECT_EQ(t.fieldByName("shime").asInteger(), c.row->shime.value_or(0)) << c.what;
+        }
+        t.close();
+        // What loading would store gives the same period.
+        if (c.row) {
+            EXPECT_EQ(text(loadFiscalPeriod(dm, today).period), QString::fromUtf8(c.expected)) << c.what;
+        }
+    }
+}

@@ -353,6 +353,33 @@ TEST_F(Store, QueryReadsRowsOnlyAsTheyAreNeeded)
     EXPECT_EQ(q.recordCount(), 5000);
 }
 
+TEST_F(Store, AOneWayQueryKeepsOnlyTheCurrentRowAndRefusesToGoBack)
+{
+    for (int day = 1; day <= 3; ++day)
+        addJournalRow(QDate(2010, 4, day), QStringLiteral("1111"), QStringLiteral("0111"), day * 100);
+    Query& q = dm.q05shiwakeView;
+    q.setUniDirectional(true);
+    q.setSql(QStringLiteral("select * from shiwake order by sDay"));
+    q.open();
+    q.first();  // still on the first row: allowed
+    QList<Money> amounts;
+    for (; !q.eof(); q.next()) {
+        amounts << q.fieldByName("Lgaku").asMoney();
+        EXPECT_LE(q.rowsRead(), 1);
+    }
+    EXPECT_EQ(amounts, (QList<Money>{Money::fromYen(100), Money::fromYen(200), Money::fromYen(300)}));
+    EXPECT_EQ(q.recordCount(), 3);
+    EXPECT_THROW(q.first(), StoreError);
+    EXPECT_THROW(q.prior(), StoreError);
+    EXPECT_THROW((void)q.locate("Lgaku", QVariant::fromValue(Money::fromYen(100))), StoreError);
+    // Opened again, it starts over.
+    q.close();
+    q.open();
+    EXPECT_EQ(q.fieldByName("Lgaku").asMoney(), Money::fromYen(100));
+    q.close();
+    q.setUniDirectional(false);
+}
+
 TEST_F(Store, BoundControlsAreToldOnceWhenResumed)
 {
     addJournalRow(QDate(2010, 1, 1), "1111", "0111", 100);

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "datafolder.h"
+#include "fiscalperiod.h"
+#include "programstate.h"
+#include "tdm01keiri.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace tolva::cli {
+
+// What the command line promises the caller of the program.
+enum ExitStatus { kOk = 0, kFailed = 1, kUsage = 2 };
+
+// A command line that cannot be carried out as written: told with the verb's usage, exit 2.
+class UsageError : public std::runtime_error {
+public:
+    explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
+    [[nodiscard]] const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// One option of a verb: its names ("o", "output"), the name of its value (empty for a switch)
+// and one line of help.
+struct OptionSpec {
+    QStringList names;
+    QString valueName;
+    QString description;
+};
+
+// The command line of one verb, parsed.
+class Invocation {
+public:
+    Invocation(QStringList words, const QList<OptionSpec>& options, const QStringList& arguments);
+
+    [[nodiscard]] const QStringList& verbWords() const { return words_; }
+    [[nodiscard]] bool isSet(const QString& name) const { return parser_.isSet(name); }
+    [[nodiscard]] QString value(const QString& name) const { return parser_.value(name); }
+    [[nodiscard]] std::optional<QString> optional(const QString& name) const;
+    [[nodiscard]] const QStringList& positional() const { return positional_; }
+    // The positional arguments must be exactly these, by name, for the message.
+    void expectPositional(const QStringList& names) const;
+
+    // The data folder: --data-dir, or "Data" beside the program as the windows use.
+    [[nodiscard]] QString dataFolder() const;
+    // A date option, written yyyy-mm-dd or yyyy/mm/dd; nothing when not given.
+    [[nodiscard]] std::optional<QDate> date(const QString& name) const;
+    // --from and --to as given; a start after the end is a usage error.
+    struct DateRange {
+        std::optional<QDate> from;
+        std::optional<QDate> to;
+    };
+    [[nodiscard]] DateRange dateRange() const;
+
+private:
+    QStringList words_;
+    QCommandLineParser parser_;
+    QStringList positional_;
+};
+
+// The --from and --to options.
+[[nodiscard]] QList<OptionSpec> rangeOptions(const QString& defaultText);
+
+// The options every verb has.
+[[nodiscard]] QList<OptionSpec> commonOptions();
+
+// The books of a data folder, held for one command as the program holds them: the folder's
+// lock first (a running window refuses this command and this command refuses a window, with
+// the same message), then the checks of opening, then the data module over its own program
+// state. Everything is closed and the folder released when the object goes.
+class Books {
+public:
+    enum class Opening {
+        Reading,   // the checks of opening without the quick check, for a command that only reads
+        Full,      // every check of opening, as the program makes them
+        LockOnly,  // the books are not opened (a check or a restore opens them itself)
+    };
+    explicit Books(const QString& folder, Opening opening = Opening::Reading);
+    ~Books();
+    Books(const Books&) = delete;
+    Books& operator=(const Books&) = delete;
+
+    [[nodiscard]] const QString& folder() const { return folder_; }
+    [[nodiscard]] Tdm01Keiri& dm();
+    // The owner's current fiscal period, read without writing.
+    [[nodiscard]] FiscalPeriod fiscalPeriod();
+    // The range of --from and --to, each bound that is not given taken from the fiscal period;
+    // a start after the end is a usage error.
+    [[nodiscard]] FiscalPeriod range(const Invocation::DateRange& given);
+
+private:
+    QString folder_;
+    std::unique_ptr<datafolder::Lock> lock_;
+    ProgramState state_;
+    std::unique_ptr<Tdm01Keiri> dm_;
+};
+
+} // namespace tolva::cli

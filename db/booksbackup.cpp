@@ -1,0 +1,244 @@
+#include "booksbackup.h"
+
+#include "database.h"
+#include "storeerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tolva::booksbackup {
+
+namespace {
+
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Puts a file's bytes, or a folder's list of names, on the disk before anything relies on them.
+void syncToDisk(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw StoreError(QStringLiteral("「%1」を開けません。\n%2").arg(shown(path), QString::fromLocal8Bit(std::strerror(errno))));
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0)
+        throw StoreError(QStringLiteral("「%1」をディスクに書き込めません。\n%2").arg(shown(path), QString::fromLocal8Bit(std::strerror(error))));
+}
+
+// Renames `from` over `to` in one step: a reader sees the old file or the new one, never a part.
+void renameOver(const QString& from, const QString& to)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        throw StoreError(QStringLiteral("「%1」を「%2」に置き換えられません。\n%3")
+                             .arg(shown(from), shown(to), QString::fromLocal8Bit(std::strerror(errno))));
+    syncToDisk(QFileInfo(to).absolutePath());
+}
+
+QString sideFile(const QString& path, const char* suffix)
+{
+    return path + QString::fromLatin1(suffix);
+}
+
+void removeWithSideFiles(const QString& path)
+{
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(sideFile(path, suffix));
+}
+
+// A copy of a file as it is, synced; an existing target is not replaced.
+void copyFile(const QString& from, const QString& to)
+{
+    if (QFileInfo::exists(to))
+        throw StoreError(QStringLiteral("「%1」は既にあります。上書きはしません。").arg(shown(to)));
+    if (!QFile::copy(from, to))
+        throw StoreError(QStringLiteral("「%1」を「%2」にコピーできません。").arg(shown(from), shown(to)));
+    syncToDisk(to);
+}
+
+} // namespace
+
+QStringList integrityFindings(Database& db)
+{
+    Statement check = db.prepare(QStringLiteral("PRAGMA integrity_check"));
+    QStringList findings;
+    while (check.step()) {
+        const QString row = check.column(0).toString();
+        if (row != u"ok")
+            findings << row.split(u'\n', Qt::SkipEmptyParts);
+    }
+    return findings;
+}
+
+QString defaultBackupPath(const QString& folder, const QDateTime& when, const QString& label)
+{
+    const QDir backups(QDir(folder).filePath(QStringLiteral("backup")));
+    QString stem = QStringLiteral("tolva-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!label.isEmpty())
+        stem += u'-' + label;
+    QString path = backups.filePath(stem + QStringLiteral(".sqlite"));
+    // Two copies within one second are both kept.
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = backups.filePath(stem + QStringLiteral("-%1.sqlite").arg(n));
+    return path;
+}
+
+void copyBooks(Database& db, const QString& target)
+{
+    const QFileInfo info(target);
+    if (info.isDir())
+        throw StoreError(QStringLiteral("「%1」はフォルダです。バックアップのファイル名を指定してください。").arg(shown(target)));
+    if (!QDir().mkpath(info.absolutePath()))
+        throw StoreError(QStringLiteral("フォルダ「%1」を作成できません。").arg(shown(info.absolutePath())));
+
+    QString temporary;
+    {
+        QTemporaryFile file(info.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+        file.setAutoRemove(false);
+        if (!file.open())
+            throw StoreError(QStringLiteral("「%1」を作成できません。\n%2").arg(shown(target), file.errorString()));
+        temporary = file.fileName();
+    }
+    auto removeTemporary = qScopeGuard([&] { removeWithSideFiles(temporary); });
+
+    sqlite3* copy = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &copy, SQLITE_OPEN_READWRITE, nullptr);
+    auto failure = [&](const QString& detail) {
+        return StoreError(QStringLiteral("バックアップ「%1」を作成できません。").arg(shown(target)), detail);
+    };
+    if (rc != SQLITE_OK) {
+        const QString detail = QString::fromUtf8(copy ? sqlite3_errmsg(copy) : sqlite3_errstr(rc));
+        sqlite3_close(copy);
+        throw failure(detail);
+    }
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db.handle(), "main");
+    if (!backup) {
+        const QString detail = QString::fromUtf8(sqlite3_errmsg(copy));
+        sqlite3_close(copy);
+        throw failure(detail);
+    }
+    rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        const QString detail = QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(copy);
+        throw failure(detail);
+    }
+    if (sqlite3_close(copy) != SQLITE_OK)
+        throw failure(QString::fromUtf8(sqlite3_errmsg(copy)));
+    syncToDisk(temporary);
+    renameOver(temporary, info.absoluteFilePath());
+    removeTemporary.dismiss();
+}
+
+// --- StagedRestore -------------------------------------------------------------------------
+
+StagedRestore::StagedRestore(const QString& folder, const QString& source) : folder_(folder)
+{
+    const QFileInfo info(source);
+    if (!info.exists())
+        throw StoreError(QStringLiteral("復元するファイル「%1」が見つかりません。").arg(shown(source)));
+    if (!info.isFile())
+        throw StoreError(QStringLiteral("「%1」はファイルではありません。復元するデータベースファイルを指定してください。").arg(shown(source)));
+    // The copy is checked where it will be renamed from: the same disk as the books.
+    staging_ = std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".restore-XXXXXX")));
+    if (!staging_->isValid())
+        throw StoreError(QStringLiteral("データフォルダ「%1」に作業用のフォルダを作成できません。\n%2")
+                             .arg(shown(folder), staging_->errorString()));
+    const QString staged = QDir(staging_->path()).filePath(QString::fromLatin1(Database::kFileName));
+    copyFile(info.absoluteFilePath(), staged);
+    try {
+        staged_ = Database::forFolder(staging_->path());
+    } catch (const StoreError& e) {
+        throw StoreError(QStringLiteral("「%1」は復元できません。\n%2").arg(shown(source), e.message()), e.detail());
+    }
+    const QStringList findings = integrityFindings(*staged_);
+    if (!findings.isEmpty())
+        throw StoreError(QStringLiteral("「%1」は壊れているため、復元できません。").arg(shown(source)),
+                         findings.mid(0, 3).join(u'\n'));
+}
+
+StagedRestore::~StagedRestore()
+{
+    staged_.reset();
+    if (staging_)
+        Database::closeFolder(staging_->path());
+}
+
+QString StagedRestore::stagingFolder() const
+{
+    return staging_->path();
+}
+
+QStringList StagedRestore::replaceBooks(const QString& keep)
+{
+    if (!staged_)
+        throw StoreError(QStringLiteral("復元するデータベースは既に閉じています。"));
+    const QString books = QDir(folder_).filePath(QString::fromLatin1(Database::kFileName));
+    const QString staged = staged_->filePath();
+
+    // The staged books closed: their log folded into the file, which is then all there is.
+    const std::weak_ptr<Database> connection = staged_;
+    staged_.reset();
+    Database::closeFolder(staging_->path());
+    if (!connection.expired())
+        throw StoreError(QStringLiteral("復元するデータベースがまだ使用中のため、復元できません。帳簿はそのままです。"));
+    for (const char* suffix : {"-wal", "-journal"}) {
+        if (QFileInfo(sideFile(staged, suffix)).size() > 0)
+            throw StoreError(QStringLiteral("復元するデータベースを閉じられません（%1 が残っています）。").arg(shown(sideFile(staged, suffix))));
+    }
+    syncToDisk(staged);
+
+    // 1. The current books are kept.
+    QStringList kept;
+    Database::closeFolder(folder_);
+    if (QFileInfo::exists(books)) {
+        bool copied = false;
+        try {
+            Database current(folder_);
+            copyBooks(current, keep);
+            copied = true;
+        } catch (const StoreError&) {
+            // Books that do not open are kept as their files are, for whoever tries to save them.
+        }
+        if (copied) {
+            kept << keep;
+        } else {
+            QDir().mkpath(QFileInfo(keep).absolutePath());
+            for (const char* suffix : {"", "-wal", "-journal"}) {
+                if (QFileInfo::exists(sideFile(books, suffix))) {
+                    copyFile(sideFile(books, suffix), sideFile(keep, suffix));
+                    kept << sideFile(keep, suffix);
+                }
+            }
+        }
+    }
+
+    // 2. Nothing of the old books may be played back into the new file.
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const QString side = sideFile(books, suffix);
+        if (QFileInfo::exists(side) && !QFile::remove(side))
+            throw StoreError(QStringLiteral("「%1」を削除できないため、復元できません。帳簿はそのままです。").arg(shown(side)));
+    }
+
+    // 3. One rename puts the new books in place.
+    renameOver(staged, books);
+    return kept;
+}
+
+} // namespace tolva::booksbackup

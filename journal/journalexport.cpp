@@ -1,0 +1,152 @@
+#include "journalexport.h"
+
+#include "dataset.h"
+#include "storeerror.h"
+#include "textformat.h"
+
+#include <QHash>
+#include <QScopeGuard>
+
+namespace tolva::journalexport {
+
+namespace {
+
+const QString kTitle = QStringLiteral("仕訳帳（条件抽出）");
+const QString kConditionPrefix = QStringLiteral("抽出条件 ");
+const QString kHeader = QStringLiteral(R"("ID","月日","借方科目","借方金額","貸方科目","貸方金額","備考","区分")");
+
+// A number as its plain text: the entry number as it is, an amount without separators.
+QString bare(const Field& field)
+{
+    if (field.isNull())
+        return {};
+    return field.type() == FieldType::Currency ? textformat::plainAmount(field.asMoney()) : field.asString();
+}
+
+} // namespace
+
+QString periodText(const JournalFilter& filter)
+{
+    if (!filter.period)
+        return {};
+    if (filter.from == filter.to)
+        return QStringLiteral("指定日：") + textformat::reportDate(filter.from);
+    return QStringLiteral("期間：") + textformat::reportPeriod(filter.from, filter.to);
+}
+
+QString conditionText(const JournalFilter& filter, const JournalExportNames& names)
+{
+    QStringList parts;
+    if (filter.debit.ticked)
+        parts << (filter.debit.accountTicked ? QStringLiteral("借方科目：") : QStringLiteral("借方区分：")) + names.debit;
+    if (filter.credit.ticked)
+        parts << (filter.credit.accountTicked ? QStringLiteral("貸方科目：") : QStringLiteral("貸方区分：")) + names.credit;
+    if (filter.useCategory)
+        parts << QStringLiteral("区分：") + names.useCategory;
+    if (filter.mode)
+        parts << QStringLiteral("処理ﾓｰﾄﾞ：") + names.mode;
+    return parts.join(u' ');
+}
+
+QStringList headLines(const JournalFilter& filter, const JournalExportNames& names)
+{
+    QStringList lines{kTitle, periodText(filter)};
+    const QString condition = conditionText(filter, names);
+    if (!condition.isEmpty())
+        lines << kConditionPrefix + condition;
+    lines << QString() << kHeader;
+    return lines;
+}
+
+namespace {
+
+// The fields of a line, found once for the rows of one opening of the list.
+struct LineFields {
+    explicit LineFields(Query& list)
+        : id(list.field(0)), day(list.fieldByName(QStringLiteral("sDay"))), debitAccount(list.fieldByName(QStringLiteral("kamoku"))),
+          debit(list.fieldByName(QStringLiteral("Lgaku"))), creditAccount(list.fieldByName(QStringLiteral("kamoku_1"))),
+          credit(list.fieldByName(QStringLiteral("Rgaku"))), memo(list.fieldByName(QStringLiteral("Memo"))),
+          useCategory(list.fieldByName(QStringLiteral("Name_2")))
+    {
+    }
+
+    QString line()
+    {
+        QString text;
+        text.reserve(96);
+        text += bare(id);
+        text += QStringLiteral(",\"");
+        if (!day.isNull())
+            text += dayText(day.asDate());
+        text += QStringLiteral("\",\"");
+        text += debitAccount.asString();
+        text += QStringLiteral("\",");
+        text += bare(debit);
+        text += QStringLiteral(",\"");
+        text += creditAccount.asString();
+        text += QStringLiteral("\",");
+        text += bare(credit);
+        text += QStringLiteral(",\"");
+        text += memo.asString();
+        text += QStringLiteral("\",\"");
+        text += useCategory.asString();
+        text += u'"';
+        return text;
+    }
+
+    // A journal repeats a few thousand days: each is formatted once.
+    const QString& dayText(const QDate& date)
+    {
+        auto it = days.constFind(date.toJulianDay());
+        if (it == days.constEnd())
+            it = days.insert(date.toJulianDay(), textformat::shortDate(date));
+        return it.value();
+    }
+
+    Field id, day, debitAccount, debit, creditAccount, credit, memo, useCategory;
+    QHash<qint64, QString> days;
+};
+
+} // namespace
+
+QString rowLine(Query& list)
+{
+    return LineFields(list).line();
+}
+
+Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames& names, const QString& path)
+{
+    const JournalListSql statement = journallist::exported(filter);
+    if (!statement.ok())
+        throw StoreError(statement.problem);
+
+    csv::LineWriter file(path);
+    const QStringList head = headLines(filter, names);
+    for (const QString& line : head)
+        file.add(line);
+
+    const bool wasUniDirectional = list.uniDirectional();
+    list.setUniDirectional(true);
+    auto leaveList = qScopeGuard([&] {
+        list.close();
+        list.setUniDirectional(wasUniDirectional);
+    });
+    journallist::open(list, statement);
+    LineFields fields(list);
+    QList<qint64> ids;
+    Outcome outcome;
+    for (; !list.eof(); list.next()) {
+        file.add(fields.line());
+        ids << fields.id.asInteger();
+    }
+    outcome.rows = ids.size();
+    outcome.written = file.commit();
+    const int headCount = int(head.size());
+    for (int line : std::as_const(outcome.written.linesWithReplacements)) {
+        outcome.lineNumbers << line + 1;
+        outcome.notes << (line >= headCount ? QStringLiteral("NO %1").arg(ids[line - headCount]) : QString());
+    }
+    return outcome;
+}
+
+} // namespace tolva::journalexport

@@ -1,0 +1,252 @@
+// tolva-cli's check, backup and restore, and what reading verbs leave untouched.
+#include "clirun.h"
+#include "database.h"
+#include "journalrows.h"
+#include "testdata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+using namespace tolva;
+using namespace tolva::testing;
+
+namespace {
+
+qint64 count(const QString& folder, const QString& sql)
+{
+    auto db = Database::forFolder(folder);
+    Statement s = db->prepare(sql);
+    const qint64 n = s.step() ? s.columnInt(0) : -1;
+    s = Statement();
+    Database::closeAll();
+    return n;
+}
+
+// Counts in a database file by itself, read only and whatever lies beside it ignored.
+qint64 countInFile(const QString& file, const char* sql)
+{
+    sqlite3* handle = nullptr;
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(file, "/") + "?immutable=1";
+    if (sqlite3_open_v2(uri.constData(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK)
+        return -1;
+    sqlite3_stmt* stmt = nullptr;
+    qint64 n = -1;
+    if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        n = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    return n;
+}
+
+// A row written the way a program that was killed leaves it: in the log only.
+void writeKeepingTheLog(const QString& dbFile, const char* sql)
+{
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(dbFile.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    EXPECT_EQ(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
+    sqlite3_close(handle);
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class CliBooks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setOwner(folder.path(), 2010, 3);
+        addEntries(folder.path(), {
+                                      {"2010-04-05", "0411", 1200, "1111", 1200, "八百屋", "041101", nullptr, 10, "0101"},
+                                      {"2010-04-06", "1111", 30000, "1112", 30000, nullptr, nullptr, "111201"},
+                                  });
+        Database::closeAll();
+    }
+    [[nodiscard]] QString books() const { return folder.file(QString::fromLatin1(Database::kFileName)); }
+    [[nodiscard]] CliRun cli(const QStringList& arguments) const { return runCli(arguments, folder.path()); }
+
+    TestDataFolder folder;
+};
+
+TEST_F(CliBooks, CheckPassesSoundBooksAndNamesEveryRowThatBreaksTheirRules)
+{
+    const CliRun clean = cli({QStringLiteral("check"), QStringLiteral("--full")});
+    EXPECT_EQ(clean.exitCode, 0) << clean.outText().toStdString() << clean.errText().toStdString();
+    EXPECT_FALSE(clean.outText().contains(QStringLiteral("NG")));
+    EXPECT_TRUE(clean.outText().contains(QStringLiteral("OK  PRAGMA integrity_check")));
+
+    // NO 3: sides differ; NO 4: a sub-account, a credit account with its category and a use
+    // category that the masters lack; NO 5: a mode the books do not know; NO 6: an empty
+    // credit amount.
+    addEntries(folder.path(), {
+                                  {"2010-05-01", "0411", 1000, "1111", 900},
+                                  {"2010-05-02", "0499", 10, "0999", 10, nullptr, "049901", nullptr, 10, "0909"},
+                                  {"2010-05-03", "0411", 10, "1111", 10, nullptr, nullptr, nullptr, 99},
+                              });
+    Database::forFolder(folder.path())->exec(QStringLiteral(
+        "INSERT INTO shiwake (sDay, Lbunrui, Lcode, Lgaku, Rbunrui, Rcode, syori) VALUES ('2010-05-04', '04', '0411', 500000000, '11', '1111', 10)"));
+    Database::closeAll();
+
+    const CliRun text = cli({QStringLiteral("check")});
+    EXPECT_EQ(text.exitCode, 1);
+    EXPECT_TRUE(text.errText().contains(QStringLiteral("問題が見つかりました"))) << text.errText().toStdString();
+    const QStringList expected = {
+        QStringLiteral("NG  仕訳ごとの借方金額と貸方金額"),
+        QStringLiteral("NO 3 (2010/05/01): 借方金額 1,000 と貸方金額 900 が一致しません（差額 100）"),
+        QStringLiteral("NO 4 (2010/05/02): 借方細目「049901」は細目にありません"),
+        QStringLiteral("NO 4 (2010/05/02): 貸方分類「09」は分類にありません"),
+        QStringLiteral("NO 4 (2010/05/02): 貸方科目「0999」は勘定科目にありません"),
+        QStringLiteral("NO 4 (2010/05/02): 区分「0909」は用途区分にありません"),
+        QStringLiteral("NO 5 (2010/05/03): 処理ﾓｰﾄﾞ「99」は処理ﾓｰﾄﾞにありません"),
+        QStringLiteral("NO 6 (2010/05/04): 借方金額 50,000 と貸方金額 0 が一致しません（差額 50,000）"),
+    };
+    for (const QString& line : expected)
+        EXPECT_TRUE(text.outText().contains(line)) << line.toStdString() << "\n" << text.outText().toStdString();
+    // Rows 1 and 2 keep the rules; the account 0499 is in the chart.
+    EXPECT_FALSE(text.outText().contains(QStringLiteral("NO 1 ")));
+    EXPECT_FALSE(text.outText().contains(QStringLiteral("「0499」")));
+
+    const CliRun json = cli({QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("json")});
+    EXPECT_EQ(json.exitCode, 1);
+    const QJsonObject report = QJsonDocument::fromJson(json.out).object();
+    EXPECT_FALSE(report.value(QStringLiteral("ok")).toBool());
+    QStringList faults;
+    for (const QJsonValue& fault : report.value(QStringLiteral("faults")).toArray()) {
+        const QJsonObject f = fault.toObject();
+        faults << QStringLiteral("%1 %2 %3 %4 %5")
+                      .arg(f.value(QStringLiteral("id")).toInteger())
+                      .arg(f.value(QStringLiteral("kind")).toString(), f.value(QStringLiteral("value")).toString(),
+                           f.value(QStringLiteral("debit")).toString(), f.value(QStringLiteral("credit")).toString());
+    }
+    EXPECT_EQ(faults, (QStringList{"3 unequalSides  1000 900", "4 unknownSubAccount 049901 10 10",
+                                   "4 unknownCategory 09 10 10", "4 unknownAccount 0999 10 10",
+                                   "4 unknownUseCategory 0909 10 10", "5 unknownMode 99 10 10", "6 unequalSides  50000 0"}));
+}
+
+TEST_F(CliBooks, CheckReportsBooksThatDoNotOpen)
+{
+    writeFile(books(), QByteArray("SQLite format 3") + QByteArray(4096, '\x5a'));
+    const CliRun run = cli({QStringLiteral("check")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.outText().contains(QStringLiteral("NG  開く時の検査"))) << run.outText().toStdString();
+}
+
+TEST_F(CliBooks, ReadingVerbsWriteNothingIntoTheBooks)
+{
+    Database::forFolder(folder.path())->exec(QStringLiteral("DELETE FROM Jigyounushi"));
+    Database::closeAll();
+    for (const QStringList& arguments : {QStringList{QStringLiteral("ledger"), QStringLiteral("1111")},
+                                         QStringList{QStringLiteral("journal"), QStringLiteral("--debit"), QStringLiteral("04")},
+                                         QStringList{QStringLiteral("check")}}) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.exitCode, 0) << arguments.join(u' ').toStdString() << ": " << run.errText().toStdString();
+    }
+    // No owner row was made: the period without one is the calendar year of today.
+    EXPECT_EQ(count(folder.path(), QStringLiteral("SELECT count(*) FROM Jigyounushi")), 0);
+    const CliRun ledger = cli({QStringLiteral("ledger"), QStringLiteral("1111")});
+    const QString year = QString::number(QDate::currentDate().year());
+    EXPECT_TRUE(ledger.outText().contains(QStringLiteral("期間：%1/ 01/ 01～%1/ 12/ 31").arg(year))) << ledger.outText().toStdString();
+}
+
+TEST_F(CliBooks, BackupIsACompleteCopyAndRestorePutsItBackKeepingTheBooksItReplaces)
+{
+    // A row only the log holds is part of the books and of their copy.
+    writeKeepingTheLog(books(), "INSERT INTO biko (Name) VALUES ('in the log')");
+    QTemporaryDir out;
+    const QString copy = out.filePath(QStringLiteral("copy.sqlite"));
+    const CliRun backup = cli({QStringLiteral("backup"), QStringLiteral("-o"), copy});
+    ASSERT_EQ(backup.exitCode, 0) << backup.errText().toStdString();
+    EXPECT_EQ(countInFile(copy, "SELECT count(*) FROM shiwake"), 2);
+    EXPECT_EQ(countInFile(copy, "SELECT count(*) FROM biko WHERE Name = 'in the log'"), 1);
+    EXPECT_EQ(countInFile(copy, "PRAGMA application_id"), Database::kApplicationId);
+
+    const CliRun defaultPlace = cli({QStringLiteral("backup")});
+    ASSERT_EQ(defaultPlace.exitCode, 0) << defaultPlace.errText().toStdString();
+    const QStringList made = QDir(folder.file(QStringLiteral("backup"))).entryList({QStringLiteral("tolva-*.sqlite")}, QDir::Files);
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(defaultPlace.outText().contains(made.first()));
+
+    // After the copy: a row written normally, and one left in the log by a program that died.
+    addEntry(folder.path(), {"2010-06-01", "0411", 700, "1111", 700, "後から"});
+    Database::closeAll();
+    writeKeepingTheLog(books(), "INSERT INTO biko (Name) VALUES ('left in the log')");
+    ASSERT_GT(QFileInfo(books() + QStringLiteral("-wal")).size(), 0);
+
+    const CliRun restore = cli({QStringLiteral("restore"), copy});
+    ASSERT_EQ(restore.exitCode, 0) << restore.errText().toStdString();
+    EXPECT_FALSE(QFileInfo(books() + QStringLiteral("-wal")).size() > 0);
+    EXPECT_FALSE(QFileInfo::exists(books() + QStringLiteral("-shm")));
+    EXPECT_EQ(count(folder.path(), QStringLiteral("SELECT count(*) FROM shiwake")), 2);
+    EXPECT_EQ(count(folder.path(), QStringLiteral("SELECT count(*) FROM biko WHERE Name LIKE '%log'")), 1);
+    EXPECT_EQ(cli({QStringLiteral("check")}).exitCode, 0);
+
+    // The books it replaced, log included, are kept.
+    const QStringList kept = QDir(folder.file(QStringLiteral("backup"))).entryList({QStringLiteral("*before-restore.sqlite")}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    const QString keptFile = QDir(folder.file(QStringLiteral("backup"))).filePath(kept.first());
+    EXPECT_EQ(countInFile(keptFile, "SELECT count(*) FROM shiwake"), 3);
+    EXPECT_EQ(countInFile(keptFile, "SELECT count(*) FROM biko WHERE Name = 'left in the log'"), 1);
+    EXPECT_TRUE(restore.outText().contains(kept.first())) << restore.outText().toStdString();
+    // Nothing of the work is left in the folder.
+    EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral(".restore-*")}, QDir::Dirs | QDir::Hidden).isEmpty());
+}
+
+TEST_F(CliBooks, RestoreRefusesWhatIsNotSoundBooksOfOursAndLeavesTheBooksAsTheyWere)
+{
+    QTemporaryDir out;
+    const QString text = out.filePath(QStringLiteral("notes.txt"));
+    writeFile(text, "not books\n");
+    const QString foreign = out.filePath(QStringLiteral("other.sqlite"));
+    {
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open(foreign.toUtf8().constData(), &handle), SQLITE_OK);
+        sqlite3_exec(handle, "CREATE TABLE shiwake (id INTEGER)", nullptr, nullptr, nullptr);
+        sqlite3_close(handle);
+    }
+    const QString truncated = out.filePath(QStringLiteral("half.sqlite"));
+    ASSERT_EQ(cli({QStringLiteral("backup"), QStringLiteral("-o"), truncated}).exitCode, 0);
+    const QByteArray whole = bytesOf(truncated);
+    writeFile(truncated, whole.left(whole.size() / 2));
+
+    const QByteArray before = bytesOf(books());
+    struct Case {
+        QString file;
+        const char* told;
+    };
+    const Case cases[] = {
+        {text, "Tolvaのデータベースではありません"},
+        {foreign, "Tolvaのデータベースではありません"},
+        {truncated, "復元できません"},
+        {out.filePath(QStringLiteral("missing.sqlite")), "見つかりません"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = cli({QStringLiteral("restore"), c.file});
+        EXPECT_EQ(run.exitCode, 1) << c.file.toStdString();
+        EXPECT_TRUE(run.errText().contains(QString::fromUtf8(c.told))) << c.file.toStdString() << ": " << run.errText().toStdString();
+        EXPECT_EQ(bytesOf(books()), before) << c.file.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("backup")))) << c.file.toStdString();
+    }
+    EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral(".restore-*")}, QDir::Dirs | QDir::Hidden).isEmpty());
+}
+
+} // namespace
