@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
 #include <map>
 
 namespace tolva {
@@ -102,9 +104,18 @@ OpeningFault openingFaultOf(int code, qint64 bytesAvailable)
 
 namespace {
 
-QString readableError(int code, const QString& detail)
+QString readableError(int code, const QString& detail, int systemError = 0)
 {
     switch (code & 0xff) {
+    case SQLITE_IOERR:
+        // SQLite says "disk I/O error" for every failed read or write; what the system said
+        // tells a full disk and a file-size limit from a failing device.
+        if (systemError == ENOSPC)
+            return QStringLiteral("ディスクの空き容量が足りません（%1）。").arg(detail);
+        if (systemError == EFBIG)
+            return QStringLiteral("ファイルの大きさが上限を超えたため書き込めません（%1）。"
+                                  "ディスクの空き容量やファイルの大きさの制限を確認してください。").arg(detail);
+        return QStringLiteral("ディスクの読み書きに失敗しました（%1）。ディスクの空き容量と装置の状態を確認してください。").arg(detail);
     case SQLITE_CONSTRAINT:
         if (detail.contains(u"UNIQUE") || detail.contains(u"PRIMARY KEY"))
             return QStringLiteral("キーが重複しています（%1）。同じコードの行が既にあります。").arg(detail);
@@ -192,8 +203,9 @@ bool Statement::step()
         return false;
     const QString detail = QString::fromUtf8(sqlite3_errmsg(db_));
     const int code = sqlite3_extended_errcode(db_);
+    const int systemError = sqlite3_system_errno(db_);
     sqlite3_reset(stmt_);
-    throw StoreError(readableError(code, detail));
+    throw StoreError(readableError(code, detail, systemError));
 }
 
 void Statement::reset()
@@ -564,7 +576,7 @@ void Database::exec(const QString& sql)
     if (rc != SQLITE_OK) {
         const QString detail = error ? QString::fromUtf8(error) : QString::number(rc);
         sqlite3_free(error);
-        throw StoreError(readableError(rc, detail));
+        throw StoreError(readableError(sqlite3_extended_errcode(db_), detail, sqlite3_system_errno(db_)));
     }
 }
 
@@ -581,7 +593,7 @@ int Database::changes() const
 void Database::raise(int code, const QString& context) const
 {
     const QString detail = QString::fromUtf8(sqlite3_errmsg(db_));
-    const QString message = readableError(code, detail);
+    const QString message = readableError(code, detail, sqlite3_system_errno(db_));
     throw StoreError(context.isEmpty() ? message : context + u'\n' + message);
 }
 
