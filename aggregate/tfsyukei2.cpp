@@ -161,6 +161,7 @@ void TfSyukei2::buildUi()
 
     // The heading panel: the mode, the panel of the mode, the status of the last run.
     auto* heading = new QHBoxLayout;
+    heading->setSpacing(4);
     auto* modes = new QButtonGroup(this);
     showMode_ = new QRadioButton(QStringLiteral("表示"), this);
     showMode_->setObjectName(QStringLiteral("RadioGroup2_0"));
@@ -222,7 +223,6 @@ void TfSyukei2::buildUi()
     closeButton->setObjectName(QStringLiteral("BitBtn1"));
     closeButton->setAutoDefault(false);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    heading->addWidget(closeButton);
     outer->addLayout(heading);
 
     auto* status = new QHBoxLayout;
@@ -234,6 +234,8 @@ void TfSyukei2::buildUi()
     status->addSpacing(24);
     status->addWidget(rangeLabel_);
     status->addStretch(1);
+    // Beside the status rather than the mode, so that the run panel fits the window's 800 pixels.
+    status->addWidget(closeButton);
     outer->addLayout(status);
 
     model_ = new AggregateGridModel(this);
