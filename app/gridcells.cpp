@@ -41,6 +41,12 @@ void GroupedHeaderView::setGroups(const QStringList& groups)
     viewport()->update();
 }
 
+void GroupedHeaderView::setMergedTitles(bool merged)
+{
+    mergedTitles_ = merged;
+    viewport()->update();
+}
+
 int GroupedHeaderView::rowHeight() const
 {
     return fontMetrics().height() + 6;
@@ -87,9 +93,23 @@ void GroupedHeaderView::paintEvent(QPaintEvent*)
         const int left = sectionViewportPosition(column);
         const int width = sectionSize(column);
         const QRect title(left, top, width, rowHeight());
-        const QString text = model() ? model()->headerData(column, Qt::Horizontal).toString() : QString();
-        paintCell(title, QString(), 0);
-        painter.drawText(title.adjusted(1, 2, -1, 0), int(Qt::AlignHCenter | Qt::AlignTop), text);
+        auto titleOf = [&](int c) { return model() ? model()->headerData(c, Qt::Horizontal).toString() : QString(); };
+        const QString text = titleOf(column);
+        if (mergedTitles_) {
+            // Painted once, from the first of its run of equal titles.
+            if (column > 0 && !text.isEmpty() && titleOf(column - 1) == text && !isSectionHidden(column - 1)) {
+                // painted with the column before
+            } else {
+                int last = column;
+                while (last + 1 < count() && !text.isEmpty() && titleOf(last + 1) == text && !isSectionHidden(last + 1))
+                    ++last;
+                const QRect span(left, top, sectionViewportPosition(last) + sectionSize(last) - left, rowHeight());
+                paintCell(span, text, int(Qt::AlignCenter | Qt::TextSingleLine));
+            }
+        } else {
+            paintCell(title, QString(), 0);
+            painter.drawText(title.adjusted(1, 2, -1, 0), int(Qt::AlignHCenter | Qt::AlignTop), text);
+        }
         // A group is painted once, from its first column.
         const QString group = groups_.value(column);
         if (!group.isEmpty() && column > 0 && groups_.value(column - 1) == group)

@@ -31,6 +31,9 @@ public:
     // Where the group of `column` is painted, in viewport coordinates (the whole top row of
     // the group).
     [[nodiscard]] QRect groupRect(int column) const;
+    // Adjacent columns with the same title share one title cell, centred in it both ways
+    // (the paired account and sub-account columns of a view). Off unless set.
+    void setMergedTitles(bool merged);
 
     QSize sizeHint() const override;
 
@@ -40,6 +43,7 @@ protected:
 private:
     [[nodiscard]] int rowHeight() const;
     QStringList groups_;
+    bool mergedTitles_ = false;
 };
 
 } // namespace tolva

@@ -4,6 +4,7 @@
 #include "tfjigyounushi.h"
 #include "tfkessan.h"
 #include "tfm04motocho.h"
+#include "tfsyukei2.h"
 #include "tftableb.h"
 #include "tftablek.h"
 #include "tftablek_t2.h"
@@ -38,6 +39,9 @@ void registerWindows()
     });
     TMenu::registerWindow(TMenu::Window::Closing, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<TfKessan>(dm, owner);
+    });
+    TfKessan::registerPeriodAggregation([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfSyukei2>(dm, owner);
     });
 }
 

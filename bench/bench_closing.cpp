@@ -6,12 +6,14 @@
 // The books are the benchmarks' shared ones (1,000,000 rows, or TOLVA_BENCH_ROWS). The
 // aggregation writes shisanH of that year, which no other benchmark reads; the closing
 // transfers run on a copy.
+#include "aggregategrid.h"
 #include "aggregation.h"
 #include "backup.h"
 #include "benchbooks.h"
 #include "closingentries.h"
 #include "closinggrid.h"
 #include "database.h"
+#include "periodaggregation.h"
 #include "dataset.h"
 #include "storeerror.h"
 #include "textformat.h"
@@ -180,6 +182,54 @@ void BM_ClosingGrid(benchmark::State& state)
     state.counters["lines"] = double(lines);
 }
 BENCHMARK(BM_ClosingGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The period aggregation ("集計表") of the whole fiscal year: the status row, the sub-accounts
+// into Sum02 and the accounts into Sum01 in one transaction, set beside the same raw statement
+// timed in the same run (which covers the accounts alone).
+void BM_PeriodAggregationYear(benchmark::State& state)
+{
+    auto db = Database::forFolder(books().folder);
+    const DateRange range{books().yearStart, books().yearEnd};
+    const double rawMs = rawUnionGroupByMs(*db);
+    size_t accounts = 0, subAccounts = 0;
+    double totalMs = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const PeriodAggregation done = aggregatePeriod(*db, range, QDateTime::currentDateTime());
+        totalMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        accounts = done.accounts.size();
+        subAccounts = done.subAccounts.size();
+    }
+    state.counters["accounts"] = double(accounts);
+    state.counters["sub_accounts"] = double(subAccounts);
+    state.counters["raw_union_ms"] = rawMs;
+    state.counters["ratio_to_raw"] = totalMs / double(state.iterations()) / rawMs;
+}
+BENCHMARK(BM_PeriodAggregationYear)->Unit(benchmark::kMillisecond);
+
+// One month of the period aggregation: what the month buttons and "集計実行" ask of the store.
+void BM_PeriodAggregationMonth(benchmark::State& state)
+{
+    auto db = Database::forFolder(books().folder);
+    const DateRange month = monthOf(books().yearStart.addMonths(5));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(aggregatePeriod(*db, month, QDateTime::currentDateTime()).accounts.size());
+}
+BENCHMARK(BM_PeriodAggregationMonth)->Unit(benchmark::kMillisecond);
+
+// Both views of a whole year's period aggregation as "再表示" fills them.
+void BM_PeriodAggregationViews(benchmark::State& state)
+{
+    auto db = Database::forFolder(books().folder);
+    (void)aggregatePeriod(*db, {books().yearStart, books().yearEnd}, QDateTime::currentDateTime());
+    const AggregateView view = state.range(0) == 0 ? AggregateView::Accounts : AggregateView::SubAccounts;
+    size_t lines = 0;
+    for (auto _ : state)
+        lines = readAggregateGrid(*db, view).lines.size();
+    state.SetLabel(view == AggregateView::Accounts ? "科目" : "細目");
+    state.counters["lines"] = double(lines);
+}
+BENCHMARK(BM_PeriodAggregationViews)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A copy of the books in a folder of its own, for a benchmark that changes the journal.
 struct BooksCopy {

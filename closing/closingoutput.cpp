@@ -38,21 +38,26 @@ QList<QStringList> closingExportRows(const ClosingGrid& grid, const QString& per
     return rows;
 }
 
-void fillClosingReportTables(Database& db, const ClosingGrid& grid, const QString& periodLine, const QDate& today)
+void writeReportHeader(Database& db, const QString& conditions, const QDate& today)
 {
-    Transaction transaction(db);
-
     const QString created = QStringLiteral("作成日：") + textformat::reportDate(today);
     Statement update = db.prepare(QStringLiteral("UPDATE RepoJyoken SET Name01=?1, Name03=?2 WHERE no=1"));
-    update.bind(1, periodLine);
+    update.bind(1, conditions);
     update.bind(2, created);
     update.step();
     if (db.changes() == 0) {
         Statement insert = db.prepare(QStringLiteral("INSERT INTO RepoJyoken (no, Name01, Name03) VALUES (1, ?1, ?2)"));
-        insert.bind(1, periodLine);
+        insert.bind(1, conditions);
         insert.bind(2, created);
         insert.step();
     }
+}
+
+void fillClosingReportTables(Database& db, const ClosingGrid& grid, const QString& periodLine, const QDate& today)
+{
+    Transaction transaction(db);
+
+    writeReportHeader(db, periodLine, today);
 
     const QString table = closingReportTable(grid.view);
     db.exec(QStringLiteral("DELETE FROM %1").arg(table));

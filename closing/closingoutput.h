@@ -26,6 +26,11 @@ class Database;
 [[nodiscard]] QList<QStringList> closingExportRows(const ClosingGrid& grid, const QString& periodLine);
 inline constexpr int kClosingExportHeadRows = 3;
 
+// The header row of every printed report, RepoJyoken no = 1 (made when missing): Name01
+// `conditions`, Name03 "作成日：" and `today` in the report date form; Name02 is left as it is.
+// Part of the caller's transaction.
+void writeReportHeader(Database& db, const QString& conditions, const QDate& today);
+
 // Prepares the printed report of the grid, in one transaction:
 //  1. the header row of RepoJyoken (no = 1, made when missing): Name01 the period line,
 //     Name03 "作成日：" and `today` in the report date form; Name02 is left as it is;

@@ -145,7 +145,7 @@ TEST_F(ClosingWindows, TheMenuShowsThePeriodTheStepsAndItsCommands)
     EXPECT_EQ(menu.trialBalanceButton()->text(), QStringLiteral("試算表の表示"));
     EXPECT_EQ(menu.worksheetButton()->text(), QStringLiteral("精算表の表示"));
     EXPECT_EQ(menu.transfersButton()->text(), QStringLiteral("決算振替処理"));
-    // The period aggregation window is not built yet.
+    // No period aggregation window is registered in this test.
     EXPECT_EQ(menu.periodAggregationButton()->text(), QStringLiteral("科目・細目集計"));
     EXPECT_FALSE(menu.periodAggregationButton()->isEnabled());
 
