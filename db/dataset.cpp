@@ -484,6 +484,8 @@ void Dataset::post()
     if (state_ != State::Edit && state_ != State::Insert)
         return;
     runUpdateHooks();
+    if (onBeforePost)
+        onBeforePost(*this);
     doPost(state_ == State::Insert);
     empty_ = false;
     eof_ = bof_ = false;

@@ -135,6 +135,10 @@ public:
 
     // The new-row default: called on append, after the row is cleared.
     std::function<void(Dataset&)> onNewRecord;
+    // The row's own rule, checked by post() after the bound controls have applied their text
+    // and before the row is written; throwing refuses the post and the row stays in editing.
+    // Leaving an untouched new row discards it without asking.
+    std::function<void(Dataset&)> onBeforePost;
 
     // Called before a row is posted or left: a bound control applies what is typed but not
     // yet written to its field, and throws when the text is not acceptable, which stops the

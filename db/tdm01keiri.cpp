@@ -1,5 +1,9 @@
 #include "tdm01keiri.h"
 
+#include "depreciation.h"
+
+#include <array>
+
 namespace tolva {
 
 const QStringList Tdm01Keiri::kDepreciationListSql = {
@@ -22,6 +26,60 @@ const QString Tdm01Keiri::kClosingInputSql = QStringLiteral(
     "SELECT shisanH.nendo, shisanH.kcode, shisanH.Lgaku, shisanH.Rgaku, shisanH.LSgaku, shisanH.RSgaku, "
     "Bunrui.BP FROM (shisanH INNER JOIN Kamoku ON shisanH.kcode = Kamoku.code) INNER JOIN Bunrui ON "
     "Kamoku.bunrui = Bunrui.code");
+
+namespace {
+
+// The four figures as computed fields named, in order, ordinary, total, expense, end balance.
+void addDepreciationFields(Dataset& dataset, const std::array<QString, 4>& names)
+{
+    const std::array<Money DepreciationFigures::*, 4> members{&DepreciationFigures::ordinary, &DepreciationFigures::total,
+                                                              &DepreciationFigures::expense, &DepreciationFigures::endBalance};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        dataset.addComputedField({names[i], FieldType::Currency, [member = members[i]](Dataset& ds) -> QVariant {
+                                      return QVariant::fromValue(depreciationFigures(depreciationInputsOf(ds)).*member);
+                                  }, {}});
+    }
+}
+
+// The name of a code in a small code table (Kkubun, Ksyubetu, shouhou); empty when the code
+// is empty or unknown.
+QVariant lookedUpName(Dataset& ds, const QString& sql, const QString& codeField)
+{
+    const QString code = ds.fieldByName(codeField).asString();
+    if (code.isEmpty())
+        return QString();
+    Statement statement = ds.database()->prepare(sql);
+    statement.bind(1, QVariant(code));
+    return statement.step() ? QVariant(statement.column(0).toString()) : QVariant(QString());
+}
+
+bool codeExists(Dataset& ds, const QString& sql, const QString& code)
+{
+    Statement statement = ds.database()->prepare(sql);
+    statement.bind(1, QVariant(code));
+    return statement.step();
+}
+
+// An item or yearly row whose owner has no id yet would belong to nothing: it could never
+// be found again through its property or item.
+void requireOwner(Dataset& ds, const QString& ownerField, const QString& message)
+{
+    if (ds.fieldByName(ownerField).asInteger() <= 0)
+        throw StoreError(message);
+}
+
+void requireWithin(Dataset& ds, const QString& field, const QString& caption, int low, int high)
+{
+    const qint64 value = ds.fieldByName(field).asInteger();
+    if (value < low || value > high)
+        throw StoreError(QStringLiteral("%1は %2 から %3 の間で入力してください（入力された値：%4）。")
+                             .arg(caption)
+                             .arg(low)
+                             .arg(high)
+                             .arg(value));
+}
+
+} // namespace
 
 Tdm01Keiri::Tdm01Keiri(ProgramState& state, QObject* parent) : QObject(parent), state_(state)
 {
@@ -58,6 +116,53 @@ Tdm01Keiri::Tdm01Keiri(ProgramState& state, QObject* parent) : QObject(parent), 
     t01keiri.onNewRecord = [this](Dataset& ds) { ds.fieldByName(QStringLiteral("syori")).setInteger(state_.entryMode); };
     t03koteiB.onNewRecord = [this](Dataset& ds) { ds.fieldByName(QStringLiteral("AID")).setInteger(state_.currentPropertyId); };
     t04koteiC.onNewRecord = [this](Dataset& ds) { ds.fieldByName(QStringLiteral("Bid")).setInteger(state_.currentItemId); };
+
+    t03koteiB.addComputedField(
+        {QStringLiteral("KubunName"), FieldType::Text,
+         [](Dataset& ds) {
+             return lookedUpName(ds, QStringLiteral("SELECT name FROM Kkubun WHERE code = ?"), QStringLiteral("kubun"));
+         },
+         [](Dataset& ds, const QVariant& value) {
+             // What is typed into the category column is a code of the category list.
+             const QString code = value.toString();
+             if (!codeExists(ds, QStringLiteral("SELECT 1 FROM Kkubun WHERE code = ?"), code))
+                 throw StoreError(QStringLiteral("区分が無効です"));
+             ds.fieldByName(QStringLiteral("kubun")).setString(code);
+         }});
+    t03koteiB.addComputedField({QStringLiteral("SyubetuName"), FieldType::Text, [](Dataset& ds) {
+                                    return lookedUpName(ds, QStringLiteral("SELECT Name FROM Ksyubetu WHERE code = ?"),
+                                                        QStringLiteral("syubetu"));
+                                }, {}});
+    t03koteiB.addComputedField({QStringLiteral("shouhouname"), FieldType::Text, [](Dataset& ds) {
+                                    return lookedUpName(ds, QStringLiteral("SELECT name FROM shouhou WHERE id = ?"),
+                                                        QStringLiteral("syukyakuH"));
+                                }, {}});
+    t03koteiB.onBeforePost = [](Dataset& ds) {
+        requireOwner(ds, QStringLiteral("AID"), QStringLiteral("物件を先に保存してください。（この内訳の物件が登録されていません）"));
+    };
+    t04koteiC.onBeforePost = [](Dataset& ds) {
+        requireOwner(ds, QStringLiteral("Bid"),
+                     QStringLiteral("物件内訳を先に保存してください。（この償却状況の内訳が登録されていません）"));
+        // Months beyond a year or a share beyond the whole would depreciate more than the base.
+        requireWithin(ds, QStringLiteral("SMonth"), QStringLiteral("(ﾆ)月数"), 0, 12);
+        requireWithin(ds, QStringLiteral("kashitukeR"), QStringLiteral("(ﾁ)貸付割合"), 0, 100);
+    };
+
+    // The year's depreciation figures are never stored: every reader of a yearly row, and of
+    // the depreciation list, derives them from the row's inputs by the one routine.
+    addDepreciationFields(t04koteiC, {QStringLiteral("FutuuSyoukyaku"), QStringLiteral("SyoukyakuGoukei"),
+                                      QStringLiteral("HonnenK"), QStringLiteral("kimatuZan")});
+    addDepreciationFields(q22GSlist, {QStringLiteral("Fsyoukyaku"), QStringLiteral("syokyakuG"),
+                                      QStringLiteral("Hkeihi"), QStringLiteral("MiZan")});
+    // The acquisition date's year and month, as the list prints them ("2024", "4").
+    q22GSlist.addComputedField({QStringLiteral("Nen"), FieldType::Text, [](Dataset& ds) -> QVariant {
+                                    const QDate acquired = ds.fieldByName(QStringLiteral("dateB")).asDate();
+                                    return acquired.isValid() ? QString::number(acquired.year()) : QString();
+                                }, {}});
+    q22GSlist.addComputedField({QStringLiteral("fMoDa"), FieldType::Text, [](Dataset& ds) -> QVariant {
+                                    const QDate acquired = ds.fieldByName(QStringLiteral("dateB")).asDate();
+                                    return acquired.isValid() ? QString::number(acquired.month()) : QString();
+                                }, {}});
 }
 
 Tdm01Keiri::~Tdm01Keiri()

@@ -1,0 +1,31 @@
+#include "depreciationreport.h"
+
+#include "depreciationlist.h"
+#include "tdm01keiri.h"
+#include "tdm02repo.h"
+
+#include <QScopeGuard>
+
+namespace tolva {
+
+void printDepreciationList(Tdm01Keiri& dm, const FiscalPeriod& target, const QDate& today, QWidget* parent)
+{
+    writeDepreciationListHeader(*dm.q23Jyouken.database(), target, today);
+    dm.q23Jyouken.close();
+    dm.q23Jyouken.open();
+    auto closeHeader = qScopeGuard([&] { dm.q23Jyouken.close(); });
+
+    dm.q22GSlist.close();
+    dm.q22GSlist.setParam(QStringLiteral("sdate"), target.start);
+    dm.q22GSlist.setParam(QStringLiteral("eDate"), target.end);
+    dm.q22GSlist.open();
+    dm.q20Repo.close();
+    dm.q20Repo.setSql(QStringLiteral("SELECT * FROM Repo02"));
+    dm.q20Repo.open();
+
+    Tdm02Repo reports(dm);
+    reports.RvProject1Create(dm.q22GSlist.databaseName());
+    reports.RunReport(kDepreciationListReport, parent);
+}
+
+} // namespace tolva
