@@ -5,7 +5,9 @@ namespace tolva::cli {
 const QList<Verb>& verbs()
 {
     static const QList<Verb> all = {
-        ledgerVerb(), journalVerb(), exportJournalVerb(), exportLedgerVerb(), checkVerb(), backupVerb(), restoreVerb(),
+        ledgerVerb(),     journalVerb(),          exportJournalVerb(), exportLedgerVerb(), checkVerb(),
+        backupVerb(),     restoreVerb(),          yearTotalsVerb(),    closingTransfersVerb(), trialBalanceVerb(),
+        worksheetVerb(),  aggregateVerb(),
     };
     return all;
 }

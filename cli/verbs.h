@@ -31,5 +31,10 @@ struct Verb {
 [[nodiscard]] Verb checkVerb();
 [[nodiscard]] Verb backupVerb();
 [[nodiscard]] Verb restoreVerb();
+[[nodiscard]] Verb yearTotalsVerb();
+[[nodiscard]] Verb closingTransfersVerb();
+[[nodiscard]] Verb trialBalanceVerb();
+[[nodiscard]] Verb worksheetVerb();
+[[nodiscard]] Verb aggregateVerb();
 
 } // namespace tolva::cli

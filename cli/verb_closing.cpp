@@ -1,0 +1,269 @@
+// year-totals, closing-transfers, trial-balance, worksheet and aggregate: the closing menu's
+// commands and views, and the period aggregation, over the routines the windows call.
+#include "aggregategrid.h"
+#include "backup.h"
+#include "closingentries.h"
+#include "closinggrid.h"
+#include "closingoutput.h"
+#include "database.h"
+#include "output.h"
+#include "periodaggregation.h"
+#include "textformat.h"
+#include "verbs.h"
+#include "yearend.h"
+
+#include <QDateTime>
+
+namespace tolva::cli {
+
+namespace {
+
+const QString kYear = QStringLiteral("year");
+
+QList<OptionSpec> yearOption()
+{
+    return {OptionSpec{{kYear}, QStringLiteral("Y"),
+                       QStringLiteral("会計年度（事業主の決算月による期間の始まる年）。省略すると事業主の現在の年度。")}};
+}
+
+// The fiscal period of --year with the owner's closing month, or the owner's current one.
+FiscalPeriod yearPeriod(const Invocation& invocation, Books& books)
+{
+    const FiscalPeriod current = books.fiscalPeriod();
+    if (!invocation.isSet(kYear))
+        return current;
+    bool ok = false;
+    const int year = invocation.value(kYear).toInt(&ok);
+    if (!ok || year < kFirstFiscalYear || year > kLastFiscalYear)
+        throw UsageError(QStringLiteral("--year には %1 から %2 までの年を指定してください（「%3」）。")
+                             .arg(kFirstFiscalYear)
+                             .arg(kLastFiscalYear)
+                             .arg(invocation.value(kYear)));
+    const int closingMonth = current.start.month() == 1 ? 12 : current.start.month() - 1;
+    return periodForFiscalYear(year, closingMonth);
+}
+
+QByteArray jsonAmount(const Money& amount)
+{
+    return jsonString(textformat::plainAmount(amount));
+}
+
+QByteArray jsonTotals(const std::vector<CodeTotals>& rows)
+{
+    QByteArray json = "[";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CodeTotals& row = rows[i];
+        json += (i ? ",\n" : "\n");
+        json += "{\"code\":" + jsonString(row.code) + ",\"Lgaku\":" + jsonAmount(row.debit) + ",\"Rgaku\":" + jsonAmount(row.credit)
+                + ",\"LSgaku\":" + jsonAmount(row.adjustmentDebit) + ",\"RSgaku\":" + jsonAmount(row.adjustmentCredit) + "}";
+    }
+    return json + "]";
+}
+
+void printTotals(const std::vector<CodeTotals>& rows, const OutputChoice& output, const QString& heading)
+{
+    const QStringList titles = {QStringLiteral("コード"), QStringLiteral("借方"), QStringLiteral("貸方"),
+                                QStringLiteral("整理借方"), QStringLiteral("整理貸方")};
+    auto cells = [](const CodeTotals& row) {
+        return QStringList{row.code, textformat::gridAmount(row.debit), textformat::gridAmount(row.credit),
+                           textformat::gridAmount(row.adjustmentDebit), textformat::gridAmount(row.adjustmentCredit)};
+    };
+    if (output.format == Format::Csv) {
+        CsvOut out(output.utf8);
+        out.row(titles);
+        for (const CodeTotals& row : rows)
+            out.row(cells(row));
+        return;
+    }
+    QList<TextTable::Column> columns;
+    for (int c = 0; c < titles.size(); ++c)
+        columns << TextTable::Column{titles[c], c == 0 ? TextTable::Align::Left : TextTable::Align::Right};
+    TextTable table(columns);
+    for (const CodeTotals& row : rows)
+        table.addRow(cells(row));
+    writeOut(heading + QStringLiteral("\n\n"));
+    table.write();
+}
+
+int runYearTotals(const Invocation& invocation)
+{
+    invocation.expectPositional({});
+    const OutputChoice output = outputChoice(invocation);
+    Books books(invocation.dataFolder(), Books::Opening::Full);
+    const FiscalPeriod period = yearPeriod(invocation, books);
+    const YearEndAggregation result = aggregateYearEnd(*Database::forFolder(books.folder()), period);
+    if (output.format == Format::Json) {
+        writeOut("{\"yearCode\":" + jsonString(result.yearCode) + ",\"from\":" + jsonString(textformat::isoDate(period.start))
+                 + ",\"to\":" + jsonString(textformat::isoDate(period.end)) + ",\"rowsReplaced\":"
+                 + QByteArray::number(result.rowsReplaced) + ",\"rows\":" + jsonTotals(result.rows) + "}\n");
+        return kOk;
+    }
+    printTotals(result.rows, output,
+                yearEndMessage(result) + u'\n' + QStringLiteral("期間：") + textformat::period(period.start, period.end));
+    return kOk;
+}
+
+int runClosingTransfersVerb(const Invocation& invocation)
+{
+    invocation.expectPositional({});
+    Books books(invocation.dataFolder(), Books::Opening::Full);
+    const FiscalPeriod period = yearPeriod(invocation, books);
+    const ClosingTransfers result = runClosingTransfers(
+        *Database::forFolder(books.folder()), period, BackupRequest{backupFolder(books.folder()), QDateTime::currentDateTime(), 10});
+    if (result.refusal) {
+        writeErr(*result.refusal);
+        return kFailed;
+    }
+    writeOut(QStringLiteral("決算振替処理が終了しました（%1）。\n").arg(textformat::period(period.start, period.end))
+             + QStringLiteral("削除した行: 決算振替・次期繰越 %1 行、前期繰越 %2 行\n").arg(result.closingRowsRemoved).arg(result.openingRowsRemoved)
+             + QStringLiteral("書いた行: 決算振替・次期繰越 %1 行、前期繰越 %2 行\n")
+                   .arg(result.written.closing.size())
+                   .arg(result.written.opening.size())
+             + QStringLiteral("実行前の帳簿のコピー: %1\n").arg(result.backupPath));
+    return kOk;
+}
+
+void printGrid(const QList<QStringList>& rows, int headingRows, const QString& heading, const OutputChoice& output)
+{
+    if (output.format == Format::Csv) {
+        CsvOut out(output.utf8);
+        for (const QStringList& row : rows)
+            out.row(row);
+        return;
+    }
+    if (output.format == Format::Json) {
+        QByteArray json = "{\"heading\":" + jsonString(heading) + ",\"rows\":[";
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            json += (r ? ",\n[" : "\n[");
+            for (qsizetype c = 0; c < rows[r].size(); ++c)
+                json += (c ? "," : "") + jsonString(rows[r][c]);
+            json += "]";
+        }
+        writeOut(json + "]}\n");
+        return;
+    }
+    // The column titles are the grid's last heading row, with the group above each.
+    const QStringList& groups = rows.value(0);
+    const QStringList& titles = rows.value(headingRows - 1);
+    QList<TextTable::Column> columns;
+    for (qsizetype c = 0; c < titles.size(); ++c) {
+        const QString group = headingRows > 1 ? groups.value(c) : QString();
+        const QString title = group.isEmpty() || group == titles[c] ? titles[c] : group + u' ' + titles[c];
+        columns << TextTable::Column{title, c >= kFirstAmountColumn ? TextTable::Align::Right : TextTable::Align::Left};
+    }
+    TextTable table(columns);
+    for (qsizetype r = headingRows; r < rows.size(); ++r)
+        table.addRow(rows[r]);
+    writeOut(heading + QStringLiteral("\n\n"));
+    table.write();
+}
+
+int runClosingView(const Invocation& invocation, ClosingView view)
+{
+    invocation.expectPositional({});
+    const OutputChoice output = outputChoice(invocation);
+    Books books(invocation.dataFolder());
+    const FiscalPeriod period = yearPeriod(invocation, books);
+    const ClosingGrid grid = readClosingGrid(*Database::forFolder(books.folder()), yearCode(period.start), view);
+    const QList<QStringList> rows = gridRows(grid);
+    const QString heading = viewCaption(view) + u'\n' + closingPeriodLine(period);
+    if (output.format == Format::Csv) {
+        CsvOut out(output.utf8);
+        for (const QStringList& row : closingExportRows(grid, closingPeriodLine(period)))
+            out.row(row);
+        return kOk;
+    }
+    printGrid(rows, kHeadingRows, heading, output);
+    return kOk;
+}
+
+int runTrialBalance(const Invocation& invocation)
+{
+    return runClosingView(invocation, ClosingView::TrialBalance);
+}
+
+int runWorksheet(const Invocation& invocation)
+{
+    return runClosingView(invocation, ClosingView::Worksheet);
+}
+
+int runAggregate(const Invocation& invocation)
+{
+    invocation.expectPositional({});
+    const OutputChoice output = outputChoice(invocation);
+    const Invocation::DateRange given = invocation.dateRange();
+    if (!given.from || !given.to)
+        throw UsageError(QStringLiteral("集計する期間を --from と --to で指定してください。"));
+    Books books(invocation.dataFolder(), Books::Opening::Full);
+    const PeriodAggregation result =
+        aggregatePeriod(*Database::forFolder(books.folder()), DateRange{*given.from, *given.to}, QDateTime::currentDateTime());
+    if (output.format == Format::Json) {
+        writeOut("{\"from\":" + jsonString(textformat::isoDate(*given.from)) + ",\"to\":" + jsonString(textformat::isoDate(*given.to))
+                 + ",\"accounts\":" + jsonTotals(result.accounts) + ",\"subAccounts\":" + jsonTotals(result.subAccounts) + "}\n");
+        return kOk;
+    }
+    const QString range = QStringLiteral("期間：") + textformat::period(*given.from, *given.to);
+    printTotals(result.accounts, output, periodAggregationMessage() + u'\n' + range + QStringLiteral("\n勘定科目"));
+    if (output.format == Format::Text) {
+        writeOut(QStringLiteral("\n"));
+        printTotals(result.subAccounts, output, QStringLiteral("細目"));
+    }
+    return kOk;
+}
+
+} // namespace
+
+Verb yearTotalsVerb()
+{
+    return {{QStringLiteral("year-totals")},
+            QString(),
+            QStringLiteral("決算の集計処理: 年度の勘定科目ごとの合計を shisanH に書きます"),
+            QStringLiteral("決算メニューの「集計処理」と同じく、年度の期間の仕訳を勘定科目ごとに合計し（処理ﾓｰﾄﾞ 21 以下と 31 を別に、\n"
+                           "41・51 は含めず）、その年度の shisanH の行を置き換えます。"),
+            yearOption() + formatOptions(),
+            runYearTotals};
+}
+
+Verb closingTransfersVerb()
+{
+    return {{QStringLiteral("closing-transfers")},
+            QString(),
+            QStringLiteral("決算振替処理: 年度の決算振替・次期繰越と翌期の前期繰越の行を書きます"),
+            QStringLiteral("決算メニューの「決算振替処理」と同じく、最後の集計処理の結果から決算振替と繰越の仕訳を書きます。\n"
+                           "前回の行は置き換えます。実行前に帳簿をデータフォルダの backup に複製します。"),
+            yearOption(),
+            runClosingTransfersVerb};
+}
+
+Verb trialBalanceVerb()
+{
+    return {{QStringLiteral("trial-balance")},
+            QString(),
+            QStringLiteral("合計残高試算表: 最後の集計処理による試算表を表示します"),
+            QStringLiteral("決算メニューの試算表と同じ行・合計を表示します（--format csv は「合計残高試算表.csv」と同じ行）。"),
+            yearOption() + formatOptions(),
+            runTrialBalance};
+}
+
+Verb worksheetVerb()
+{
+    return {{QStringLiteral("worksheet")},
+            QString(),
+            QStringLiteral("精算表: 最後の集計処理による精算表を表示します"),
+            QStringLiteral("決算メニューの精算表と同じ行・利益（損失）・合計を表示します（--format csv は「精算表.csv」と同じ行）。"),
+            yearOption() + formatOptions(),
+            runWorksheet};
+}
+
+Verb aggregateVerb()
+{
+    return {{QStringLiteral("aggregate")},
+            QString(),
+            QStringLiteral("科目・細目集計: 期間の勘定科目・細目ごとの合計を Sum01・Sum02 に書きます"),
+            QStringLiteral("集計表の「集計実行」と同じく、期間の仕訳を勘定科目（Sum01）と細目（Sum02）ごとに合計し、\n"
+                           "集計の条件を記録します。"),
+            rangeOptions(QStringLiteral("省略できません。")) + formatOptions(),
+            runAggregate};
+}
+
+} // namespace tolva::cli
