@@ -178,6 +178,8 @@ void TfSyukei2::buildUi()
     runPanel_->setObjectName(QStringLiteral("Panel2"));
     auto* runRow = new QHBoxLayout(runPanel_);
     runRow->setContentsMargins(0, 0, 0, 0);
+    // Tight, so that the period, the month buttons and the run button fit the window's width.
+    runRow->setSpacing(3);
     runRow->addWidget(new QLabel(QStringLiteral("期間"), runPanel_));
     auto datePicker = [this](const char* name) {
         auto* picker = new QDateEdit(runPanel_);
@@ -194,6 +196,9 @@ void TfSyukei2::buildUi()
     previous_ = button(QStringLiteral("<<前月"), "SpeedButton1", &TfSyukei2::SpeedButton1Click);
     next_ = button(QStringLiteral("翌月>>"), "SpeedButton2", &TfSyukei2::SpeedButton2Click);
     run_ = button(QStringLiteral("集計実行"), "SpeedButton3", &TfSyukei2::SpeedButton3Click);
+    // As wide as their texts, not the wider minimum the style gives every push button.
+    for (QPushButton* b : {previous_, next_, run_})
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + 18);
     runRow->addWidget(previous_);
     runRow->addWidget(next_);
     runRow->addWidget(run_);

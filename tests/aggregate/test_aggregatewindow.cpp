@@ -140,6 +140,10 @@ TEST_F(AggregateWindow, TheMonthButtonsStepFromTheStartPickerAcrossTheYearEnd)
     QTest::mouseClick(w->runMode(), Qt::LeftButton);
     EXPECT_TRUE(w->runPanel()->isVisible());
     EXPECT_FALSE(w->viewPanel()->isVisible());
+    // The run panel fits the window's width: it does not grow the window past 800 pixels.
+    QApplication::processEvents();
+    EXPECT_LE(w->width(), 800);
+    EXPECT_LE(w->minimumSizeHint().width(), 800);
 
     struct Case {
         QDate start, end;
