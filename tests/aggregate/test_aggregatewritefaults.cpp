@@ -58,6 +58,7 @@ TEST(AggregateWriteFaults, EveryFailedWriteLeavesThePreviousRunWhole)
         after = booksState(books.db());
     }
     ASSERT_GT(writes, 0);
+    RecordProperty("fault points: period aggregation", writes);
     for (int point = 1; point <= writes; ++point) {
         for (int code : {SQLITE_IOERR_WRITE, SQLITE_FULL}) {
             SCOPED_TRACE(QStringLiteral("fault at write %1 of %2, code %3").arg(point).arg(writes).arg(code).toStdString());
