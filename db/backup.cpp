@@ -1,5 +1,6 @@
 #include "backup.h"
 
+#include "booksbackup.h"
 #include "database.h"
 #include "storeerror.h"
 
@@ -64,33 +65,8 @@ QString backupDatabase(Database& db, const BackupRequest& request)
     QString path = dir.filePath(stem + QStringLiteral(".sqlite"));
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = dir.filePath(stem + QStringLiteral("-%1.sqlite").arg(n));
-    const QString partial = path + QStringLiteral(".partial");
-    QFile::remove(partial);
-
-    sqlite3* copy = nullptr;
-    int rc = sqlite3_open_v2(partial.toUtf8().constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    QString reason;
-    if (rc == SQLITE_OK) {
-        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db.handle(), "main");
-        if (!backup) {
-            rc = sqlite3_errcode(copy);
-        } else {
-            rc = sqlite3_backup_step(backup, -1);
-            const int finished = sqlite3_backup_finish(backup);
-            rc = rc == SQLITE_DONE ? finished : rc;
-        }
-    }
-    if (rc != SQLITE_OK)
-        reason = QStringLiteral("%1（%2）").arg(QString::fromUtf8(copy ? sqlite3_errmsg(copy) : sqlite3_errstr(rc)),
-                                               QString::fromUtf8(sqlite3_errstr(rc)));
-    if (sqlite3_close(copy) != SQLITE_OK && reason.isEmpty())
-        reason = QStringLiteral("ファイルを閉じられません。");
-    if (reason.isEmpty() && !QFile::rename(partial, path))
-        reason = QStringLiteral("一時ファイルの名前を変更できません。");
-    if (!reason.isEmpty()) {
-        QFile::remove(partial);
-        throw failure(path, reason);
-    }
+    // One way of copying the books: online, into a temporary file, synced, renamed.
+    booksbackup::copyBooks(db, path);
     removeOldCopies(dir, qMax(1, request.keep));
     return path;
 }
