@@ -91,11 +91,14 @@ TEST(Durability, ACommandKilledAtAnyMomentLeavesTheBooksBeforeOrAfterIt)
             child.waitForFinished(10000);
 
             // The next program takes the folder over and opens the books with every check.
-            datafolder::Lock lock(copy);
-            ASSERT_TRUE(lock.acquired()) << lock.refusal().toStdString();
-            Database::closeAll();
-            EXPECT_EQ(integrityCheck(*Database::forFolder(copy)), QStringLiteral("ok"));
-            const QByteArray state = stateOf(copy);
+            QByteArray state;
+            {
+                datafolder::Lock lock(copy);
+                ASSERT_TRUE(lock.acquired()) << lock.refusal().toStdString();
+                Database::closeAll();
+                EXPECT_EQ(integrityCheck(*Database::forFolder(copy)), QStringLiteral("ok"));
+                state = stateOf(copy);
+            }
             EXPECT_TRUE(state == before || state == after) << "torn books after a kill";
             (state == before ? killedBefore : killedAfter) += 1;
             QDir(copy).removeRecursively();
