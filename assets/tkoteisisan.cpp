@@ -8,6 +8,7 @@
 #include "querymodel.h"
 #include "textformat.h"
 #include "tdm01keiri.h"
+#include "tfkobetu.h"
 #include "yearrow.h"
 
 #include <QAction>
@@ -487,8 +488,11 @@ void Tkoteisisan::IndividualClick()
     yearModel_->reload();
     if (const int row = yearModel_->rowOfId(start.rowId); row >= 0)
         c_.yearGrid->selectRow(row);
-    if (openYearDialog)
-        openYearDialog(*this);
+    TfKobetu dialog(dm_, CurrentPropertyName, start.previousRate, start.previousEndBalance, this);
+    dialog.exec();
+    yearModel_->reload();
+    if (const int row = yearModel_->rowOfId(start.rowId); row >= 0)
+        c_.yearGrid->selectRow(row);
 }
 
 void Tkoteisisan::ListClick()

@@ -101,9 +101,6 @@ public:
     };
     [[nodiscard]] const Controls& controls() const { return c_; }
 
-    // Opens the per-item dialog once "個別処理" has the year's row; none until it is set.
-    std::function<void(Tkoteisisan&)> openYearDialog;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;

@@ -1,5 +1,6 @@
 #include "assetfixture.h"
 #include "scriptedprompter.h"
+#include "tfkobetu.h"
 #include "tkoteisisan.h"
 #include "tmenu.h"
 #include "windows.h"
@@ -37,6 +38,23 @@ protected:
     static QString cell(QTableView* grid, int row, int column)
     {
         return grid->model()->index(row, column).data().toString();
+    }
+
+    // Clicks "個別処理" and works the dialog it opens with `work`, then presses "閉じる".
+    int individual(const Tkoteisisan& w, const std::function<void(TfKobetu&)>& work = {})
+    {
+        int dialogs = 0;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<TfKobetu*>(top); d && d->isVisible()) {
+                    ++dialogs;
+                    if (work)
+                        work(*d);
+                    QTest::mouseClick(d->controls().close, Qt::LeftButton);
+                }
+        });
+        QTest::mouseClick(w.controls().individual, Qt::LeftButton);
+        return dialogs;
     }
 
     qint64 count(const QString& sql)
@@ -178,25 +196,88 @@ TEST_F(AssetRegister, IndividualProcessingMakesTheYearsRowOnceAndShowsIt)
     dm.closeAll();
 
     Tkoteisisan w(dm);
-    int dialogs = 0;
-    w.openYearDialog = [&](Tkoteisisan&) { ++dialogs; };
     w.show();
     const auto& c = w.controls();
     ASSERT_EQ(state.currentItemId, roof);
-    QTest::mouseClick(c.individual, Qt::LeftButton);
-    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(individual(w), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiC WHERE Bid=%1").arg(roof)), 2);
     EXPECT_EQ(dm.t04koteiC.fieldByName(QStringLiteral("dateB")).asDate(), QDate(2025, 3, 31));
     ASSERT_EQ(c.yearGrid->model()->rowCount(), 2);
     EXPECT_EQ(c.yearGrid->selectionModel()->selectedRows().value(0).row(), 1);
 
     // Pressed again for the same year it reuses the row; a year later makes another.
-    QTest::mouseClick(c.individual, Qt::LeftButton);
+    EXPECT_EQ(individual(w), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiC WHERE Bid=%1").arg(roof)), 2);
     c.yearControl->setValue(2025);
-    QTest::mouseClick(c.individual, Qt::LeftButton);
+    EXPECT_EQ(individual(w), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiC WHERE Bid=%1").arg(roof)), 3);
     EXPECT_EQ(dm.t04koteiC.fieldByName(QStringLiteral("dateB")).asDate(), QDate(2026, 3, 31));
-    EXPECT_EQ(dialogs, 3);
     EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(AssetRegister, RecalculationChainsTheYearBeforeAndClosingWithoutItDiscards)
+{
+    const int house = addProperty(QStringLiteral("貸家A"));
+    // Straight line, 6 years, acquired after March 2007: 0.167.
+    const int roof = addItem(house, {QDate(2020, 5, 1), QStringLiteral("01"), QStringLiteral("01"), 1'000'000, 6});
+    addYearRow(roof, {QDate(2024, 3, 31), 1'000'000, 0.167});  // leaves 833,000
+    const int fence = addItem(house, {QDate(2024, 6, 1), QStringLiteral("01"), QStringLiteral("01"), 123'456, 8,
+                                      QStringLiteral("02")});
+    dm.closeAll();
+
+    Tkoteisisan w(dm);
+    w.show();
+    const auto& c = w.controls();
+    Table& y = dm.t04koteiC;
+    auto figure = [&](const char* field) { return y.fieldByName(QString::fromLatin1(field)).asMoney(); };
+
+    // Typed text without "再計算" is thrown away on closing.
+    EXPECT_EQ(individual(w, [](TfKobetu& d) { d.controls().memo->setTypedText(QStringLiteral("屋根")); }), 1);
+    EXPECT_EQ(y.state(), Dataset::State::Browse);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiC WHERE tekiyou IS NOT NULL")), 0);
+
+    QString previousRate, previousBalance, property;
+    individual(w, [&](TfKobetu& d) {
+        previousRate = d.controls().previousRate->text();
+        previousBalance = d.controls().previousEndBalance->text();
+        property = d.controls().property->text();
+        EXPECT_FALSE(d.controls().price->isEnabled());
+        d.controls().base->setTypedText(QStringLiteral("5"));  // replaced by the chain
+        d.controls().memo->setTypedText(QStringLiteral("屋根"));
+        QTest::mouseClick(d.controls().recalc, Qt::LeftButton);
+        EXPECT_TRUE(d.recalcDone());
+    });
+    EXPECT_EQ(previousRate, QStringLiteral("0.167"));
+    EXPECT_EQ(previousBalance, QStringLiteral("833000"));
+    EXPECT_EQ(property, QStringLiteral("貸家A"));
+    EXPECT_EQ(y.state(), Dataset::State::Browse);
+    EXPECT_EQ(y.fieldByName(QStringLiteral("SMonth")).asInteger(), 12);
+    EXPECT_EQ(y.fieldByName(QStringLiteral("kashitukeR")).asInteger(), 100);
+    EXPECT_EQ(y.fieldByName(QStringLiteral("tekiyou")).asString(), QStringLiteral("屋根"));
+    EXPECT_EQ(figure("zandakaK"), Money::fromYen(833'000));
+    EXPECT_DOUBLE_EQ(y.fieldByName(QStringLiteral("SRate")).asFloat(), 0.167);
+    EXPECT_EQ(figure("FutuuSyoukyaku"), Money::fromYen(139'100));  // 833,000 × 0.167 = 139,111
+    EXPECT_EQ(figure("kimatuZan"), Money::fromYen(693'900));
+
+    // No year before: the base is the price; another method keeps the rate typed.
+    clickRow(c.itemGrid, 1);
+    ASSERT_EQ(state.currentItemId, fence);
+    individual(w, [&](TfKobetu& d) {
+        previousRate = d.controls().previousRate->text();
+        previousBalance = d.controls().previousEndBalance->text();
+        d.controls().rate->setTypedText(QStringLiteral("0.167"));
+        d.controls().months->setTypedText(QStringLiteral("10"));
+        d.controls().share->setTypedText(QStringLiteral("60"));
+        QTest::mouseClick(d.controls().recalc, Qt::LeftButton);
+    });
+    EXPECT_EQ(previousRate, QStringLiteral("0"));
+    EXPECT_EQ(previousBalance, QStringLiteral("0"));
+    EXPECT_EQ(figure("zandakaK"), Money::fromYen(123'456));
+    EXPECT_DOUBLE_EQ(y.fieldByName(QStringLiteral("SRate")).asFloat(), 0.167);
+    EXPECT_EQ(y.fieldByName(QStringLiteral("SMonth")).asInteger(), 10);
+    EXPECT_EQ(y.fieldByName(QStringLiteral("kashitukeR")).asInteger(), 60);
+    // 123,456 × 0.167 × 10 / 12 = 17,180.96 → 17,100; at 60 %: 10,260 → 10,200.
+    EXPECT_EQ(figure("FutuuSyoukyaku"), Money::fromYen(17'100));
+    EXPECT_EQ(figure("HonnenK"), Money::fromYen(10'200));
+    EXPECT_TRUE(prompts.messages.empty()) << (prompts.messages.empty() ? "" : prompts.messages[0].text.toStdString());
 }
