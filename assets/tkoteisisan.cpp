@@ -22,6 +22,7 @@
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <map>
@@ -156,6 +157,11 @@ bool AssetLevelModel::setData(const QModelIndex& index, const QVariant& value, i
         return false;
     const Column column = columns_[index.column()];
     const qint64 id = ids_[index.row()];
+    committing_ = true;
+    const struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{committing_};
     return guarded(qobject_cast<QWidget*>(QObject::parent()), [&] {
         table_.checkBrowseMode();
         if (table_.fieldByName(QStringLiteral("id")).asInteger() != id)
@@ -168,6 +174,10 @@ bool AssetLevelModel::setData(const QModelIndex& index, const QVariant& value, i
         else
             table_.fieldByName(column.field).setString(text);
         table_.post();
+        // The grid is read again once the editor has closed; until then the cell shows what
+        // was stored.
+        cells_[index.row()][index.column()] = QueryModel::displayText(table_.fieldByName(column.field).value());
+        emit dataChanged(index, index);
     });
 }
 
@@ -335,25 +345,11 @@ void Tkoteisisan::setUpLevel(Table& table, DbNavigator* navigator, QTableView* g
     grid->horizontalHeader()->setStretchLastSection(true);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
 
-    // The grid follows the table: read again when the row moves or is saved, the current row
-    // selected; a click moves the table to the row clicked.
-    auto follow = [this, &table, grid, model] {
-        if (!isVisible() && !shown_)
-            return;
-        if (table.state() == Dataset::State::Browse || table.state() == Dataset::State::Inactive)
-            model->reload();
-        const qint64 id = table.isActive() && !table.isEmpty() ? table.fieldByName(QStringLiteral("id")).asInteger() : 0;
-        const int row = model->rowOfId(id);
-        if (row >= 0)
-            grid->selectRow(row);
-        else
-            grid->clearSelection();
-    };
-    connect(&table, &Dataset::dataChanged, this, [follow](int field) {
+    connect(&table, &Dataset::dataChanged, this, [this, &table, grid, model](int field) {
         if (field < 0)
-            follow();
+            followTable(table, grid, model);
     });
-    connect(&table, &Dataset::stateChanged, this, follow);
+    connect(&table, &Dataset::stateChanged, this, [this, &table, grid, model] { followTable(table, grid, model); });
     connect(grid, &QTableView::clicked, this, [this, &table, model](const QModelIndex& index) {
         guarded(this, [&] {
             const qint64 id = model->idOfRow(index.row());
@@ -370,6 +366,26 @@ void Tkoteisisan::setUpLevel(Table& table, DbNavigator* navigator, QTableView* g
         if (which == DbNavigator::Insert)
             grid->setFocus();
     });
+}
+
+// The grid follows the table: read again when the row moves or is saved, the current row
+// selected. While a cell of the grid is being stored that waits until its editor has closed.
+void Tkoteisisan::followTable(Table& table, QTableView* grid, AssetLevelModel* model)
+{
+    if (!shown_)
+        return;
+    if (model->committing()) {
+        QTimer::singleShot(0, this, [this, &table, grid, model] { followTable(table, grid, model); });
+        return;
+    }
+    if (table.state() == Dataset::State::Browse || table.state() == Dataset::State::Inactive)
+        model->reload();
+    const qint64 id = table.isActive() && !table.isEmpty() ? table.fieldByName(QStringLiteral("id")).asInteger() : 0;
+    const int row = model->rowOfId(id);
+    if (row >= 0)
+        grid->selectRow(row);
+    else
+        grid->clearSelection();
 }
 
 void Tkoteisisan::showEvent(QShowEvent* event)

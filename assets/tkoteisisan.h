@@ -40,6 +40,8 @@ public:
     void reload();
     [[nodiscard]] int rowOfId(qint64 id) const { return int(ids_.indexOf(id)); }
     [[nodiscard]] qint64 idOfRow(int row) const { return row >= 0 && row < ids_.size() ? ids_[row] : 0; }
+    // A cell's text is being stored: the grid's editor is still open and must not be reset.
+    [[nodiscard]] bool committing() const { return committing_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -53,6 +55,7 @@ private:
     QList<Column> columns_;
     QVector<qint64> ids_;
     QVector<QStringList> cells_;
+    bool committing_ = false;
 };
 
 // "固定資産": properties (KoteiA), the items of the current property (KoteiB) and the yearly
@@ -107,6 +110,7 @@ protected:
 
 private:
     void setUpLevel(Table& table, DbNavigator* navigator, QTableView* grid, AssetLevelModel* model);
+    void followTable(Table& table, QTableView* grid, AssetLevelModel* model);
     void showPeriods();
 
     Tdm01Keiri& dm_;

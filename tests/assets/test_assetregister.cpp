@@ -281,3 +281,38 @@ TEST_F(AssetRegister, RecalculationChainsTheYearBeforeAndClosingWithoutItDiscard
     EXPECT_EQ(figure("HonnenK"), Money::fromYen(10'200));
     EXPECT_TRUE(prompts.messages.empty()) << (prompts.messages.empty() ? "" : prompts.messages[0].text.toStdString());
 }
+
+TEST_F(AssetRegister, AGridCellEditsItsRowAndAnUnknownCategoryIsRefused)
+{
+    const int house = addProperty(QStringLiteral("貸家A"));
+    addItem(house, {QDate(2020, 5, 1), QStringLiteral("01"), QStringLiteral("01"), 1'000'000, 6});
+    dm.closeAll();
+
+    Tkoteisisan w(dm);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const auto& c = w.controls();
+
+    // Typed into the cell as a user would: a click, F2, the text, Enter.
+    const QModelIndex name = c.propertyGrid->model()->index(0, 0);
+    clickRow(c.propertyGrid, 0);
+    QTest::keyClick(c.propertyGrid, Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(editor)) << editor->metaObject()->className();
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("Villa"));
+    EXPECT_EQ(qobject_cast<QLineEdit*>(editor)->text(), QStringLiteral("Villa"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();  // the delegate commits the cell after the key
+    EXPECT_EQ(name.data().toString(), QStringLiteral("Villa"));
+    EXPECT_EQ(dm.t02koteiA.fieldByName(QStringLiteral("name")).asString(), QStringLiteral("Villa"));
+    EXPECT_EQ(CurrentPropertyName, QStringLiteral("Villa"));
+
+    QAbstractItemModel* items = c.itemGrid->model();
+    EXPECT_FALSE(items->setData(items->index(0, 1), QStringLiteral("zz")));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("区分が無効です"));
+    EXPECT_EQ(dm.t03koteiB.fieldByName(QStringLiteral("kubun")).asString(), QStringLiteral("01"));
+    dm.t03koteiB.cancel();
+}
