@@ -6,6 +6,7 @@
 #include "windows.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,6 +86,8 @@ TEST_F(AssetRegister, OpensFromTheMainWindowsButton)
             if (auto* found = qobject_cast<Tkoteisisan*>(w); found && found->isVisible()) {
                 caption = found->windowTitle();
                 properties = found->controls().propertyGrid->model()->rowCount();
+                prompts.answers = {true};
+                found->controls().help->trigger();
                 QTest::mouseClick(found->controls().close, Qt::LeftButton);
             }
     });
@@ -92,6 +95,9 @@ TEST_F(AssetRegister, OpensFromTheMainWindowsButton)
     EXPECT_EQ(caption, QStringLiteral("固定資産"));
     EXPECT_EQ(properties, 1);
     EXPECT_FALSE(dm.t02koteiA.isActive());
+    ASSERT_EQ(prompts.openedUrls.size(), 1u);
+    EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/Tkoteisisan.html")));
+    EXPECT_TRUE(QFile::exists(prompts.openedUrls[0].toLocalFile()));
     menu.close();
 }
 
@@ -241,6 +247,8 @@ TEST_F(AssetRegister, RecalculationChainsTheYearBeforeAndClosingWithoutItDiscard
         previousRate = d.controls().previousRate->text();
         previousBalance = d.controls().previousEndBalance->text();
         property = d.controls().property->text();
+        prompts.answers = {true};
+        d.controls().help->trigger();
         EXPECT_FALSE(d.controls().price->isEnabled());
         d.controls().base->setTypedText(QStringLiteral("5"));  // replaced by the chain
         d.controls().memo->setTypedText(QStringLiteral("屋根"));
@@ -250,6 +258,9 @@ TEST_F(AssetRegister, RecalculationChainsTheYearBeforeAndClosingWithoutItDiscard
     EXPECT_EQ(previousRate, QStringLiteral("0.167"));
     EXPECT_EQ(previousBalance, QStringLiteral("833000"));
     EXPECT_EQ(property, QStringLiteral("貸家A"));
+    ASSERT_EQ(prompts.openedUrls.size(), 1u);
+    EXPECT_TRUE(QFile::exists(prompts.openedUrls[0].toLocalFile()));
+    EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/TfKobetu.html")));
     EXPECT_EQ(y.state(), Dataset::State::Browse);
     EXPECT_EQ(y.fieldByName(QStringLiteral("SMonth")).asInteger(), 12);
     EXPECT_EQ(y.fieldByName(QStringLiteral("kashitukeR")).asInteger(), 100);
@@ -279,7 +290,9 @@ TEST_F(AssetRegister, RecalculationChainsTheYearBeforeAndClosingWithoutItDiscard
     // 123,456 × 0.167 × 10 / 12 = 17,180.96 → 17,100; at 60 %: 10,260 → 10,200.
     EXPECT_EQ(figure("FutuuSyoukyaku"), Money::fromYen(17'100));
     EXPECT_EQ(figure("HonnenK"), Money::fromYen(10'200));
-    EXPECT_TRUE(prompts.messages.empty()) << (prompts.messages.empty() ? "" : prompts.messages[0].text.toStdString());
+    // Only the help command's question was asked.
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].kind, ScriptedPrompter::Message::Question);
 }
 
 TEST_F(AssetRegister, AGridCellEditsItsRowAndAnUnknownCategoryIsRefused)
