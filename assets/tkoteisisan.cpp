@@ -5,6 +5,7 @@
 #include "depreciation.h"
 #include "depreciationreport.h"
 #include "help.h"
+#include "prompter.h"
 #include "querymodel.h"
 #include "textformat.h"
 #include "tdm01keiri.h"
@@ -491,6 +492,11 @@ void Tkoteisisan::IndividualClick()
 {
     Table& c = dm_.t04koteiC;
     c.checkBrowseMode();
+    // A year's row of no item would be kept by no one.
+    if (dm_.state().currentItemId <= 0) {
+        prompter().information(this, Tdm01Keiri::kYearRowWithoutItem);
+        return;
+    }
     const YearRowStart start = prepareYearRow(*c.database(), dm_.state().currentItemId, periods_);
     c.disableControls();
     try {

@@ -55,6 +55,7 @@ protected:
                 }
         });
         QTest::mouseClick(w.controls().individual, Qt::LeftButton);
+        QApplication::processEvents();  // without a dialog the look-out runs now, not later
         return dialogs;
     }
 
@@ -205,6 +206,18 @@ TEST_F(AssetRegister, IndividualProcessingMakesTheYearsRowOnceAndShowsIt)
     w.show();
     const auto& c = w.controls();
     ASSERT_EQ(state.currentItemId, roof);
+
+    // An item appended but not saved has no id: nothing is made and the dialog stays shut.
+    QTest::mouseClick(c.items->button(DbNavigator::Insert), Qt::LeftButton);
+    EXPECT_EQ(state.currentItemId, 0);
+    EXPECT_EQ(individual(w), 0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, Tdm01Keiri::kYearRowWithoutItem);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiC")), 1);
+    prompts.messages.clear();
+    QTest::mouseClick(c.items->button(DbNavigator::Cancel), Qt::LeftButton);
+    ASSERT_EQ(state.currentItemId, roof);
+
     EXPECT_EQ(individual(w), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiC WHERE Bid=%1").arg(roof)), 2);
     EXPECT_EQ(dm.t04koteiC.fieldByName(QStringLiteral("dateB")).asDate(), QDate(2025, 3, 31));
