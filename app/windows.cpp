@@ -3,6 +3,7 @@
 #include "tdm01keiri.h"
 #include "tfjigyounushi.h"
 #include "tfkessan.h"
+#include "tkoteisisan.h"
 #include "tfm04motocho.h"
 #include "tfsyukei2.h"
 #include "tftableb.h"
@@ -39,6 +40,9 @@ void registerWindows()
     });
     TMenu::registerWindow(TMenu::Window::Closing, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<TfKessan>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::FixedAssets, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<Tkoteisisan>(dm, owner);
     });
     TfKessan::registerPeriodAggregation([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<TfSyukei2>(dm, owner);

@@ -823,14 +823,19 @@ QVector<QVariant> Table::keyValues() const
     return currentStorage_;
 }
 
-bool Table::fetchOne(const QString& where, const QVector<QVariant>& binds, bool descending)
+bool Table::fetchOne(const QString& where, const QVector<QVariant>& binds, bool descending, bool filtered)
 {
     QStringList order;
     for (const QString& column : orderColumns_)
         order << (descending ? column + QStringLiteral(" DESC") : column);
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columnList_, quoted(info_.name));
+    QStringList conditions;
+    if (filtered && !filter_.isEmpty())
+        conditions << u'(' + filter_ + u')';
     if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
+        conditions << u'(' + where + u')';
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY ") + order.join(u", ") + QStringLiteral(" LIMIT 1");
     // Moving through a table runs the same few statements over and over: keep them prepared.
     auto cached = navigation_.find(sql);
@@ -864,7 +869,19 @@ bool Table::fetchOne(const QString& where, const QVector<QVariant>& binds, bool 
 
 bool Table::loadByRowId(qint64 rowId)
 {
-    return fetchOne(QStringLiteral("rowid = ?"), {QVariant(rowId)}, false);
+    return fetchOne(QStringLiteral("rowid = ?"), {QVariant(rowId)}, false, false);
+}
+
+void Table::setFilter(const QString& condition)
+{
+    if (condition == filter_)
+        return;
+    if (isActive())
+        checkBrowseMode();
+    filter_ = condition;
+    cachedCount_.reset();
+    if (isActive())
+        first();
 }
 
 bool Table::doFirst()
@@ -999,7 +1016,10 @@ qint64 Table::recordCount()
 {
     requireActive("件数の取得");
     if (!cachedCount_) {
-        Statement statement = db_->prepare(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(info_.name)));
+        QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(quoted(info_.name));
+        if (!filter_.isEmpty())
+            sql += QStringLiteral(" WHERE ") + filter_;
+        Statement statement = db_->prepare(sql);
         statement.step();
         cachedCount_ = statement.columnInt(0);
     }

@@ -226,6 +226,13 @@ public:
     qint64 recordCount() override;
     [[nodiscard]] qint64 currentRowId() const { return rowId_; }
 
+    // An SQL condition on the table's columns ("AID=3") that limits which rows the table
+    // moves through and counts; empty for all rows. An open table goes to its first row
+    // that passes. A row just posted stays current even when it does not pass, as a card
+    // file shows the card just written.
+    void setFilter(const QString& condition);
+    [[nodiscard]] const QString& filter() const { return filter_; }
+
 protected:
     void doOpen() override;
     void doClose() override;
@@ -240,11 +247,12 @@ protected:
     [[nodiscard]] bool canModify() const override { return true; }
 
 private:
-    bool fetchOne(const QString& where, const QVector<QVariant>& binds, bool descending);
+    bool fetchOne(const QString& where, const QVector<QVariant>& binds, bool descending, bool filtered = true);
     bool loadByRowId(qint64 rowId);
     [[nodiscard]] QVector<QVariant> keyValues() const;
 
     QString tableName_;
+    QString filter_;
     TableInfo info_;
     QString columnList_;
     QStringList orderColumns_;  // key columns followed by rowid, or just rowid

@@ -141,8 +141,7 @@ Tdm01Keiri::Tdm01Keiri(ProgramState& state, QObject* parent) : QObject(parent), 
         requireOwner(ds, QStringLiteral("AID"), QStringLiteral("物件を先に保存してください。（この内訳の物件が登録されていません）"));
     };
     t04koteiC.onBeforePost = [](Dataset& ds) {
-        requireOwner(ds, QStringLiteral("Bid"),
-                     QStringLiteral("物件内訳を先に保存してください。（この償却状況の内訳が登録されていません）"));
+        requireOwner(ds, QStringLiteral("Bid"), kYearRowWithoutItem);
         // Months beyond a year or a share beyond the whole would depreciate more than the base.
         requireWithin(ds, QStringLiteral("SMonth"), QStringLiteral("(ﾆ)月数"), 0, 12);
         requireWithin(ds, QStringLiteral("kashitukeR"), QStringLiteral("(ﾁ)貸付割合"), 0, 100);

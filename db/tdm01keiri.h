@@ -64,6 +64,9 @@ public:
 
     // The depreciation list of one target period.
     static const QStringList kDepreciationListSql;
+    // Why a yearly row cannot be kept: its item has not been saved yet.
+    static inline const QString kYearRowWithoutItem =
+        QStringLiteral("物件内訳を先に保存してください。（この償却状況の内訳が登録されていません）");
     // The accounts the year-end aggregation sums (q14kamokuBun): the codes of the stored query
     // qUnionCode.sql that exist in Kamoku with an existing category, in code order.
     static const QStringList kAccountListSql;

@@ -225,6 +225,42 @@ TEST_F(Store, NavigationLocateAndDelete)
     EXPECT_THROW(t.remove(), StoreError);
 }
 
+TEST_F(Store, AFilteredTableMovesAndCountsOnlyThePassingRowsButKeepsARowJustPosted)
+{
+    const qint64 a = addJournalRow(QDate(2010, 1, 1), "1111", "0111", 100, "a");
+    addJournalRow(QDate(2010, 1, 2), "1111", "0111", 200, "b");
+    const qint64 c = addJournalRow(QDate(2010, 1, 3), "1111", "0111", 300, "c");
+    Table& t = dm.t01keiri;
+    t.last();
+    t.setFilter(QStringLiteral("Memo<>'b'"));
+    EXPECT_EQ(t.fieldByName("id").asInteger(), a);  // to the first passing row
+    EXPECT_EQ(t.recordCount(), 2);
+    t.next();
+    EXPECT_EQ(t.fieldByName("id").asInteger(), c);
+    t.next();
+    EXPECT_TRUE(t.eof());
+    t.prior();
+    EXPECT_EQ(t.fieldByName("id").asInteger(), a);
+    EXPECT_FALSE(t.locate("Memo", QStringLiteral("b")));
+
+    t.next();
+    t.edit();
+    t.fieldByName("Memo").setString(QStringLiteral("b"));
+    t.post();
+    EXPECT_EQ(t.fieldByName("id").asInteger(), c);
+    EXPECT_EQ(t.fieldByName("Memo").asString(), QStringLiteral("b"));
+    t.refresh();
+    EXPECT_EQ(t.fieldByName("id").asInteger(), c);
+
+    // The filter outlives closing; none again lists everything.
+    t.close();
+    t.open();
+    EXPECT_EQ(t.recordCount(), 1);
+    t.setFilter({});
+    EXPECT_EQ(t.recordCount(), 3);
+    EXPECT_EQ(t.fieldByName("id").asInteger(), a);
+}
+
 TEST_F(Store, MovingOffAModifiedRowPostsItAndCancelRestores)
 {
     addJournalRow(QDate(2010, 1, 1), "1111", "0111", 100, "a");

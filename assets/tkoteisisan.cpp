@@ -1,0 +1,530 @@
+#include "tkoteisisan.h"
+
+#include "actionguard.h"
+#include "dataset.h"
+#include "depreciation.h"
+#include "depreciationreport.h"
+#include "help.h"
+#include "prompter.h"
+#include "querymodel.h"
+#include "textformat.h"
+#include "tdm01keiri.h"
+#include "tfkobetu.h"
+#include "yearrow.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <map>
+
+namespace tolva {
+
+QString CurrentPropertyName;
+QString CurrentItemCaption;
+
+namespace {
+
+const QString kYearCaption = QStringLiteral("C:内訳毎の償却状況");
+
+QString dayText(const QDate& day)
+{
+    return day.isValid() ? day.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+}
+
+// The names of a code table by code, for the lookup columns of the grid.
+std::map<QString, QString> namesOf(const QString& folder, const QString& sql)
+{
+    std::map<QString, QString> names;
+    Query q(QStringLiteral("lookup"));
+    q.setDatabaseName(folder);
+    q.setSql(sql);
+    q.open();
+    for (q.first(); !q.eof(); q.next())
+        names[q.field(0).asString()] = q.field(1).asString();
+    q.close();
+    return names;
+}
+
+QString figureText(Dataset& row, const QString& field)
+{
+    const DepreciationFigures f = depreciationFigures(depreciationInputsOf(row));
+    if (field == u"FutuuSyoukyaku")
+        return textformat::gridAmount(f.ordinary);
+    if (field == u"SyoukyakuGoukei")
+        return textformat::gridAmount(f.total);
+    if (field == u"HonnenK")
+        return textformat::gridAmount(f.expense);
+    return textformat::gridAmount(f.endBalance);
+}
+
+} // namespace
+
+AssetLevelModel::AssetLevelModel(Table& table, QList<Column> columns, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), columns_(std::move(columns))
+{
+}
+
+void AssetLevelModel::reload()
+{
+    beginResetModel();
+    ids_.clear();
+    cells_.clear();
+    if (table_.isActive()) {
+        // A table of its own walks the rows, so the shared one keeps its cursor and its edits.
+        const QString folder = table_.databaseName();
+        std::map<QString, QString> kubun, syubetu, methods;
+        if (table_.tableName().compare(QStringLiteral("KoteiB"), Qt::CaseInsensitive) == 0) {
+            kubun = namesOf(folder, QStringLiteral("SELECT code, Name FROM Kkubun"));
+            syubetu = namesOf(folder, QStringLiteral("SELECT code, Name FROM Ksyubetu"));
+            methods = namesOf(folder, QStringLiteral("SELECT id, name FROM shouhou"));
+        }
+        Table walk(QStringLiteral("walk"));
+        walk.setDatabaseName(folder);
+        walk.setTableName(table_.tableName());
+        walk.setFilter(table_.filter());
+        walk.open();
+        for (walk.first(); !walk.eof() && !walk.isEmpty(); walk.next()) {
+            ids_ << walk.fieldByName(QStringLiteral("id")).asInteger();
+            QStringList row;
+            for (const Column& column : columns_) {
+                if (column.field == u"KubunName")
+                    row << kubun[walk.fieldByName(QStringLiteral("kubun")).asString()];
+                else if (column.field == u"SyubetuName")
+                    row << syubetu[walk.fieldByName(QStringLiteral("syubetu")).asString()];
+                else if (column.field == u"shouhouname")
+                    row << methods[walk.fieldByName(QStringLiteral("syukyakuH")).asString()];
+                else if (column.readOnly)
+                    row << figureText(walk, column.field);
+                else
+                    row << QueryModel::displayText(walk.fieldByName(column.field).value());
+            }
+            cells_ << row;
+        }
+        walk.close();
+    }
+    endResetModel();
+}
+
+int AssetLevelModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(ids_.size());
+}
+
+int AssetLevelModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(columns_.size());
+}
+
+QVariant AssetLevelModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= cells_.size())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return cells_[index.row()].value(index.column());
+    if (role == Qt::TextAlignmentRole)
+        return QVariant(columns_[index.column()].alignment);
+    return {};
+}
+
+QVariant AssetLevelModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == Qt::DisplayRole && orientation == Qt::Horizontal && section < columns_.size())
+        return columns_[section].title;
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags AssetLevelModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && !columns_[index.column()].readOnly)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool AssetLevelModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.row() >= ids_.size())
+        return false;
+    const Column column = columns_[index.column()];
+    const qint64 id = ids_[index.row()];
+    committing_ = true;
+    const struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{committing_};
+    return guarded(qobject_cast<QWidget*>(QObject::parent()), [&] {
+        table_.checkBrowseMode();
+        if (table_.fieldByName(QStringLiteral("id")).asInteger() != id)
+            table_.locate(QStringLiteral("id"), id);
+        table_.edit();
+        // A lookup column takes the code, and the data module refuses an unknown one.
+        const QString text = value.toString().trimmed();
+        if (text.isEmpty())
+            table_.fieldByName(column.field).clear();
+        else
+            table_.fieldByName(column.field).setString(text);
+        table_.post();
+        // The grid is read again once the editor has closed; until then the cell shows what
+        // was stored.
+        cells_[index.row()][index.column()] = QueryModel::displayText(table_.fieldByName(column.field).value());
+        emit dataChanged(index, index);
+    });
+}
+
+Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
+{
+    setObjectName(QStringLiteral("Tkoteisisan"));
+    setWindowTitle(QStringLiteral("固定資産"));
+
+    auto* outer = new QVBoxLayout(this);
+    auto* bar = new QMenuBar(this);
+    outer->setMenuBar(bar);
+    QMenu* helpMenu = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ"));
+    c_.help = helpMenu->addAction(QStringLiteral("ｻﾎﾟｰﾄｻｲﾄ"));
+    connect(c_.help, &QAction::triggered, this, [this] { guarded(this, [&] { HelpClick(); }); });
+
+    auto* top = new QHBoxLayout;
+    c_.calculator = new QPushButton(QStringLiteral("電卓表示"), this);
+    // The calculator is a window of its own that this program does not have yet.
+    c_.calculator->setEnabled(false);
+    c_.close = new QPushButton(QStringLiteral("閉じる"), this);
+    c_.close->setAutoDefault(false);
+    top->addWidget(c_.calculator);
+    top->addStretch(1);
+    top->addWidget(c_.close);
+    outer->addLayout(top);
+
+    using Col = AssetLevelModel::Column;
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    propertyModel_ = new AssetLevelModel(dm_.t02koteiA, {Col{QStringLiteral("対象"), QStringLiteral("name")}}, this);
+    itemModel_ = new AssetLevelModel(dm_.t03koteiB,
+                                     {Col{QStringLiteral("取得日"), QStringLiteral("dateB")},
+                                      Col{QStringLiteral("区分"), QStringLiteral("KubunName")},
+                                      Col{QStringLiteral("種別"), QStringLiteral("SyubetuName")},
+                                      Col{QStringLiteral("金額"), QStringLiteral("gaku"), false, right},
+                                      Col{QStringLiteral("償却年数"), QStringLiteral("Tnen"), false, right},
+                                      Col{QStringLiteral("償却開始"), QStringLiteral("Sdate")},
+                                      Col{QStringLiteral("面積or数量"), QStringLiteral("Quantity"), false, right},
+                                      Col{QStringLiteral("方法"), QStringLiteral("shouhouname"), true, Qt::AlignCenter}},
+                                     this);
+    yearModel_ = new AssetLevelModel(dm_.t04koteiC,
+                                     {Col{QStringLiteral("償却日"), QStringLiteral("dateB")},
+                                      Col{QStringLiteral("(ﾛ)期首残高"), QStringLiteral("zandakaK"), false, right},
+                                      Col{QStringLiteral("(ﾊ)償却率"), QStringLiteral("SRate"), false, right},
+                                      Col{QStringLiteral("(ﾆ)月数"), QStringLiteral("SMonth"), false, right},
+                                      Col{QStringLiteral("(ﾎ)普通償却"), QStringLiteral("FutuuSyoukyaku"), true, right},
+                                      Col{QStringLiteral("(ﾍ)割増"), QStringLiteral("warimashiS"), false, right},
+                                      Col{QStringLiteral("(ﾄ)償却合計"), QStringLiteral("SyoukyakuGoukei"), true, right},
+                                      Col{QStringLiteral("(ﾁ)割合"), QStringLiteral("kashitukeR"), false, right},
+                                      Col{QStringLiteral("(ﾘ)経費参入"), QStringLiteral("HonnenK"), true, right},
+                                      Col{QStringLiteral("(ﾇ)期末残高"), QStringLiteral("kimatuZan"), true, right},
+                                      Col{QStringLiteral("適用"), QStringLiteral("tekiyou")},
+                                      Col{QStringLiteral("syoukyakuF"), QStringLiteral("syoukyakuF")}},
+                                     this);
+
+    auto* upper = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(new QLabel(QStringLiteral("A：物件"), this));
+    c_.properties = new DbNavigator(dm_.t02koteiA, this);
+    c_.properties->setObjectName(QStringLiteral("DBNavigator1"));
+    left->addWidget(c_.properties);
+    c_.propertyGrid = new QTableView(this);
+    left->addWidget(c_.propertyGrid, 1);
+    upper->addLayout(left, 1);
+
+    auto* rightSide = new QVBoxLayout;
+    auto* location = new QHBoxLayout;
+    location->addWidget(new QLabel(QStringLiteral("所在地："), this));
+    location->addWidget(new QLabel(QStringLiteral("〒"), this));
+    c_.post = new DbEdit(dm_.t02koteiA, QStringLiteral("Post"), DbEdit::Kind::Text, this);
+    c_.post->setCaption(QStringLiteral("〒"));
+    c_.post->setMaximumWidth(90);
+    location->addWidget(c_.post);
+    location->addWidget(new QLabel(QStringLiteral("住所"), this));
+    c_.address = new DbEdit(dm_.t02koteiA, QStringLiteral("address"), DbEdit::Kind::Text, this);
+    c_.address->setCaption(QStringLiteral("住所"));
+    location->addWidget(c_.address, 2);
+    c_.tiban = new DbEdit(dm_.t02koteiA, QStringLiteral("tiban"), DbEdit::Kind::Text, this);
+    c_.tiban->setCaption(QStringLiteral("所在地"));
+    location->addWidget(c_.tiban, 1);
+    rightSide->addLayout(location);
+    auto* itemsHead = new QHBoxLayout;
+    itemsHead->addWidget(new QLabel(QStringLiteral("B：物件内訳"), this));
+    c_.items = new DbNavigator(dm_.t03koteiB, this);
+    c_.items->setObjectName(QStringLiteral("DBNavigator2"));
+    itemsHead->addWidget(c_.items);
+    itemsHead->addStretch(1);
+    rightSide->addLayout(itemsHead);
+    c_.itemGrid = new QTableView(this);
+    rightSide->addWidget(c_.itemGrid, 1);
+    upper->addLayout(rightSide, 3);
+    outer->addLayout(upper, 1);
+
+    auto* yearHead = new QHBoxLayout;
+    c_.yearCaption = new QLabel(kYearCaption, this);
+    yearHead->addWidget(c_.yearCaption);
+    c_.yearRows = new DbNavigator(dm_.t04koteiC, this);
+    c_.yearRows->setObjectName(QStringLiteral("DBNavigator3"));
+    yearHead->addWidget(c_.yearRows);
+    yearHead->addStretch(1);
+    outer->addLayout(yearHead);
+    c_.yearGrid = new QTableView(this);
+    outer->addWidget(c_.yearGrid, 1);
+
+    auto* panel = new QGroupBox(QStringLiteral("償却処理"), this);
+    auto* panelRow = new QHBoxLayout(panel);
+    panelRow->addWidget(new QLabel(QStringLiteral("対象年度の指定"), panel));
+    c_.year = new QLineEdit(panel);
+    c_.year->setReadOnly(true);
+    c_.year->setMaximumWidth(60);
+    panelRow->addWidget(c_.year);
+    c_.yearControl = new QSpinBox(panel);
+    c_.yearControl->setRange(1980, 2100);
+    c_.yearControl->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    c_.yearControl->setKeyboardTracking(false);
+    panelRow->addWidget(c_.yearControl);
+    c_.targetStart = new QLineEdit(panel);
+    c_.targetStart->setReadOnly(true);
+    c_.targetEnd = new QLineEdit(panel);
+    c_.targetEnd->setReadOnly(true);
+    panelRow->addWidget(c_.targetStart);
+    panelRow->addWidget(new QLabel(QStringLiteral("～"), panel));
+    panelRow->addWidget(c_.targetEnd);
+    panelRow->addWidget(new QLabel(QStringLiteral("対象："), panel));
+    c_.target = new QLabel(panel);
+    panelRow->addWidget(c_.target, 1);
+    c_.individual = new QPushButton(QStringLiteral("個別処理"), panel);
+    c_.list = new QPushButton(QStringLiteral("償却一覧"), panel);
+    c_.individual->setAutoDefault(false);
+    c_.list->setAutoDefault(false);
+    panelRow->addWidget(c_.individual);
+    panelRow->addWidget(c_.list);
+    outer->addWidget(panel);
+
+    setUpLevel(dm_.t02koteiA, c_.properties, c_.propertyGrid, propertyModel_);
+    setUpLevel(dm_.t03koteiB, c_.items, c_.itemGrid, itemModel_);
+    setUpLevel(dm_.t04koteiC, c_.yearRows, c_.yearGrid, yearModel_);
+
+    connect(&dm_.t02koteiA, &Dataset::dataChanged, this, [this](int) { guarded(this, [&] { PropertyChange(); }); });
+    connect(&dm_.t03koteiB, &Dataset::dataChanged, this, [this](int) { guarded(this, [&] { ItemChange(); }); });
+    connect(c_.yearControl, &QSpinBox::valueChanged, this,
+            [this](int year) { guarded(this, [&] { YearControlClick(year); }); });
+    connect(c_.individual, &QPushButton::clicked, this, [this] { guarded(this, [&] { IndividualClick(); }); });
+    connect(c_.list, &QPushButton::clicked, this, [this] { guarded(this, [&] { ListClick(); }); });
+    connect(c_.close, &QPushButton::clicked, this, &QDialog::reject);
+
+    resize(900, 640);
+}
+
+Tkoteisisan::~Tkoteisisan()
+{
+    if (!closed_)
+        FormClose();
+}
+
+void Tkoteisisan::setUpLevel(Table& table, DbNavigator* navigator, QTableView* grid, AssetLevelModel* model)
+{
+    const char* hints[] = {"最初のデータ", "前のデータ", "次のデータ", "最後のデータ", "データの追加",
+                           "データの削除", "データの編集", "データの登録", "編集の取り消し", "再表示"};
+    for (int i = 0; i < DbNavigator::ButtonCount; ++i)
+        navigator->button(DbNavigator::Button(i))->setToolTip(QString::fromUtf8(hints[i]));
+    grid->setModel(model);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+
+    connect(&table, &Dataset::dataChanged, this, [this, &table, grid, model](int field) {
+        if (field < 0)
+            followTable(table, grid, model);
+    });
+    connect(&table, &Dataset::stateChanged, this, [this, &table, grid, model] { followTable(table, grid, model); });
+    connect(grid, &QTableView::clicked, this, [this, &table, model](const QModelIndex& index) {
+        guarded(this, [&] {
+            const qint64 id = model->idOfRow(index.row());
+            if (id == 0 || !table.isActive())
+                return;
+            table.checkBrowseMode();
+            if (table.fieldByName(QStringLiteral("id")).asInteger() != id)
+                table.locate(QStringLiteral("id"), id);
+        });
+    });
+    // Insert always appends: the new row goes to the end of the table, and its grid gets the
+    // focus for typing.
+    connect(navigator, &DbNavigator::actionDone, this, [grid](DbNavigator::Button which) {
+        if (which == DbNavigator::Insert)
+            grid->setFocus();
+    });
+}
+
+// The grid follows the table: read again when the row moves or is saved, the current row
+// selected. While a cell of the grid is being stored that waits until its editor has closed.
+void Tkoteisisan::followTable(Table& table, QTableView* grid, AssetLevelModel* model)
+{
+    if (!shown_)
+        return;
+    if (model->committing()) {
+        QTimer::singleShot(0, this, [this, &table, grid, model] { followTable(table, grid, model); });
+        return;
+    }
+    if (table.state() == Dataset::State::Browse || table.state() == Dataset::State::Inactive)
+        model->reload();
+    const qint64 id = table.isActive() && !table.isEmpty() ? table.fieldByName(QStringLiteral("id")).asInteger() : 0;
+    const int row = model->rowOfId(id);
+    if (row >= 0)
+        grid->selectRow(row);
+    else
+        grid->clearSelection();
+}
+
+void Tkoteisisan::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    guarded(this, [&] { FormShow(); });
+}
+
+void Tkoteisisan::done(int result)
+{
+    if (!closed_)
+        guarded(this, [&] { FormClose(); });
+    QDialog::done(result);
+}
+
+void Tkoteisisan::FormShow()
+{
+    dm_.t02koteiA.open();
+    dm_.t03koteiB.open();
+    dm_.t04koteiC.open();
+    dm_.q12kkubun.open();
+    dm_.q11ksyubetu.open();
+    const ProgramState& state = dm_.state();
+    periods_ = depreciationPeriodsFor(FiscalPeriod{state.periodStart, state.periodEnd});
+    {
+        const QSignalBlocker block(c_.yearControl);
+        c_.yearControl->setValue(periods_.target.start.year());
+    }
+    showPeriods();
+    propertyModel_->reload();
+    PropertyChange();
+    itemModel_->reload();
+    ItemChange();
+    yearModel_->reload();
+}
+
+void Tkoteisisan::FormClose()
+{
+    closed_ = true;
+    dm_.t02koteiA.close();
+    dm_.t03koteiB.close();
+    dm_.t04koteiC.close();
+    dm_.q12kkubun.close();
+    dm_.q11ksyubetu.close();
+}
+
+void Tkoteisisan::showPeriods()
+{
+    c_.year->setText(QString::number(periods_.target.start.year()));
+    c_.targetStart->setText(dayText(periods_.target.start));
+    c_.targetEnd->setText(dayText(periods_.target.end));
+}
+
+void Tkoteisisan::PropertyChange()
+{
+    Table& a = dm_.t02koteiA;
+    if (!a.isActive())
+        return;
+    ProgramState& state = dm_.state();
+    state.currentPropertyId = a.isEmpty() ? 0 : int(a.fieldByName(QStringLiteral("id")).asInteger());
+    CurrentPropertyName = a.fieldByName(QStringLiteral("name")).asString();
+    FilterItemsByProperty(state.currentPropertyId);
+}
+
+void Tkoteisisan::ItemChange()
+{
+    Table& b = dm_.t03koteiB;
+    if (!b.isActive())
+        return;
+    ProgramState& state = dm_.state();
+    state.currentItemId = b.isEmpty() ? 0 : int(b.fieldByName(QStringLiteral("id")).asInteger());
+    CurrentItemCaption = dayText(b.fieldByName(QStringLiteral("dateB")).asDate()) + u' '
+                         + b.fieldByName(QStringLiteral("KubunName")).asString()
+                         + b.fieldByName(QStringLiteral("SyubetuName")).asString();
+    c_.yearCaption->setText(QStringLiteral("c:") + CurrentPropertyName + u' ' + CurrentItemCaption + QStringLiteral("償却状況"));
+    c_.target->setText(CurrentPropertyName + u' ' + CurrentItemCaption);
+    FilterYearRowsByItem(state.currentItemId);
+}
+
+void Tkoteisisan::FilterItemsByProperty(int id)
+{
+    // Without a stored property the items keep the filter they had.
+    if (id > 0)
+        dm_.t03koteiB.setFilter(QStringLiteral("AID=") + QString::number(id));
+}
+
+void Tkoteisisan::FilterYearRowsByItem(int id)
+{
+    if (id > 0)
+        dm_.t04koteiC.setFilter(QStringLiteral("BID=") + QString::number(id));
+}
+
+void Tkoteisisan::YearControlClick(int year)
+{
+    periods_ = depreciationPeriodsForYear(periods_, year);
+    showPeriods();
+}
+
+void Tkoteisisan::IndividualClick()
+{
+    Table& c = dm_.t04koteiC;
+    c.checkBrowseMode();
+    // A year's row of no item would be kept by no one.
+    if (dm_.state().currentItemId <= 0) {
+        prompter().information(this, Tdm01Keiri::kYearRowWithoutItem);
+        return;
+    }
+    const YearRowStart start = prepareYearRow(*c.database(), dm_.state().currentItemId, periods_);
+    c.disableControls();
+    try {
+        c.refresh();
+        c.locate(QStringLiteral("id"), start.rowId);
+    } catch (...) {
+        c.enableControls();
+        throw;
+    }
+    c.enableControls();
+    yearModel_->reload();
+    if (const int row = yearModel_->rowOfId(start.rowId); row >= 0)
+        c_.yearGrid->selectRow(row);
+    TfKobetu dialog(dm_, CurrentPropertyName, start.previousRate, start.previousEndBalance, this);
+    dialog.exec();
+    yearModel_->reload();
+    if (const int row = yearModel_->rowOfId(start.rowId); row >= 0)
+        c_.yearGrid->selectRow(row);
+}
+
+void Tkoteisisan::ListClick()
+{
+    printDepreciationList(dm_, periods_.target, QDate::currentDate(), this);
+}
+
+void Tkoteisisan::HelpClick()
+{
+    showHelp(this, QStringLiteral("Tkoteisisan"));
+}
+
+} // namespace tolva
