@@ -13,6 +13,9 @@
 #include "yearrow.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -42,19 +45,58 @@ QString dayText(const QDate& day)
     return day.isValid() ? day.toString(QStringLiteral("yyyy/MM/dd")) : QString();
 }
 
-// The names of a code table by code, for the lookup columns of the grid.
-std::map<QString, QString> namesOf(const QString& folder, const QString& sql)
-{
-    std::map<QString, QString> names;
-    Query q(QStringLiteral("lookup"));
-    q.setDatabaseName(folder);
-    q.setSql(sql);
-    q.open();
-    for (q.first(); !q.eof(); q.next())
-        names[q.field(0).asString()] = q.field(1).asString();
-    q.close();
-    return names;
-}
+const QString kCategoryChoices = QStringLiteral("SELECT code, Name FROM Kkubun ORDER BY code");
+const QString kKindChoices = QStringLiteral("SELECT code, Name FROM Ksyubetu ORDER BY code");
+const QString kMethodChoices = QStringLiteral("SELECT id, name FROM shouhou ORDER BY id");
+
+// The drop-down list of a lookup column. Only the category column takes typed text too (a
+// code, checked by the data module); the kind and the method are chosen from their lists.
+class LookupDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const auto* model = qobject_cast<const AssetLevelModel*>(index.model());
+        const QList<AssetLevelModel::Choice> choices = model ? model->choices(index.column()) : QList<AssetLevelModel::Choice>{};
+        if (choices.isEmpty())
+            return QStyledItemDelegate::createEditor(parent, option, index);
+        auto* box = new QComboBox(parent);
+        box->setEditable(model->takesTypedCode(index.column()));
+        box->setInsertPolicy(QComboBox::NoInsert);
+        for (const AssetLevelModel::Choice& choice : choices)
+            box->addItem(choice.name, choice.code);
+        return box;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        auto* box = qobject_cast<QComboBox*>(editor);
+        if (!box)
+            return QStyledItemDelegate::setEditorData(editor, index);
+        const int at = box->findText(index.data(Qt::EditRole).toString());
+        box->setCurrentIndex(at);
+        if (at < 0 && box->isEditable())
+            box->setEditText(QString());
+        if (box->isEditable())
+            box->lineEdit()->selectAll();
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        auto* box = qobject_cast<QComboBox*>(editor);
+        if (!box)
+            return QStyledItemDelegate::setModelData(editor, model, index);
+        const int at = box->currentIndex();
+        const QString text = box->currentText();
+        if (at >= 0 && text == box->itemText(at)) {
+            if (text != index.data(Qt::EditRole).toString())
+                model->setData(index, box->itemData(at), AssetLevelModel::ChoiceRole);
+        } else if (box->isEditable() && !text.trimmed().isEmpty()) {
+            model->setData(index, text, Qt::EditRole);
+        }
+    }
+};
 
 QString figureText(Dataset& row, const QString& field)
 {
@@ -80,14 +122,24 @@ void AssetLevelModel::reload()
     beginResetModel();
     ids_.clear();
     cells_.clear();
+    choices_.clear();
     if (table_.isActive()) {
         // A table of its own walks the rows, so the shared one keeps its cursor and its edits.
         const QString folder = table_.databaseName();
-        std::map<QString, QString> kubun, syubetu, methods;
-        if (table_.tableName().compare(QStringLiteral("KoteiB"), Qt::CaseInsensitive) == 0) {
-            kubun = namesOf(folder, QStringLiteral("SELECT code, Name FROM Kkubun"));
-            syubetu = namesOf(folder, QStringLiteral("SELECT code, Name FROM Ksyubetu"));
-            methods = namesOf(folder, QStringLiteral("SELECT id, name FROM shouhou"));
+        std::map<int, std::map<QString, QString>> names;
+        for (int i = 0; i < columns_.size(); ++i) {
+            if (columns_[i].choicesSql.isEmpty())
+                continue;
+            QList<Choice>& list = choices_[i];
+            Query q(QStringLiteral("lookup"));
+            q.setDatabaseName(folder);
+            q.setSql(columns_[i].choicesSql);
+            q.open();
+            for (q.first(); !q.eof(); q.next()) {
+                list.append({q.field(0).asString(), q.field(1).asString()});
+                names[i][list.back().code] = list.back().name;
+            }
+            q.close();
         }
         Table walk(QStringLiteral("walk"));
         walk.setDatabaseName(folder);
@@ -97,13 +149,10 @@ void AssetLevelModel::reload()
         for (walk.first(); !walk.eof() && !walk.isEmpty(); walk.next()) {
             ids_ << walk.fieldByName(QStringLiteral("id")).asInteger();
             QStringList row;
-            for (const Column& column : columns_) {
-                if (column.field == u"KubunName")
-                    row << kubun[walk.fieldByName(QStringLiteral("kubun")).asString()];
-                else if (column.field == u"SyubetuName")
-                    row << syubetu[walk.fieldByName(QStringLiteral("syubetu")).asString()];
-                else if (column.field == u"shouhouname")
-                    row << methods[walk.fieldByName(QStringLiteral("syukyakuH")).asString()];
+            for (int i = 0; i < columns_.size(); ++i) {
+                const Column& column = columns_[i];
+                if (!column.codeField.isEmpty())
+                    row << names[i][walk.fieldByName(column.codeField).asString()];
                 else if (column.readOnly)
                     row << figureText(walk, column.field);
                 else
@@ -114,6 +163,11 @@ void AssetLevelModel::reload()
         walk.close();
     }
     endResetModel();
+}
+
+QList<AssetLevelModel::Choice> AssetLevelModel::choices(int column) const
+{
+    return choices_.value(column);
 }
 
 int AssetLevelModel::rowCount(const QModelIndex& parent) const
@@ -154,7 +208,7 @@ Qt::ItemFlags AssetLevelModel::flags(const QModelIndex& index) const
 
 bool AssetLevelModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || index.row() >= ids_.size())
+    if ((role != Qt::EditRole && role != ChoiceRole) || !index.isValid() || index.row() >= ids_.size())
         return false;
     const Column column = columns_[index.column()];
     const qint64 id = ids_[index.row()];
@@ -168,12 +222,14 @@ bool AssetLevelModel::setData(const QModelIndex& index, const QVariant& value, i
         if (table_.fieldByName(QStringLiteral("id")).asInteger() != id)
             table_.locate(QStringLiteral("id"), id);
         table_.edit();
-        // A lookup column takes the code, and the data module refuses an unknown one.
+        // A choice from a drop-down list is stored as its code, unchecked; a code typed into a
+        // lookup column goes through the lookup field, and the data module refuses an unknown one.
         const QString text = value.toString().trimmed();
+        const QString field = role == ChoiceRole ? column.codeField : column.field;
         if (text.isEmpty())
-            table_.fieldByName(column.field).clear();
+            table_.fieldByName(field).clear();
         else
-            table_.fieldByName(column.field).setString(text);
+            table_.fieldByName(field).setString(text);
         table_.post();
         // The grid is read again once the editor has closed; until then the cell shows what
         // was stored.
@@ -207,16 +263,20 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
 
     using Col = AssetLevelModel::Column;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    const Qt::Alignment leftAligned = Qt::AlignLeft | Qt::AlignVCenter;
     propertyModel_ = new AssetLevelModel(dm_.t02koteiA, {Col{QStringLiteral("対象"), QStringLiteral("name")}}, this);
     itemModel_ = new AssetLevelModel(dm_.t03koteiB,
                                      {Col{QStringLiteral("取得日"), QStringLiteral("dateB")},
-                                      Col{QStringLiteral("区分"), QStringLiteral("KubunName")},
-                                      Col{QStringLiteral("種別"), QStringLiteral("SyubetuName")},
+                                      Col{QStringLiteral("区分"), QStringLiteral("KubunName"), false, leftAligned,
+                                          QStringLiteral("kubun"), kCategoryChoices, true},
+                                      Col{QStringLiteral("種別"), QStringLiteral("SyubetuName"), false, leftAligned,
+                                          QStringLiteral("syubetu"), kKindChoices},
                                       Col{QStringLiteral("金額"), QStringLiteral("gaku"), false, right},
                                       Col{QStringLiteral("償却年数"), QStringLiteral("Tnen"), false, right},
                                       Col{QStringLiteral("償却開始"), QStringLiteral("Sdate")},
                                       Col{QStringLiteral("面積or数量"), QStringLiteral("Quantity"), false, right},
-                                      Col{QStringLiteral("方法"), QStringLiteral("shouhouname"), true, Qt::AlignCenter}},
+                                      Col{QStringLiteral("方法"), QStringLiteral("shouhouname"), false, Qt::AlignCenter,
+                                          QStringLiteral("syukyakuH"), kMethodChoices}},
                                      this);
     yearModel_ = new AssetLevelModel(dm_.t04koteiC,
                                      {Col{QStringLiteral("償却日"), QStringLiteral("dateB")},
@@ -340,6 +400,7 @@ void Tkoteisisan::setUpLevel(Table& table, DbNavigator* navigator, QTableView* g
     for (int i = 0; i < DbNavigator::ButtonCount; ++i)
         navigator->button(DbNavigator::Button(i))->setToolTip(QString::fromUtf8(hints[i]));
     grid->setModel(model);
+    grid->setItemDelegate(new LookupDelegate(grid));
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->verticalHeader()->hide();

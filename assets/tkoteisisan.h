@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QHash>
 
 class QAction;
 class QLabel;
@@ -33,6 +34,18 @@ public:
         QString field;
         bool readOnly = false;
         Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+        // A lookup column shows a name and stores a code: the field it stores into and the
+        // statement giving the choices as (code, name) in the order of its drop-down list.
+        QString codeField = {};
+        QString choicesSql = {};
+        // Text typed into the cell is taken as a code through the lookup field.
+        bool typedCode = false;
+    };
+    // The role a drop-down choice is stored with: the value is the code, set as it is.
+    static constexpr int ChoiceRole = Qt::UserRole + 1;
+    struct Choice {
+        QString code;
+        QString name;
     };
     AssetLevelModel(Table& table, QList<Column> columns, QObject* parent = nullptr);
 
@@ -40,6 +53,9 @@ public:
     void reload();
     [[nodiscard]] int rowOfId(qint64 id) const { return int(ids_.indexOf(id)); }
     [[nodiscard]] qint64 idOfRow(int row) const { return row >= 0 && row < ids_.size() ? ids_[row] : 0; }
+    // The choices of a lookup column (empty for any other), as read by the last reload.
+    [[nodiscard]] QList<Choice> choices(int column) const;
+    [[nodiscard]] bool takesTypedCode(int column) const { return column >= 0 && column < columns_.size() && columns_[column].typedCode; }
     // A cell's text is being stored: the grid's editor is still open and must not be reset.
     [[nodiscard]] bool committing() const { return committing_; }
 
@@ -55,6 +71,7 @@ private:
     QList<Column> columns_;
     QVector<qint64> ids_;
     QVector<QStringList> cells_;
+    QHash<int, QList<Choice>> choices_;
     bool committing_ = false;
 };
 

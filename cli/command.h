@@ -106,4 +106,9 @@ private:
     std::unique_ptr<Tdm01Keiri> dm_;
 };
 
+// The --year option of the verbs over one fiscal year, and the period it names: the fiscal
+// year with the owner's closing month, or the owner's current one when it is not given.
+[[nodiscard]] QList<OptionSpec> yearOption();
+[[nodiscard]] FiscalPeriod yearPeriod(const Invocation& invocation, Books& books);
+
 } // namespace tolva::cli

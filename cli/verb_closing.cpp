@@ -18,31 +18,6 @@ namespace tolva::cli {
 
 namespace {
 
-const QString kYear = QStringLiteral("year");
-
-QList<OptionSpec> yearOption()
-{
-    return {OptionSpec{{kYear}, QStringLiteral("Y"),
-                       QStringLiteral("会計年度（事業主の決算月による期間の始まる年）。省略すると事業主の現在の年度。")}};
-}
-
-// The fiscal period of --year with the owner's closing month, or the owner's current one.
-FiscalPeriod yearPeriod(const Invocation& invocation, Books& books)
-{
-    const FiscalPeriod current = books.fiscalPeriod();
-    if (!invocation.isSet(kYear))
-        return current;
-    bool ok = false;
-    const int year = invocation.value(kYear).toInt(&ok);
-    if (!ok || year < kFirstFiscalYear || year > kLastFiscalYear)
-        throw UsageError(QStringLiteral("--year には %1 から %2 までの年を指定してください（「%3」）。")
-                             .arg(kFirstFiscalYear)
-                             .arg(kLastFiscalYear)
-                             .arg(invocation.value(kYear)));
-    const int closingMonth = current.start.month() == 1 ? 12 : current.start.month() - 1;
-    return periodForFiscalYear(year, closingMonth);
-}
-
 QByteArray jsonAmount(const Money& amount)
 {
     return jsonString(textformat::plainAmount(amount));

@@ -36,5 +36,6 @@ struct Verb {
 [[nodiscard]] Verb trialBalanceVerb();
 [[nodiscard]] Verb worksheetVerb();
 [[nodiscard]] Verb aggregateVerb();
+[[nodiscard]] Verb depreciationVerb();
 
 } // namespace tolva::cli
