@@ -6,6 +6,7 @@
 #include "windows.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -341,4 +342,71 @@ TEST_F(AssetRegister, AGridCellEditsItsRowAndAnUnknownCategoryIsRefused)
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("区分が無効です"));
     EXPECT_EQ(dm.t03koteiB.fieldByName(QStringLiteral("kubun")).asString(), QStringLiteral("01"));
     dm.t03koteiB.cancel();
+}
+
+TEST_F(AssetRegister, TheLookupColumnsDropDownTheirListsAndTakeTheChoiceAsACode)
+{
+    const int house = addProperty(QStringLiteral("貸家A"));
+    addItem(house, {QDate(2020, 5, 1), QStringLiteral("01"), QStringLiteral("01"), 1'000'000, 6});
+    dm.closeAll();
+
+    Tkoteisisan w(dm);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTableView* grid = w.controls().itemGrid;
+    Table& b = dm.t03koteiB;
+
+    // Opens the cell's editor with F2 and hands over its drop-down list.
+    const auto dropDown = [&](int column) -> QComboBox* {
+        grid->setCurrentIndex(grid->model()->index(0, column));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_F2);
+        QWidget* focus = QApplication::focusWidget();
+        for (QWidget* w = focus; w; w = w->parentWidget())
+            if (auto* box = qobject_cast<QComboBox*>(w))
+                return box;
+        ADD_FAILURE() << "no drop-down for column " << column << ": " << (focus ? focus->metaObject()->className() : "none");
+        return nullptr;
+    };
+    const auto choose = [&](QComboBox* box, const QString& name) {
+        const int at = box->findText(name);
+        ASSERT_GE(at, 0) << name.toStdString();
+        box->setCurrentIndex(at);
+        QTest::keyClick(box->isEditable() ? static_cast<QWidget*>(box->lineEdit()) : box, Qt::Key_Return);
+        QTest::qWait(20);  // the cell is stored, then the grid read again
+    };
+
+    struct Case {
+        int column;
+        const char* name;  // chosen from the list
+        const char* field;
+        const char* code;  // stored
+    };
+    for (const Case& c : {Case{1, "貸付用", "kubun", "03"}, Case{2, "車両運搬具", "syubetu", "05"},
+                          Case{7, "定率法", "syukyakuH", "02"}}) {
+        SCOPED_TRACE(c.field);
+        QComboBox* box = dropDown(c.column);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->isEditable(), c.column == 1);  // only the category takes a typed code
+        choose(box, QString::fromUtf8(c.name));
+        EXPECT_EQ(b.fieldByName(QString::fromUtf8(c.field)).asString(), QString::fromUtf8(c.code));
+        EXPECT_EQ(cell(grid, 0, c.column), QString::fromUtf8(c.name));
+    }
+    auto stored = db().prepare(QStringLiteral("SELECT kubun || syubetu || syukyakuH FROM KoteiB"));
+    ASSERT_TRUE(stored.step());
+    EXPECT_EQ(stored.column(0).toString(), QStringLiteral("030502"));
+    stored = {};
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // A code typed into the category is checked; an unknown one is refused and nothing changes.
+    QComboBox* box = dropDown(1);
+    ASSERT_NE(box, nullptr);
+    QTest::keyClick(box->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("99"));
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QTest::qWait(20);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("区分が無効です"));
+    b.cancel();
+    EXPECT_EQ(b.fieldByName(QStringLiteral("kubun")).asString(), QStringLiteral("03"));
 }
