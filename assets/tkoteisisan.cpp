@@ -161,6 +161,17 @@ void AssetLevelModel::reload()
             cells_ << row;
         }
         walk.close();
+        // A row being inserted is shown at the end, where it will be stored, so that its cells
+        // can be typed into; it has no id until then.
+        if (table_.state() == Dataset::State::Insert) {
+            ids_ << 0;
+            QStringList row;
+            for (const Column& column : columns_)
+                row << (column.readOnly && column.codeField.isEmpty()
+                            ? figureText(table_, column.field)
+                            : QueryModel::displayText(table_.fieldByName(column.field).value()));
+            cells_ << row;
+        }
     }
     endResetModel();
 }
@@ -218,10 +229,14 @@ bool AssetLevelModel::setData(const QModelIndex& index, const QVariant& value, i
         ~Done() { flag = false; }
     } done{committing_};
     return guarded(qobject_cast<QWidget*>(QObject::parent()), [&] {
-        table_.checkBrowseMode();
-        if (table_.fieldByName(QStringLiteral("id")).asInteger() != id)
-            table_.locate(QStringLiteral("id"), id);
-        table_.edit();
+        if (id == 0 && table_.state() == Dataset::State::Insert) {
+            // The row being inserted: its first cell stores it.
+        } else {
+            table_.checkBrowseMode();
+            if (table_.fieldByName(QStringLiteral("id")).asInteger() != id)
+                table_.locate(QStringLiteral("id"), id);
+            table_.edit();
+        }
         // A choice from a drop-down list is stored as its code, unchecked; a code typed into a
         // lookup column goes through the lookup field, and the data module refuses an unknown one.
         const QString text = value.toString().trimmed();
@@ -384,7 +399,7 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
     connect(c_.list, &QPushButton::clicked, this, [this] { guarded(this, [&] { ListClick(); }); });
     connect(c_.close, &QPushButton::clicked, this, &QDialog::reject);
 
-    resize(900, 640);
+    resize(1180, 700);
 }
 
 Tkoteisisan::~Tkoteisisan()
@@ -405,7 +420,8 @@ void Tkoteisisan::setUpLevel(Table& table, DbNavigator* navigator, QTableView* g
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setStretchLastSection(true);
-    grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                          | QAbstractItemView::AnyKeyPressed);
 
     connect(&table, &Dataset::dataChanged, this, [this, &table, grid, model](int field) {
         if (field < 0)
@@ -440,14 +456,28 @@ void Tkoteisisan::followTable(Table& table, QTableView* grid, AssetLevelModel* m
         QTimer::singleShot(0, this, [this, &table, grid, model] { followTable(table, grid, model); });
         return;
     }
-    if (table.state() == Dataset::State::Browse || table.state() == Dataset::State::Inactive)
+    // Reading the grid again forgets its current cell; the keyboard stays in the column it was in.
+    const int column = std::max(0, grid->currentIndex().column());
+    if (table.state() != Dataset::State::Edit) {
         model->reload();
+        // Wide enough for their titles and texts, and for a date or an amount typed into an
+        // empty grid.
+        QHeaderView* header = grid->horizontalHeader();
+        header->resizeSections(QHeaderView::ResizeToContents);
+        const int least = grid->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00")) + 16;
+        for (int i = 0; i < header->count(); ++i)
+            header->resizeSection(i, std::max(header->sectionSize(i), least));
+    }
     const qint64 id = table.isActive() && !table.isEmpty() ? table.fieldByName(QStringLiteral("id")).asInteger() : 0;
     const int row = model->rowOfId(id);
-    if (row >= 0)
+    if (row >= 0) {
         grid->selectRow(row);
-    else
+        // The keyboard works on the row shown, in the column it was in: F2 or typing edits
+        // that cell.
+        grid->setCurrentIndex(model->index(row, column));
+    } else {
         grid->clearSelection();
+    }
 }
 
 void Tkoteisisan::showEvent(QShowEvent* event)
