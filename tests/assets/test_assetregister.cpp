@@ -37,6 +37,17 @@ protected:
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     }
 
+    // Types into the grid's current cell as a user does: the first key opens the cell's editor,
+    // the rest go to the editor, and Enter stores it.
+    static void typeIntoGrid(QTableView* grid, const QString& text)
+    {
+        QTest::keyClicks(grid, text.left(1));
+        QWidget* editor = QApplication::focusWidget();
+        ASSERT_NE(editor, grid);
+        QTest::keyClicks(editor, text.mid(1));
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+
     static QString cell(QTableView* grid, int row, int column)
     {
         return grid->model()->index(row, column).data().toString();
@@ -147,11 +158,25 @@ TEST_F(AssetRegister, TheListsFollowTheRowClickedAndANewItemJoinsTheCurrentPrope
     EXPECT_EQ(state.currentItemId, roof);
     EXPECT_EQ(c.yearGrid->model()->rowCount(), 2);
 
-    // A new item is appended to the current property and listed last.
+    // A new item is appended to the current property: its row waits at the end of the grid,
+    // with the keyboard on it, and is stored by its first cell typed.
     QTest::mouseClick(c.items->button(DbNavigator::Insert), Qt::LeftButton);
-    dm.t03koteiB.fieldByName(QStringLiteral("dateB")).setDate(QDate(2024, 7, 1));
-    QTest::mouseClick(c.items->button(DbNavigator::Post), Qt::LeftButton);
+    ASSERT_EQ(c.itemGrid->model()->rowCount(), 3);
+    EXPECT_EQ(c.itemGrid->currentIndex().row(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), c.itemGrid);
+    c.itemGrid->setCurrentIndex(c.itemGrid->model()->index(2, 0));
+    typeIntoGrid(c.itemGrid, QStringLiteral("2024/07/01"));
+    QTest::qWait(20);
+    EXPECT_EQ(dm.t03koteiB.state(), Dataset::State::Browse);
     EXPECT_EQ(dm.t03koteiB.fieldByName(QStringLiteral("AID")).asInteger(), house);
+    // The next cell to the right is typed into the same row, now stored.
+    QTest::keyClick(c.itemGrid, Qt::Key_Right);
+    QTest::keyClick(c.itemGrid, Qt::Key_Right);
+    QTest::keyClick(c.itemGrid, Qt::Key_Right);
+    EXPECT_EQ(c.itemGrid->currentIndex(), c.itemGrid->model()->index(2, 3));
+    typeIntoGrid(c.itemGrid, QStringLiteral("250000"));
+    QTest::qWait(20);
+    EXPECT_EQ(dm.t03koteiB.fieldByName(QStringLiteral("gaku")).asMoney(), Money::fromYen(250'000));
     ASSERT_EQ(c.itemGrid->model()->rowCount(), 3);
     EXPECT_EQ(cell(c.itemGrid, 2, 0), QStringLiteral("2024/07/01"));
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiB WHERE AID=%1").arg(house)), 3);
