@@ -3,6 +3,7 @@
 #include "actionguard.h"
 #include "dataset.h"
 #include "help.h"
+#include "tcalcul.h"
 #include "tdm01keiri.h"
 #include "textformat.h"
 #include "yearrow.h"
@@ -81,8 +82,8 @@ TfKobetu::TfKobetu(Tdm01Keiri& dm, const QString& propertyName, const Rate& prev
     previousGrid->addWidget(c_.previousEndBalance, 1, 1);
     side->addWidget(previous);
     c_.calculator = new QPushButton(QStringLiteral("電卓"), this);
-    // The calculator is a window of its own that this program does not have yet.
-    c_.calculator->setEnabled(false);
+    c_.calculator->setAutoDefault(false);
+    connect(c_.calculator, &QPushButton::clicked, this, [this] { showCalculator(this); });
     c_.close = new QPushButton(QStringLiteral("閉じる"), this);
     c_.close->setAutoDefault(false);
     side->addWidget(c_.calculator);

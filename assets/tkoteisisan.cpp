@@ -8,6 +8,7 @@
 #include "prompter.h"
 #include "querymodel.h"
 #include "textformat.h"
+#include "tcalcul.h"
 #include "tdm01keiri.h"
 #include "tfkobetu.h"
 #include "yearrow.h"
@@ -267,8 +268,8 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
 
     auto* top = new QHBoxLayout;
     c_.calculator = new QPushButton(QStringLiteral("電卓表示"), this);
-    // The calculator is a window of its own that this program does not have yet.
-    c_.calculator->setEnabled(false);
+    c_.calculator->setAutoDefault(false);
+    connect(c_.calculator, &QPushButton::clicked, this, [this] { showCalculator(this); });
     c_.close = new QPushButton(QStringLiteral("閉じる"), this);
     c_.close->setAutoDefault(false);
     top->addWidget(c_.calculator);

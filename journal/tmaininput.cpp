@@ -7,6 +7,7 @@
 #include "help.h"
 #include "programstate.h"
 #include "prompter.h"
+#include "tcalcul.h"
 #include "journallistmodel.h"
 #include "tdm01keiri.h"
 #include "textformat.h"
@@ -554,11 +555,17 @@ void TMainInput::buildMenus(QWidget* menuHost)
     for (const char* text : {"CSV出力", "仕訳帳", "仕訳（条件）", "仕訳（細目）"})
         print->addAction(QString::fromUtf8(text))->setEnabled(false);
     QAction* calculator = bar->addAction(QStringLiteral("電卓"));
-    calculator->setEnabled(false);
+    calculator->setObjectName(QStringLiteral("N6"));
+    connect(calculator, &QAction::triggered, this, [this] { guarded(this, [&] { N6Click(); }); });
 
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     hint(help);
     add(help, QStringLiteral("サポートサイト"), {}, {}, [this] { showHelp(this, QStringLiteral("TMainInput")); });
+}
+
+void TMainInput::N6Click()
+{
+    showCalculator(this);
 }
 
 void TMainInput::showEvent(QShowEvent* event)

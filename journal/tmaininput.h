@@ -39,6 +39,7 @@ public:
     void SpeedButton2Click();  // 全件表示
     void SpeedButton4Click();  // 複製
     void mnCheckClick();       // 金額確認
+    void N6Click();            // 電卓
     void DBGrid1DblClick(int row);
     void DateTimePicker1Exit();
     void DBEdit3Enter();  // the debit amount box got the focus

@@ -1,5 +1,6 @@
 #include "assetfixture.h"
 #include "scriptedprompter.h"
+#include "tcalcul.h"
 #include "tfkobetu.h"
 #include "tkoteisisan.h"
 #include "tmenu.h"
@@ -129,7 +130,6 @@ TEST_F(AssetRegister, TheListsFollowTheRowClickedAndANewItemJoinsTheCurrentPrope
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     const auto& c = w.controls();
-    EXPECT_FALSE(c.calculator->isEnabled());
     EXPECT_EQ(c.properties->button(DbNavigator::Insert)->toolTip(), QStringLiteral("データの追加"));
     ASSERT_EQ(c.propertyGrid->model()->rowCount(), 2);
     EXPECT_EQ(state.currentPropertyId, house);
@@ -181,6 +181,19 @@ TEST_F(AssetRegister, TheListsFollowTheRowClickedAndANewItemJoinsTheCurrentPrope
     EXPECT_EQ(cell(c.itemGrid, 2, 0), QStringLiteral("2024/07/01"));
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM KoteiB WHERE AID=%1").arg(house)), 3);
     EXPECT_TRUE(prompts.messages.empty());
+
+    // "電卓表示" opens the calculator modally, afresh each time.
+    int calculators = 0;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* calc = qobject_cast<TCalcul*>(top); calc && calc->isVisible()) {
+                ++calculators;
+                EXPECT_EQ(calc->controls().display->text(), QStringLiteral("0"));
+                calc->reject();
+            }
+    });
+    QTest::mouseClick(c.calculator, Qt::LeftButton);
+    EXPECT_EQ(calculators, 1);
 }
 
 TEST_F(AssetRegister, TheYearControlMovesTheTargetByWholeYears)
