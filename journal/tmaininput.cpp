@@ -8,6 +8,7 @@
 #include "programstate.h"
 #include "prompter.h"
 #include "tcalcul.h"
+#include "tfn21biko.h"
 #include "journallistmodel.h"
 #include "tdm01keiri.h"
 #include "textformat.h"
@@ -238,7 +239,8 @@ QWidget* TMainInput::buildEntryPanel()
     c_.memoButton = new QPushButton(QStringLiteral("…"), panel);
     c_.memoButton->setToolTip(QStringLiteral("備考入力支援"));
     c_.memoButton->setMaximumWidth(32);
-    c_.memoButton->setEnabled(false);  // the phrase book comes with its own window
+    c_.memoButton->setAutoDefault(false);
+    connect(c_.memoButton, &QPushButton::clicked, this, [this] { guarded(this, [&] { SpeedButton3Click(); }); });
     auto* useLabel = new QLabel(QStringLiteral("*区分"), panel);
     QFont bold = useLabel->font();
     bold.setBold(true);
@@ -561,6 +563,12 @@ void TMainInput::buildMenus(QWidget* menuHost)
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     hint(help);
     add(help, QStringLiteral("サポートサイト"), {}, {}, [this] { showHelp(this, QStringLiteral("TMainInput")); });
+}
+
+void TMainInput::SpeedButton3Click()
+{
+    Tfn21biko phrases(dm_, this);
+    phrases.exec();
 }
 
 void TMainInput::N6Click()

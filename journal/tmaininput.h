@@ -37,6 +37,7 @@ public:
     void RefreshJournalList();
     void SpeedButton1Click();  // 絞込実行
     void SpeedButton2Click();  // 全件表示
+    void SpeedButton3Click();  // 備考入力支援
     void SpeedButton4Click();  // 複製
     void mnCheckClick();       // 金額確認
     void N6Click();            // 電卓
