@@ -12,6 +12,8 @@ namespace tolva::journalexport {
 namespace {
 
 const QString kTitle = QStringLiteral("仕訳帳（条件抽出）");
+// How often a long export says how far it got.
+constexpr qint64 kProgressRows = 2000;
 const QString kConditionPrefix = QStringLiteral("抽出条件 ");
 const QString kHeader = QStringLiteral(R"("ID","月日","借方科目","借方金額","貸方科目","貸方金額","備考","区分")");
 
@@ -75,23 +77,35 @@ struct LineFields {
         QString text;
         text.reserve(96);
         text += bare(id);
-        text += QStringLiteral(",\"");
-        if (!day.isNull())
-            text += dayText(day.asDate());
-        text += QStringLiteral("\",\"");
-        text += debitAccount.asString();
-        text += QStringLiteral("\",");
+        text += u',';
+        quoted(text, day.isNull() ? QString() : dayText(day.asDate()));
+        text += u',';
+        quoted(text, debitAccount.asString());
+        text += u',';
         text += bare(debit);
-        text += QStringLiteral(",\"");
-        text += creditAccount.asString();
-        text += QStringLiteral("\",");
+        text += u',';
+        quoted(text, creditAccount.asString());
+        text += u',';
         text += bare(credit);
-        text += QStringLiteral(",\"");
-        text += memo.asString();
-        text += QStringLiteral("\",\"");
-        text += useCategory.asString();
-        text += u'"';
+        text += u',';
+        quoted(text, memo.asString());
+        text += u',';
+        quoted(text, useCategory.asString());
         return text;
+    }
+
+    // A text value inside double quotes, a quote in it doubled: a memo holding a quote stays
+    // one field for every reader of the file.
+    static void quoted(QString& text, const QString& value)
+    {
+        text += u'"';
+        if (value.contains(u'"')) {
+            QString doubled = value;
+            text += doubled.replace(u'"', QStringLiteral("\"\""));
+        } else {
+            text += value;
+        }
+        text += u'"';
     }
 
     // A journal repeats a few thousand days: each is formatted once.
@@ -114,7 +128,8 @@ QString rowLine(Query& list)
     return LineFields(list).line();
 }
 
-Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames& names, const QString& path)
+Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames& names, const QString& path,
+              const Progress& progress)
 {
     const JournalListSql statement = journallist::exported(filter);
     if (!statement.ok())
@@ -138,6 +153,9 @@ Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames
     for (; !list.eof(); list.next()) {
         file.add(fields.line());
         ids << fields.id.asInteger();
+        // The file is still beside its target: stopping here leaves an existing file whole.
+        if (progress && ids.size() % kProgressRows == 0 && !progress(ids.size()))
+            throw ExportCancelled();
     }
     outcome.rows = ids.size();
     outcome.written = file.commit();

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace tolva {
 
 class Query;
@@ -36,8 +38,8 @@ namespace journalexport {
 // One line of the file for the current row of the list statement (journallist::exported):
 // the number, the date, the debit account, the debit amount, the credit account, the credit
 // amount, the memo and the category of a use. Numbers are written bare (no separators, no
-// currency sign), every other value inside double quotes with nothing escaped, as the journal
-// export always has; a memo with a quote or a comma therefore gives a line with more fields.
+// currency sign), every other value inside double quotes, a quote in it doubled, so that a
+// memo with a quote or a comma stays one field.
 [[nodiscard]] QString rowLine(Query& list);
 
 struct Outcome {
@@ -55,7 +57,13 @@ struct Outcome {
 // exported rows. The file is code page 932 with CR LF, written whole or not at all
 // (csv::writeLines). A filter without a condition, or with a ticked condition without a value,
 // throws StoreError with the reason; so does a file that cannot be written.
-Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames& names, const QString& path);
+//
+// `progress`, when given, is told the rows written so far every few thousand rows; when it
+// answers false the export stops with ExportCancelled and the target is left as it was.
+using Progress = std::function<bool(qint64 rowsWritten)>;
+struct ExportCancelled {};
+Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames& names, const QString& path,
+              const Progress& progress = {});
 
 } // namespace journalexport
 } // namespace tolva

@@ -167,6 +167,42 @@ JournalListSql exported(const JournalFilter& filter)
     return result;
 }
 
+JournalListSql printedSelection(const JournalFilter& filter)
+{
+    const Conditions c = conditionsOf(filter, Kind::Narrowing);
+    JournalListSql result;
+    result.problem = c.problem();
+    if (result.ok() && c.text().isEmpty())
+        result.problem = QStringLiteral("出力条件を指定してください。");
+    result.hasConditions = true;
+    result.where = c.text();
+    result.order = JournalListSql::Order::OldestDateFirst;
+    result.sql = baseSql() + c.text() + QStringLiteral(" ORDER BY shiwake.sday ,shiwake.id");
+    result.params = c.params();
+    return result;
+}
+
+JournalListSql journalBook(const QDate& from, const QDate& to)
+{
+    Conditions c;
+    c.addPeriod(from, to);
+    JournalListSql result;
+    result.hasConditions = true;
+    result.where = c.text();
+    result.order = JournalListSql::Order::OldestDateFirst;
+    result.sql = QStringLiteral(
+                     "SELECT shiwake.id, shiwake.sDay, Kamoku.kamoku, shiwake.Lgaku, Kamoku_1.kamoku, shiwake.Rgaku, "
+                     "shiwake.Memo, Bunrui.Name, Bunrui_1.Name,kubun.Name ")
+                 + QStringLiteral(
+                     " FROM ((((shiwake LEFT JOIN Kamoku ON shiwake.Lcode = Kamoku.code) LEFT JOIN Kamoku AS Kamoku_1 ON "
+                     "shiwake.Rcode = Kamoku_1.code) LEFT JOIN Bunrui ON shiwake.Lbunrui = Bunrui.code) LEFT JOIN Bunrui "
+                     "AS Bunrui_1 ON shiwake.Rbunrui = Bunrui_1.code ) ")
+                 + QStringLiteral("  LEFT JOIN kubun ON shiwake.kubun = kubun.code ") + c.text()
+                 + QStringLiteral(" ORDER BY shiwake.sday ,shiwake.id");
+    result.params = c.params();
+    return result;
+}
+
 const QList<ListColumn>& listColumns()
 {
     static const QList<ListColumn> columns = {

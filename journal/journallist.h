@@ -74,6 +74,15 @@ namespace journallist {
 // account code), oldest date first. With no condition, the problem is "出力条件を指定してください。".
 [[nodiscard]] JournalListSql exported(const JournalFilter& filter);
 
+// "仕訳（条件）" and "仕訳（細目）": the conditions of "絞込実行" (sub-accounts and stored
+// categories included), oldest date first. With no condition, the problem is
+// "出力条件を指定してください。".
+[[nodiscard]] JournalListSql printedSelection(const JournalFilter& filter);
+
+// "仕訳帳": every row of the period, oldest date first, with the list's columns but the
+// sub-accounts' names.
+[[nodiscard]] JournalListSql journalBook(const QDate& from, const QDate& to);
+
 // The columns of the journal list, as the window shows them: the field of the statement and
 // its title.
 struct ListColumn {

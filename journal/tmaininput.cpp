@@ -2,21 +2,25 @@
 
 #include "actionguard.h"
 #include "codes.h"
+#include "csvwriter.h"
 #include "database.h"
 #include "dbcontrols.h"
 #include "help.h"
+#include "journallistmodel.h"
+#include "journalprint.h"
 #include "programstate.h"
 #include "prompter.h"
 #include "tcalcul.h"
-#include "tfn21biko.h"
-#include "journallistmodel.h"
 #include "tdm01keiri.h"
+#include "tdm02repo.h"
 #include "textformat.h"
+#include "tfn21biko.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -28,7 +32,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -552,10 +558,16 @@ void TMainInput::buildMenus(QWidget* menuHost)
             [this, mode] { dm_.state().entryMode = code(mode); });
     }
 
-    // Export and print, the phrase book and the calculator come with their own windows.
     QMenu* print = bar->addMenu(QStringLiteral("印刷"));
-    for (const char* text : {"CSV出力", "仕訳帳", "仕訳（条件）", "仕訳（細目）"})
-        print->addAction(QString::fromUtf8(text))->setEnabled(false);
+    hint(print);
+    add(print, QStringLiteral("CSV出力"), QStringLiteral("抽出条件の仕訳をCSVファイルに出力します"), {}, [this] { CSV1Click(); })
+        ->setObjectName(QStringLiteral("CSV1"));
+    add(print, QStringLiteral("仕訳帳"), QStringLiteral("期間の仕訳帳を印刷します"), {}, [this] { N3Click(); })
+        ->setObjectName(QStringLiteral("N3"));
+    add(print, QStringLiteral("仕訳（条件）"), QStringLiteral("抽出条件の仕訳を印刷します"), {}, [this] { N4Click(); })
+        ->setObjectName(QStringLiteral("N4"));
+    add(print, QStringLiteral("仕訳（細目）"), QStringLiteral("抽出条件の仕訳を細目付きで印刷します"), {}, [this] { N8Click(); })
+        ->setObjectName(QStringLiteral("N8"));
     QAction* calculator = bar->addAction(QStringLiteral("電卓"));
     calculator->setObjectName(QStringLiteral("N6"));
     connect(calculator, &QAction::triggered, this, [this] { guarded(this, [&] { N6Click(); }); });
@@ -563,6 +575,125 @@ void TMainInput::buildMenus(QWidget* menuHost)
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     hint(help);
     add(help, QStringLiteral("サポートサイト"), {}, {}, [this] { showHelp(this, QStringLiteral("TMainInput")); });
+}
+
+namespace {
+
+// The name of a chosen item: its text after the code and the blank.
+QString chosenName(const QComboBox* box)
+{
+    if (box->currentIndex() < 0)
+        return {};
+    const QString text = box->currentText();
+    const qsizetype blank = text.indexOf(u' ');
+    return (blank < 0 ? QString() : text.mid(blank + 1)).trimmed();
+}
+
+} // namespace
+
+JournalExportNames TMainInput::chosenNames(bool subAccounts) const
+{
+    auto side = [subAccounts](const Controls::Side& s) {
+        if (subAccounts && s.accountTicked->isChecked() && s.subAccountTicked->isChecked())
+            return chosenName(s.subAccount);
+        return s.accountTicked->isChecked() ? chosenName(s.account) : chosenName(s.category);
+    };
+    return {side(c_.debit), side(c_.credit), chosenName(c_.filterUseCategory), chosenName(c_.filterMode)};
+}
+
+void TMainInput::CSV1Click()
+{
+    const JournalFilter f = filter();
+    const JournalListSql statement = journallist::exported(f);
+    if (!statement.ok()) {
+        prompter().information(this, statement.problem);
+        return;
+    }
+    // The list shows what is written, also when the file is not.
+    showList(statement);
+    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), exportFolder_,
+                                                                QStringLiteral("仕訳帳.csv"), QStringLiteral("csv (*.csv)"));
+    if (!path)
+        return;
+
+    // A long export shows how far it got and can be stopped; a short one shows nothing.
+    QProgressDialog progress(QStringLiteral("仕訳帳を出力しています…"), QStringLiteral("中止"), 0, 0, this);
+    progress.setWindowTitle(QStringLiteral("CSV出力"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    journalexport::Outcome outcome;
+    try {
+        outcome = journalexport::write(dm_.q05shiwakeView, f, chosenNames(false), *path, [&](qint64 rows) {
+            progress.setLabelText(QStringLiteral("仕訳帳を出力しています…（%L1 行）").arg(rows));
+            progress.setValue(0);
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    } catch (const journalexport::ExportCancelled&) {
+        progress.close();
+        prompter().information(this, QStringLiteral("出力を中止しました。ファイル「%1」は書き込まれていません。").arg(*path));
+        return;
+    }
+    progress.close();
+    if (!outcome.written.lossless())
+        prompter().information(this, csv::replacementNotice(*path, outcome.lineNumbers, outcome.notes));
+}
+
+void TMainInput::N3Click()
+{
+    const JournalFilter f = filter();
+    if (!f.period) {
+        prompter().information(this, QStringLiteral("出力対象期間条件を指定してください。"));
+        return;
+    }
+    const JournalListSql statement = journallist::journalBook(f.from, f.to);
+    showList(statement);
+    journalprint::writeJournalBookHeader(*dm_.q05shiwakeView.database(), journalexport::periodText(f), QDate::currentDate());
+    runJournalReport(statement, journalprint::kJournalBook, true);
+}
+
+void TMainInput::N4Click()
+{
+    PrintJournalSelection(journalprint::kSelection);
+}
+
+void TMainInput::N8Click()
+{
+    PrintJournalSelection(journalprint::kDetailed);
+}
+
+void TMainInput::PrintJournalSelection(const QString& report)
+{
+    const JournalFilter f = filter();
+    const JournalListSql statement = journallist::printedSelection(f);
+    if (!statement.ok()) {
+        prompter().information(this, statement.problem);
+        return;
+    }
+    showList(statement);
+    journalprint::writeSelectionHeader(*dm_.q05shiwakeView.database(), journalexport::periodText(f),
+                                       journalprint::conditionText(f, chosenNames(true)), QDate::currentDate());
+    runJournalReport(statement, report, false);
+}
+
+void TMainInput::runJournalReport(const JournalListSql& statement, const QString& report, bool evenWhenEmpty)
+{
+    Query& header = dm_.q23Jyouken;
+    header.close();
+    header.open();
+    auto closeHeader = qScopeGuard([&] { header.close(); });
+    Query& list = dm_.q05shiwakeView;
+    journallist::open(list, statement);
+    auto closeList = qScopeGuard([&] { list.close(); });
+    // An empty selection prints nothing and says nothing; the journal book prints its period
+    // even without a row.
+    if (list.isEmpty() && !evenWhenEmpty)
+        return;
+    Tdm02Repo reports(dm_);
+    reports.RvProject1Create(list.databaseName());
+    reports.RunReport(report, this);
 }
 
 void TMainInput::SpeedButton3Click()

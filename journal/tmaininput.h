@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dataset.h"
+#include "journalexport.h"
 #include "journallist.h"
 
 #include <QDialog>
@@ -41,6 +42,11 @@ public:
     void SpeedButton4Click();  // 複製
     void mnCheckClick();       // 金額確認
     void N6Click();            // 電卓
+    void CSV1Click();          // CSV出力
+    void N3Click();            // 仕訳帳
+    void N4Click();            // 仕訳（条件）
+    void N8Click();            // 仕訳（細目）
+    void PrintJournalSelection(const QString& report);
     void DBGrid1DblClick(int row);
     void DateTimePicker1Exit();
     void DBEdit3Enter();  // the debit amount box got the focus
@@ -107,6 +113,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The names of the items chosen in the filter panel; a side's sub-account only for the
+    // prints that look at it.
+    [[nodiscard]] JournalExportNames chosenNames(bool subAccounts) const;
+    void runJournalReport(const JournalListSql& statement, const QString& report, bool evenWhenEmpty);
     QWidget* buildEntryPanel();
     QWidget* buildFilterPanel();
     void buildMenus(QWidget* menuHost);

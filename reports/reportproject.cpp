@@ -225,6 +225,15 @@ void parseBody(ObjectReader reader, ReportLayout& layout, const QString& fileNam
             reader.fail(QStringLiteral("totals"),
                         QStringLiteral("合計行の見出しを書く最初の列は合計する列にできません。"));
     }
+    if (reader.has(QStringLiteral("carryForward"))) {
+        if (!layout.totalsCaption)
+            reader.fail(QStringLiteral("carryForward"), QStringLiteral("繰越行には合計行（\"totals\"）が必要です。"));
+        ObjectReader carry = readerOf(reader.value(QStringLiteral("carryForward")),
+                                      reader.childWhere(QStringLiteral("carryForward")), fileName);
+        layout.carryForward = ReportLayout::CarryForward{carry.string(QStringLiteral("toNext"), QStringLiteral("次頁へ")),
+                                                         carry.string(QStringLiteral("fromPrevious"), QStringLiteral("前頁より"))};
+        carry.finish();
+    }
     reader.finish();
 }
 

@@ -69,6 +69,14 @@ struct ReportLayout {
     // The totals row after the last body row, its caption in the first column; no value
     // means no totals row.
     std::optional<QString> totalsCaption;
+    // Page sums carried over a page break, as a journal book carries them: at the foot of
+    // every page but the last a row with the sums so far ("次頁へ"), at the top of every page
+    // but the first the same sums again ("前頁より"). Needs a totals row.
+    struct CarryForward {
+        QString toNext;
+        QString fromPrevious;
+    };
+    std::optional<CarryForward> carryForward;
 
     [[nodiscard]] double pageWidthMm() const;
     [[nodiscard]] double pageHeightMm() const;

@@ -39,14 +39,23 @@ std::vector<PageRows> splitRows(const ReportLayout& layout, int rowsPerPage, int
     if (rowsPerPage < 1)
         return pages;
     const bool totals = layout.totalsCaption.has_value();
+    const bool carry = layout.carryForward.has_value();
     const int slotCount = rowCount + (totals ? 1 : 0);
     int first = 0;
     do {
-        const int slotsOnPage = std::min(rowsPerPage, slotCount - first);
         PageRows page;
         page.firstRow = first;
+        page.broughtForward = carry && !pages.empty();
+        int room = rowsPerPage - (page.broughtForward ? 1 : 0);
+        // A page that cannot hold the rest keeps a place at its foot for the sums carried on,
+        // and at least one row above it.
+        const bool last = slotCount - first <= room;
+        if (carry && !last)
+            room = std::max(1, room - 1);
+        const int slotsOnPage = std::min(room, slotCount - first);
         page.rowCount = std::min(slotsOnPage, rowCount - first);
         page.totals = totals && first + slotsOnPage == slotCount;
+        page.carriedForward = carry && !page.totals;
         pages.push_back(page);
         first += slotsOnPage;
     } while (first < slotCount);
@@ -170,11 +179,16 @@ public:
 
     void drawTotals(double top, const std::vector<std::optional<Money>>& totals)
     {
+        drawSums(top, totals, *layout_.totalsCaption);
+    }
+
+    void drawSums(double top, const std::vector<std::optional<Money>>& totals, const QString& caption)
+    {
         painter_.setFont(reportFont(layout_.fontSizePt));
         double left = tableLeftMm_;
         for (std::size_t i = 0; i < layout_.columns.size(); ++i) {
             const ReportColumn& column = layout_.columns[i];
-            const QString text = i == 0 ? *layout_.totalsCaption
+            const QString text = i == 0 ? caption
                                  : totals[i] ? cellText(CellValue(*totals[i]))
                                              : QString();
             ReportColumn shown = column;
@@ -290,12 +304,18 @@ QString cellText(const CellValue& value)
 
 std::vector<std::optional<Money>> columnTotals(const ReportLayout& layout, const ReportData& data)
 {
+    return runningSums(layout, data, int(data.rows.size()));
+}
+
+std::vector<std::optional<Money>> runningSums(const ReportLayout& layout, const ReportData& data, int rowCount)
+{
     std::vector<std::optional<Money>> totals(layout.columns.size());
     for (std::size_t i = 0; i < layout.columns.size(); ++i) {
         if (!layout.columns[i].sum)
             continue;
         Money sum;
-        for (const ReportRow& row : data.rows) {
+        for (int r = 0; r < rowCount && r < int(data.rows.size()); ++r) {
+            const ReportRow& row = data.rows[std::size_t(r)];
             if (i < row.size())
                 if (const auto* amount = std::get_if<Money>(&row[i]))
                     sum += *amount;
@@ -363,8 +383,16 @@ int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintD
         page.drawHeader(data.headerLines);
         page.drawCaptions();
         double top = geometry.bodyTopMm;
+        if (pages[p].broughtForward) {
+            page.drawSums(top, runningSums(layout, data, pages[p].firstRow), layout.carryForward->fromPrevious);
+            top += layout.rowHeightMm;
+        }
         for (int r = pages[p].firstRow; r < pages[p].firstRow + pages[p].rowCount; ++r) {
             page.drawRow(top, data.rows[std::size_t(r)]);
+            top += layout.rowHeightMm;
+        }
+        if (pages[p].carriedForward) {
+            page.drawSums(top, runningSums(layout, data, pages[p].firstRow + pages[p].rowCount), layout.carryForward->toNext);
             top += layout.rowHeightMm;
         }
         if (pages[p].totals) {

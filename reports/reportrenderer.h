@@ -39,6 +39,8 @@ struct ReportData {
 // Per column: the exact sum of its amounts for a summed column, no value for the others.
 // Empty cells count as nothing.
 [[nodiscard]] std::vector<std::optional<Money>> columnTotals(const ReportLayout& layout, const ReportData& data);
+// The same over the first `rowCount` rows: the sums carried from page to page.
+[[nodiscard]] std::vector<std::optional<Money>> runningSums(const ReportLayout& layout, const ReportData& data, int rowCount);
 
 // The vertical plan of every page, in millimetres from the top of the printable area.
 struct PageGeometry {
@@ -59,7 +61,9 @@ struct PageGeometry {
 struct PageRows {
     int firstRow = 0;
     int rowCount = 0;
-    bool totals = false;  // the totals row closes this page
+    bool totals = false;         // the totals row closes this page
+    bool broughtForward = false; // the sums so far open this page ("前頁より")
+    bool carriedForward = false; // the sums so far close this page ("次頁へ")
 };
 
 // Splits the body over pages. No rows still make one page (the captions, and the totals row

@@ -314,7 +314,7 @@ TEST_F(Cli, ExportJournalWritesTheJournalWindowsFile)
                         "2,\"2010/04/05\",\"食費\",1200,\"現金\",1200,\"八百屋\",\"日常\"\r\n"
                         "5,\"2011/03/31\",\"食費\",800,\"現金\",800,\"\",\"\"\r\n"),
          nullptr},
-        {"one day and a credit account; a memo with quotes and a comma is written as it is",
+        {"one day and a credit account; a memo with quotes and a comma stays one field, its quotes doubled",
          {QStringLiteral("--from"), QStringLiteral("2010-05-10"), QStringLiteral("--to"), QStringLiteral("2010-05-10"),
           QStringLiteral("--credit"), QStringLiteral("1313")},
          QStringLiteral("仕訳帳（条件抽出）\r\n"
@@ -322,7 +322,7 @@ TEST_F(Cli, ExportJournalWritesTheJournalWindowsFile)
                         "抽出条件 貸方科目：クレジットカード\r\n"
                         "\r\n"
                         "\"ID\",\"月日\",\"借方科目\",\"借方金額\",\"貸方科目\",\"貸方金額\",\"備考\",\"区分\"\r\n"
-                        "4,\"2010/05/10\",\"消耗品費\",2500,\"クレジットカード\",2500,\"インク \"黒\", 2本\",\"経費\"\r\n"),
+                        "4,\"2010/05/10\",\"消耗品費\",2500,\"クレジットカード\",2500,\"インク \"\"黒\"\", 2本\",\"経費\"\r\n"),
          nullptr},
         {"only a period: no condition line, oldest first; what code page 932 lacks is told",
          {QStringLiteral("--from"), QStringLiteral("2010-05-01"), QStringLiteral("--to"), QStringLiteral("2010-06-30")},
@@ -330,7 +330,7 @@ TEST_F(Cli, ExportJournalWritesTheJournalWindowsFile)
                         "期間：2010/ 05/ 01～2010/ 06/ 30\r\n"
                         "\r\n"
                         "\"ID\",\"月日\",\"借方科目\",\"借方金額\",\"貸方科目\",\"貸方金額\",\"備考\",\"区分\"\r\n"
-                        "4,\"2010/05/10\",\"消耗品費\",2500,\"クレジットカード\",2500,\"インク \"黒\", 2本\",\"経費\"\r\n"
+                        "4,\"2010/05/10\",\"消耗品費\",2500,\"クレジットカード\",2500,\"インク \"\"黒\"\", 2本\",\"経費\"\r\n"
                         "7,\"2010/06/01\",\"現金\",1000,\"売上高\",1000,\"すし?\",\"\"\r\n"),
          "6 行目 (NO 7)"},
     };
