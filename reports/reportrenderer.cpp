@@ -280,13 +280,16 @@ private:
 
 const QStringList& fontFamilies()
 {
-    // Noto Sans CJK JP first; then the Japanese gothic faces common on Linux and Windows,
-    // so that a machine without it still prints kana and kanji instead of empty boxes.
+    // VL PGothic first: it draws every character with a glyph of its own, so the PDF writer,
+    // which names each glyph by a code point drawn with it, names each one right and the
+    // text of a saved report searches and copies as printed (a face that draws 高 and the
+    // radical ⾼, or ～ and 〜, with one glyph gives the twin). Then the Japanese gothic faces
+    // common on Linux and Windows, so that a machine without it still prints kana and kanji.
     static const QStringList families = {
-        QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),  QStringLiteral("Source Han Sans JP"),
-        QStringLiteral("IPAexGothic"),      QStringLiteral("IPAGothic"),     QStringLiteral("TakaoGothic"),
-        QStringLiteral("VL Gothic"),        QStringLiteral("Yu Gothic"),     QStringLiteral("Meiryo"),
-        QStringLiteral("MS Gothic"),
+        QStringLiteral("VL PGothic"),       QStringLiteral("VL Gothic"),     QStringLiteral("Noto Sans CJK JP"),
+        QStringLiteral("Noto Sans JP"),     QStringLiteral("Source Han Sans JP"), QStringLiteral("IPAexGothic"),
+        QStringLiteral("IPAGothic"),        QStringLiteral("TakaoGothic"),   QStringLiteral("Yu Gothic"),
+        QStringLiteral("Meiryo"),           QStringLiteral("MS Gothic"),
     };
     return families;
 }

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-qpa-plugins
     libgl-dev libsqlite3-dev
-    fonts-noto-cjk
+    fonts-noto-cjk fonts-vlgothic
     googletest libgtest-dev libbenchmark-dev
     xvfb xauth poppler-utils
 )

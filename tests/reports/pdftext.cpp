@@ -28,17 +28,10 @@ QStringList pdfPages(const QString& pdfPath)
     const QString text =
         runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"),
                                               pdfPath, QStringLiteral("-")});
-    QStringList pages = folded(text).split(u'\f');
+    QStringList pages = text.split(u'\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;
-}
-
-QString folded(const QString& text)
-{
-    QString result = text.normalized(QString::NormalizationForm_KC);
-    result.replace(QChar(u'\u301C'), QChar(u'~'));  // WAVE DASH, the twin of FULLWIDTH TILDE
-    return result;
 }
 
 QString pdfPageSize(const QString& pdfPath)
