@@ -62,13 +62,12 @@ QStringList headLines(const JournalFilter& filter, const JournalExportNames& nam
 
 namespace {
 
-// The fields of a line, found once for the rows of one opening of the list.
+// The fields of a line, by their place in journallist::exportLinesSql, found once for the
+// rows of one opening.
 struct LineFields {
-    explicit LineFields(Query& list)
-        : id(list.field(0)), day(list.fieldByName(QStringLiteral("sDay"))), debitAccount(list.fieldByName(QStringLiteral("kamoku"))),
-          debit(list.fieldByName(QStringLiteral("Lgaku"))), creditAccount(list.fieldByName(QStringLiteral("kamoku_1"))),
-          credit(list.fieldByName(QStringLiteral("Rgaku"))), memo(list.fieldByName(QStringLiteral("Memo"))),
-          useCategory(list.fieldByName(QStringLiteral("Name_2")))
+    explicit LineFields(Query& rows)
+        : id(rows.field(0)), day(rows.field(1)), debitAccount(rows.field(2)), debit(rows.field(3)),
+          creditAccount(rows.field(4)), credit(rows.field(5)), memo(rows.field(6)), useCategory(rows.field(7))
     {
     }
 
@@ -123,11 +122,6 @@ struct LineFields {
 
 } // namespace
 
-QString rowLine(Query& list)
-{
-    return LineFields(list).line();
-}
-
 Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames& names, const QString& path,
               const Progress& progress)
 {
@@ -140,17 +134,23 @@ Outcome write(Query& list, const JournalFilter& filter, const JournalExportNames
     for (const QString& line : head)
         file.add(line);
 
-    const bool wasUniDirectional = list.uniDirectional();
-    list.setUniDirectional(true);
-    auto leaveList = qScopeGuard([&] {
-        list.close();
-        list.setUniDirectional(wasUniDirectional);
+    // The lines are read by a statement of their own with only the columns they show; the list
+    // is left set to the export's statement, closed, for whoever shows it next.
+    Query rows(QStringLiteral("journalexport"));
+    rows.setDatabaseName(list.databaseName());
+    rows.setUniDirectional(true);
+    rows.setSql(journallist::exportLinesSql(statement));
+    for (int i = 0; i < statement.params.size(); ++i)
+        rows.setParam(i, statement.params[i]);
+    rows.open();
+    auto leave = qScopeGuard([&] {
+        rows.close();
+        journallist::prepare(list, statement);
     });
-    journallist::open(list, statement);
-    LineFields fields(list);
+    LineFields fields(rows);
     QList<qint64> ids;
     Outcome outcome;
-    for (; !list.eof(); list.next()) {
+    for (; !rows.eof(); rows.next()) {
         file.add(fields.line());
         ids << fields.id.asInteger();
         // The file is still beside its target: stopping here leaves an existing file whole.

@@ -35,12 +35,6 @@ namespace journalexport {
 // the condition text after "抽出条件 " when there is one, an empty line and the header.
 [[nodiscard]] QStringList headLines(const JournalFilter& filter, const JournalExportNames& names);
 
-// One line of the file for the current row of the list statement (journallist::exported):
-// the number, the date, the debit account, the debit amount, the credit account, the credit
-// amount, the memo and the category of a use. Numbers are written bare (no separators, no
-// currency sign), every other value inside double quotes, a quote in it doubled, so that a
-// memo with a quote or a comma stays one field.
-[[nodiscard]] QString rowLine(Query& list);
 
 struct Outcome {
     qint64 rows = 0;

@@ -167,6 +167,15 @@ JournalListSql exported(const JournalFilter& filter)
     return result;
 }
 
+QString exportLinesSql(const JournalListSql& exported)
+{
+    return QStringLiteral(
+               "SELECT shiwake.id, shiwake.sDay, Kamoku.kamoku, shiwake.Lgaku, Kamoku_1.kamoku, shiwake.Rgaku, "
+               "shiwake.Memo, kubun.Name FROM ((shiwake LEFT JOIN Kamoku ON shiwake.Lcode = Kamoku.code) "
+               "LEFT JOIN Kamoku AS Kamoku_1 ON shiwake.Rcode = Kamoku_1.code) LEFT JOIN kubun ON shiwake.kubun = kubun.code")
+           + exported.where + QStringLiteral(" ORDER BY shiwake.sday ,shiwake.id");
+}
+
 JournalListSql printedSelection(const JournalFilter& filter)
 {
     const Conditions c = conditionsOf(filter, Kind::Narrowing);

@@ -74,6 +74,12 @@ namespace journallist {
 // account code), oldest date first. With no condition, the problem is "出力条件を指定してください。".
 [[nodiscard]] JournalListSql exported(const JournalFilter& filter);
 
+// The rows of an export statement (exported()) with only the columns the file holds: the
+// number, the date, the two accounts and amounts, the memo and the category of a use, in this
+// order. Same joins that matter, same conditions, same order, so the same rows; the
+// sub-accounts' and categories' names the file does not show are not looked up.
+[[nodiscard]] QString exportLinesSql(const JournalListSql& exported);
+
 // "仕訳（条件）" and "仕訳（細目）": the conditions of "絞込実行" (sub-accounts and stored
 // categories included), oldest date first. With no condition, the problem is
 // "出力条件を指定してください。".
