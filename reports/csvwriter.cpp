@@ -122,13 +122,27 @@ QString joinRow(const QStringList& cells)
     return line;
 }
 
+namespace {
+
+// One converter for every line (opening a converter costs more than converting a line).
+QStringEncoder& sharedEncoder()
+{
+    static thread_local QStringEncoder encoder = newEncoder();
+    return encoder;
+}
+
+// Lines that convert in one pass are converted together, this many characters at a time.
+constexpr qsizetype kPendingChars = 1 << 15;
+
+} // namespace
+
 CodePage932Text toCodePage932(QStringView text)
 {
     CodePage932Text result;
     // Most lines hold only characters the code page has: one pass over the whole text, with
     // one converter for every line (opening a converter costs more than converting a line).
     if (convertsInOnePass(text)) {
-        static thread_local QStringEncoder encoder = newEncoder();
+        QStringEncoder& encoder = sharedEncoder();
         encoder.resetState();
         result.bytes = encoder.encode(text);
         if (!encoder.hasError())
@@ -169,6 +183,21 @@ LineWriter::~LineWriter()
 
 void LineWriter::add(QStringView line)
 {
+    if (convertsInOnePass(line)) {
+        if (pendingEnds_.isEmpty())
+            pendingFirstLine_ = lines_;
+        pending_ += line;
+        pending_ += QStringLiteral("\r\n");
+        pendingEnds_ << pending_.size();
+        ++lines_;
+        if (pending_.size() >= kPendingChars) {
+            convertPending();
+            if (buffer_.size() >= kBuffer)
+                flush();
+        }
+        return;
+    }
+    convertPending();
     const CodePage932Text encoded = toCodePage932(line);
     if (encoded.replaced)
         outcome_.linesWithReplacements << lines_;
@@ -179,8 +208,36 @@ void LineWriter::add(QStringView line)
         flush();
 }
 
+void LineWriter::convertPending()
+{
+    if (pendingEnds_.isEmpty())
+        return;
+    QStringEncoder& encoder = sharedEncoder();
+    encoder.resetState();
+    const QByteArray bytes = encoder.encode(pending_);
+    if (!encoder.hasError()) {
+        buffer_ += bytes;
+    } else {
+        // A character the code page lacks after all: line by line, to tell which lines hold "?".
+        qsizetype start = 0;
+        int line = pendingFirstLine_;
+        for (qsizetype end : std::as_const(pendingEnds_)) {
+            const CodePage932Text encoded = toCodePage932(QStringView(pending_).mid(start, end - start - 2));
+            if (encoded.replaced)
+                outcome_.linesWithReplacements << line;
+            buffer_ += encoded.bytes;
+            buffer_ += "\r\n";
+            start = end;
+            ++line;
+        }
+    }
+    pending_.clear();
+    pendingEnds_.clear();
+}
+
 void LineWriter::flush()
 {
+    convertPending();
     written_ += buffer_.size();
     if (file_->write(buffer_) != buffer_.size()) {
         const QString reason = file_->errorString();

@@ -56,6 +56,7 @@ public:
     WriteOutcome commit();
 
 private:
+    void convertPending();
     void flush();
     QString path_;
     std::unique_ptr<QSaveFile> file_;
@@ -63,6 +64,10 @@ private:
     qint64 written_ = 0;  // bytes handed to the file
     int lines_ = 0;
     WriteOutcome outcome_;
+    // Lines that convert in one pass, waiting to be converted together, and where each ends.
+    QString pending_;
+    QList<qsizetype> pendingEnds_;
+    int pendingFirstLine_ = 0;
 };
 
 // Writes each row as one line (its cells quoted and joined as above) ending in CR LF, in code

@@ -293,3 +293,28 @@ TEST_F(JournalPrint, AStoppedExportLeavesTheOldFileWhole)
     EXPECT_EQ(old.readAll(), QByteArray("old\r\n"));
     EXPECT_EQ(QDir(pdfs.path()).entryList(QDir::Files), QStringList{"old.csv"});
 }
+
+// Values stored as another program might store them read as the list query reads them: the
+// export starts over through a query and gives the same lines as for usual values.
+TEST_F(JournalPrint, UnusualStorageIsExportedAsTheQueryReadsIt)
+{
+    addRows(2);
+    Database& db = *Database::forFolder(folder.path());
+    const QString path = pdfs.filePath(QStringLiteral("usual.csv"));
+    JournalFilter filter;
+    filter.period = true;
+    filter.from = QDate(2010, 4, 1);
+    filter.to = QDate(2010, 4, 30);
+    journalexport::write(dm.q05shiwakeView, filter, {}, path);
+    QFile usual(path);
+    ASSERT_TRUE(usual.open(QIODevice::ReadOnly));
+    const QByteArray expected = usual.readAll();
+
+    db.exec(QStringLiteral("UPDATE shiwake SET Lgaku = '2,000', Memo = 'x' WHERE id = 2"));
+    const QString unusualPath = pdfs.filePath(QStringLiteral("unusual.csv"));
+    journalexport::write(dm.q05shiwakeView, filter, {}, unusualPath);
+    QFile unusual(unusualPath);
+    ASSERT_TRUE(unusual.open(QIODevice::ReadOnly));
+    QByteArray written = unusual.readAll();
+    EXPECT_EQ(written, QByteArray(expected).replace(csv::toCodePage932(QStringLiteral("\"買物2\"")).bytes, "\"x\""));
+}
