@@ -46,6 +46,13 @@ struct JournalListSql {
     bool hasConditions = false;
     QString problem;
     QString where;             // the condition text alone (" where …"), empty for none
+    // The same conditions as the list's own reader runs them, with their parameters: a
+    // category prefix of all digits is a range of codes, which the account index serves
+    // (the rows are those of `like`, as codes have neither case nor wildcards).
+    QString indexedWhere;
+    QVariantList indexedParams;
+    [[nodiscard]] const QString& readerWhere() const { return indexedWhere.isEmpty() ? where : indexedWhere; }
+    [[nodiscard]] const QVariantList& readerParams() const { return indexedWhere.isEmpty() ? params : indexedParams; }
     Order order = Order::NewestDateFirst;
     [[nodiscard]] bool ok() const { return problem.isEmpty(); }
 };
