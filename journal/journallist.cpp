@@ -1,7 +1,10 @@
 #include "journallist.h"
 
+#include "database.h"
 #include "dataset.h"
 #include "textformat.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 
@@ -210,7 +213,17 @@ const QList<ListColumn>& listColumns()
     return columns;
 }
 
-Summary summary(const QString& folder, const JournalListSql& statement)
+BooksState booksState(const QString& folder)
+{
+    auto db = Database::forFolder(folder);
+    Statement version = db->prepare(QStringLiteral("PRAGMA data_version"));
+    version.step();
+    return {sqlite3_total_changes64(db->handle()), version.columnInt(0)};
+}
+
+namespace {
+
+Summary countAndSum(const QString& folder, const JournalListSql& statement)
 {
     Query q(QStringLiteral("journalListCount"));
     q.setDatabaseName(folder);
@@ -225,6 +238,40 @@ Summary summary(const QString& folder, const JournalListSql& statement)
             q.setParam(i, statement.readerParams()[i]);
     q.open();
     return {q.field(0).asInteger(), {q.field(1).asMoney(), q.field(2).asMoney()}};
+}
+
+struct KeptSummary {
+    QString folder;
+    QString where;
+    QVariantList params;
+    bool sums = false;
+    BooksState state;
+    Summary summary;
+};
+
+} // namespace
+
+Summary summary(const QString& folder, const JournalListSql& statement)
+{
+    // A few lists are kept: the window's refreshed list and whatever "絞込実行", "全件表示"
+    // or the balance check showed last.
+    static QList<KeptSummary> kept;
+    constexpr int kKept = 8;
+    const BooksState state = booksState(folder);
+    for (int i = 0; i < kept.size(); ++i) {
+        const KeptSummary& k = kept[i];
+        if (k.folder == folder && k.where == statement.readerWhere() && k.params == statement.readerParams()
+            && k.sums == statement.hasConditions && k.state == state) {
+            const Summary found = k.summary;
+            kept.move(i, kept.size() - 1);
+            return found;
+        }
+    }
+    const Summary counted = countAndSum(folder, statement);
+    kept.append({folder, statement.readerWhere(), statement.readerParams(), statement.hasConditions, state, counted});
+    while (kept.size() > kKept)
+        kept.removeFirst();
+    return counted;
 }
 
 void prepare(Query& list, const JournalListSql& statement)

@@ -4,8 +4,6 @@
 #include "dataset.h"
 #include "querymodel.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
 namespace tolva {
@@ -37,27 +35,17 @@ void JournalListModel::clear()
     rows_ = 0;
     undated_ = 0;
     folder_.clear();
-    state_ = {-1, -1};
+    state_ = {};
     windows_.clear();
     recent_.clear();
     endResetModel();
-}
-
-std::pair<qint64, qint64> JournalListModel::booksState() const
-{
-    // What this connection wrote, and whether another one wrote since: together they tell
-    // that the listed rows cannot have changed.
-    auto db = Database::forFolder(folder_);
-    Statement version = db->prepare(QStringLiteral("PRAGMA data_version"));
-    version.step();
-    return {sqlite3_total_changes64(db->handle()), version.columnInt(0)};
 }
 
 void JournalListModel::show(const QString& folder, const JournalListSql& statement)
 {
     // The refresh after every change of the current row lists the same statement over the
     // same books: the count, the totals and the windows read still hold.
-    if (!folder_.isEmpty() && folder == folder_ && sameStatement(statement, statement_) && booksState() == state_)
+    if (!folder_.isEmpty() && folder == folder_ && sameStatement(statement, statement_) && journallist::booksState(folder) == state_)
         return;
     beginResetModel();
     folder_ = folder;
@@ -67,14 +55,14 @@ void JournalListModel::show(const QString& folder, const JournalListSql& stateme
     rows_ = 0;
     undated_ = 0;
     totals_ = {};
-    state_ = {-1, -1};
+    state_ = {};
     try {
         const journallist::Summary listed = journallist::summary(folder_, statement_);
         rows_ = int(listed.rows);
         totals_ = listed.totals;
         if (rows_ > 0 && statement_.order != Order::NewestNumberFirst)
             undated_ = int(count(QStringLiteral("shiwake.sDay IS NULL")));
-        state_ = booksState();
+        state_ = journallist::booksState(folder_);
     } catch (...) {
         folder_.clear();
         endResetModel();

@@ -83,14 +83,13 @@ private:
     qint64 count(const QString& condition) const;
     [[nodiscard]] bool nearerTheEnd(const Part& part, const Key& key) const;
     [[nodiscard]] QString where(const QString& condition) const;
-    [[nodiscard]] std::pair<qint64, qint64> booksState() const;
 
     QString folder_;
     JournalListSql statement_;
     QList<Column> columns_;
     int rows_ = 0;
     int undated_ = 0;
-    std::pair<qint64, qint64> state_{-1, -1};
+    journallist::BooksState state_;
     journallist::Totals totals_;
     mutable QHash<QString, int> fieldIndex_;
     mutable QHash<int, Window> windows_;
