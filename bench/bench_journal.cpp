@@ -1,12 +1,16 @@
 // The journal window on big books: opening it (the entry panel starts on the oldest row, so
 // the list must show a row at its very end), the refresh after a row change, "絞込実行" with
-// a year and a category, and the first screen of the grid.
+// a year and a category, the first screen of the grid, and the list's windows at its start
+// and its end, filtered or not. Beside them, in the same run, one raw UNION ALL … GROUP BY of
+// a year over the journal read through its primary key alone, as a yardstick of the machine.
+// TOLVA_BENCH_3M=1 adds books of three million rows (generated on first use; not for CI).
 #include "benchbooks.h"
 #include "database.h"
 #include "journallistmodel.h"
 #include "programstate.h"
 #include "tdm01keiri.h"
 #include "tmaininput.h"
+#include "textformat.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +18,8 @@
 #include <QDateEdit>
 
 #include <benchmark/benchmark.h>
+
+#include <sqlite3.h>
 
 #include <cstdlib>
 
@@ -76,6 +82,22 @@ void BM_OpenJournalWindow(benchmark::State& state)
     state.counters["rows"] = double(b.rows);
 }
 
+// The same after a write to the books, so nothing counted before holds: the first opening
+// in a session, or the one after posting a row.
+void BM_OpenJournalWindowAfterAWrite(benchmark::State& state)
+{
+    const auto& b = benchbooks::books(state.range(0));
+    auto db = Database::forFolder(b.folder);
+    for (auto _ : state) {
+        state.PauseTiming();
+        db->exec(QStringLiteral("UPDATE shiwake SET Memo = Memo WHERE id = 1"));
+        state.ResumeTiming();
+        Window w(b.folder);
+        w.window->FormShow();
+        w.paintFirstScreen();
+    }
+}
+
 void BM_RefreshJournalList(benchmark::State& state)
 {
     const auto& b = benchbooks::books(state.range(0));
@@ -115,36 +137,102 @@ void BM_Narrow(benchmark::State& state)
 }
 
 // Jumping to the middle of the whole list, as dragging the scroll bar does: a window that
-// was never read.
+// was never read, with no window read near it.
 void BM_ScrollToMiddle(benchmark::State& state)
 {
     const auto& b = benchbooks::books(state.range(0));
-    Window w(b.folder);
-    w.window->FormShow();
-    JournalListModel* model = w.window->listModel();
+    (void)Database::forFolder(b.folder);
     const JournalListSql everything = journallist::everything();
     for (auto _ : state) {
         state.PauseTiming();
-        model->show(b.folder, everything);  // forgets every window read so far
+        JournalListModel model;
+        model.setColumns(journallist::listColumns());
+        model.show(b.folder, everything);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(model->data(model->index(model->rowCount() / 2, 2)));
+        benchmark::DoNotOptimize(model.data(model.index(model.rowCount() / 2, 2)));
     }
 }
 
-const std::vector<int64_t> kSizes = {100000, 1000000};
+enum WindowAt { kFirst, kLast, kBeforeLast };
+
+// One window of the list, read through a model that knows no window yet (the first, the
+// last) or only the window after it (the one before the last: scrolling up from the end).
+// Filtered: the refresh's list of a debit category, newest number first.
+void BM_ListWindow(benchmark::State& state)
+{
+    const auto& b = benchbooks::books(state.range(0));
+    (void)Database::forFolder(b.folder);
+    JournalFilter category;
+    category.debit.ticked = true;
+    category.debit.category = QStringLiteral("04");
+    const JournalListSql statement = state.range(2) ? journallist::refreshed(category) : journallist::everything();
+    const auto at = WindowAt(state.range(1));
+    int rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        JournalListModel model;
+        model.setColumns(journallist::listColumns());
+        model.show(b.folder, statement);
+        rows = model.rowCount();
+        if (at == kBeforeLast)
+            benchmark::DoNotOptimize(model.idAt(rows - 1));
+        state.ResumeTiming();
+        const int row = at == kFirst ? 0 : at == kLast ? rows - 1 : rows - 1 - JournalListModel::kWindow;
+        benchmark::DoNotOptimize(model.data(model.index(row, 2)));
+    }
+    state.counters["listed"] = double(rows);
+}
+
+void BM_RawYearUnionGroupBy(benchmark::State& state)
+{
+    const auto& b = benchbooks::books(state.range(0));
+    auto db = Database::forFolder(b.folder);
+    for (auto _ : state) {
+        Statement s = db->prepare(QStringLiteral(
+            "SELECT code, SUM(l), SUM(r) FROM ("
+            " SELECT Lcode AS code, Lgaku AS l, NULL AS r FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            " UNION ALL"
+            " SELECT Rcode, NULL, Rgaku FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            ") GROUP BY code"));
+        s.bind(1, textformat::isoDate(b.yearStart));
+        s.bind(2, textformat::isoDate(b.yearEnd));
+        int codes = 0;
+        while (s.step())
+            ++codes;
+        benchmark::DoNotOptimize(codes);
+    }
+}
+
+std::vector<int64_t> sizes()
+{
+    std::vector<int64_t> result = {100000, 1000000};
+    if (qEnvironmentVariableIntValue("TOLVA_BENCH_3M") != 0)
+        result.push_back(3000000);
+    return result;
+}
 
 } // namespace
-
-BENCHMARK(BM_OpenJournalWindow)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RefreshJournalList)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RefreshJournalListNarrowed)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Narrow)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ScrollToMiddle)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    const std::vector<int64_t> kSizes = sizes();
+    benchmark::RegisterBenchmark("BM_RawYearUnionGroupBy", BM_RawYearUnionGroupBy)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_OpenJournalWindow", BM_OpenJournalWindow)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_OpenJournalWindowAfterAWrite", BM_OpenJournalWindowAfterAWrite)
+        ->ArgsProduct({kSizes})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_RefreshJournalList", BM_RefreshJournalList)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_RefreshJournalListNarrowed", BM_RefreshJournalListNarrowed)
+        ->ArgsProduct({kSizes})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_Narrow", BM_Narrow)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_ListWindow", BM_ListWindow)
+        ->ArgsProduct({kSizes, {kFirst, kLast, kBeforeLast}, {0, 1}})
+        ->ArgNames({"rows", "at", "filtered"})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_ScrollToMiddle", BM_ScrollToMiddle)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

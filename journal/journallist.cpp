@@ -1,7 +1,12 @@
 #include "journallist.h"
 
+#include "database.h"
 #include "dataset.h"
 #include "textformat.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
 
 namespace tolva::journallist {
 
@@ -25,15 +30,37 @@ const QString kByNumber = QStringLiteral(" ORDER BY shiwake.id DESC");
 // later one " and ".
 class Conditions {
 public:
-    void add(const QString& condition, const QVariant& value)
+    void add(const QString& condition, const QVariant& value) { add(condition, {value}, condition, {value}); }
+    void add(const QString& condition, const QVariantList& values, const QString& indexed, const QVariantList& indexedValues)
     {
         text_ += (text_.isEmpty() ? QStringLiteral(" where ") : QStringLiteral(" and ")) + condition;
-        params_ << value;
+        indexed_ += (indexed_.isEmpty() ? QStringLiteral(" where ") : QStringLiteral(" and ")) + indexed;
+        params_ << values;
+        indexedParams_ << indexedValues;
+    }
+    // A code that begins with the prefix: `like`, and for a prefix of digits the range of
+    // codes from the prefix up to the next one.
+    void addPrefix(const QString& column, const QString& parameter, const QString& prefix)
+    {
+        const QString like = column + QStringLiteral(" like :") + parameter;
+        const bool digits = !prefix.isEmpty() && std::all_of(prefix.begin(), prefix.end(), [](QChar c) {
+            return c >= u'0' && c <= u'9';
+        });
+        if (!digits)
+            return add(like, {prefix + u'%'}, like, {prefix + u'%'});
+        QString next = prefix;
+        next.back() = QChar(next.back().unicode() + 1);  // '9' + 1 is ':', still above every digit
+        add(like, {prefix + u'%'},
+            column + QStringLiteral(" >= :") + parameter + QStringLiteral(" and ") + column + QStringLiteral(" < :")
+                + parameter + QStringLiteral("e"),
+            {prefix, next});
     }
     void addPeriod(const QDate& from, const QDate& to)
     {
         text_ += QStringLiteral(" where ( shiwake.sDay >=:pD1 and shiwake.sDay <=:pD2) ");
+        indexed_ += QStringLiteral(" where ( shiwake.sDay >=:pD1 and shiwake.sDay <=:pD2) ");
         params_ << from << to;
+        indexedParams_ << from << to;
     }
     void fail(const QString& problem)
     {
@@ -43,10 +70,19 @@ public:
     [[nodiscard]] const QString& text() const { return text_; }
     [[nodiscard]] const QVariantList& params() const { return params_; }
     [[nodiscard]] const QString& problem() const { return problem_; }
+    void fill(JournalListSql& s) const
+    {
+        s.where = text_;
+        s.params = params_;
+        s.indexedWhere = indexed_;
+        s.indexedParams = indexedParams_;
+    }
 
 private:
     QString text_;
+    QString indexed_;
     QVariantList params_;
+    QVariantList indexedParams_;
     QString problem_;
 };
 
@@ -77,7 +113,7 @@ void addSide(Conditions& c, const JournalFilter::Side& side, const QString& capt
         return c.fail(missing(caption, QStringLiteral("分類")));
     if (kind == Kind::Narrowing)
         return c.add(column + QStringLiteral("bunrui = :") + parameter, *side.category);
-    c.add(column + QStringLiteral("code like :") + parameter, *side.category + u'%');
+    c.addPrefix(column + QStringLiteral("code"), parameter, *side.category);
 }
 
 Conditions conditionsOf(const JournalFilter& filter, Kind kind)
@@ -117,9 +153,8 @@ JournalListSql narrowed(const JournalFilter& filter)
     if (result.ok() && c.text().isEmpty())
         result.problem = QStringLiteral("条件が指定されていません");
     result.hasConditions = true;
-    result.where = c.text();
+    c.fill(result);
     result.sql = baseSql() + c.text() + kByDate;
-    result.params = c.params();
     return result;
 }
 
@@ -129,10 +164,9 @@ JournalListSql refreshed(const JournalFilter& filter)
     JournalListSql result;
     result.problem = c.problem();
     result.hasConditions = !c.text().isEmpty();
-    result.where = c.text();
+    c.fill(result);
     result.order = result.hasConditions ? JournalListSql::Order::NewestNumberFirst : JournalListSql::Order::NewestDateFirst;
     result.sql = baseSql() + c.text() + (result.hasConditions ? kByNumber : kByDate);
-    result.params = c.params();
     return result;
 }
 
@@ -147,6 +181,7 @@ JournalListSql unbalanced()
 {
     JournalListSql result;
     result.where = QStringLiteral(" where shiwake.Lgaku<>shiwake.Rgaku ");
+    result.indexedWhere = result.where;
     result.sql = baseSql() + result.where + QStringLiteral(" ORDER BY shiwake.sday DESC");
     result.hasConditions = true;
     return result;
@@ -160,10 +195,9 @@ JournalListSql exported(const JournalFilter& filter)
     if (result.ok() && c.text().isEmpty())
         result.problem = QStringLiteral("出力条件を指定してください。");
     result.hasConditions = true;
-    result.where = c.text();
+    c.fill(result);
     result.order = JournalListSql::Order::OldestDateFirst;
     result.sql = baseSql() + c.text() + QStringLiteral(" ORDER BY shiwake.sday ,shiwake.id");
-    result.params = c.params();
     return result;
 }
 
@@ -224,20 +258,65 @@ const QList<ListColumn>& listColumns()
     return columns;
 }
 
-Summary summary(const QString& folder, const JournalListSql& statement)
+BooksState booksState(const QString& folder)
+{
+    auto db = Database::forFolder(folder);
+    Statement version = db->prepare(QStringLiteral("PRAGMA data_version"));
+    version.step();
+    return {sqlite3_total_changes64(db->handle()), version.columnInt(0)};
+}
+
+namespace {
+
+Summary countAndSum(const QString& folder, const JournalListSql& statement)
 {
     Query q(QStringLiteral("journalListCount"));
     q.setDatabaseName(folder);
     // Without conditions the count alone is wanted, and the smallest index gives it.
     q.setSql(statement.hasConditions
                  ? QStringLiteral("SELECT count(*) AS n, SUM(shiwake.Lgaku) AS sumL, SUM(shiwake.Rgaku) AS sumR FROM shiwake")
-                       + statement.where
+                       + statement.readerWhere()
                  : QStringLiteral("SELECT count(*) AS n, NULL AS sumL, NULL AS sumR FROM shiwake"),
              {QStringLiteral("sumL"), QStringLiteral("sumR")});
-    for (int i = 0; i < statement.params.size(); ++i)
-        q.setParam(i, statement.params[i]);
+    if (statement.hasConditions)
+        for (int i = 0; i < statement.readerParams().size(); ++i)
+            q.setParam(i, statement.readerParams()[i]);
     q.open();
     return {q.field(0).asInteger(), {q.field(1).asMoney(), q.field(2).asMoney()}};
+}
+
+struct KeptSummary {
+    QString folder;
+    QString where;
+    QVariantList params;
+    bool sums = false;
+    BooksState state;
+    Summary summary;
+};
+
+} // namespace
+
+Summary summary(const QString& folder, const JournalListSql& statement)
+{
+    // A few lists are kept: the window's refreshed list and whatever "絞込実行", "全件表示"
+    // or the balance check showed last.
+    static QList<KeptSummary> kept;
+    constexpr int kKept = 8;
+    const BooksState state = booksState(folder);
+    for (int i = 0; i < kept.size(); ++i) {
+        const KeptSummary& k = kept[i];
+        if (k.folder == folder && k.where == statement.readerWhere() && k.params == statement.readerParams()
+            && k.sums == statement.hasConditions && k.state == state) {
+            const Summary found = k.summary;
+            kept.move(i, kept.size() - 1);
+            return found;
+        }
+    }
+    const Summary counted = countAndSum(folder, statement);
+    kept.append({folder, statement.readerWhere(), statement.readerParams(), statement.hasConditions, state, counted});
+    while (kept.size() > kKept)
+        kept.removeFirst();
+    return counted;
 }
 
 void prepare(Query& list, const JournalListSql& statement)

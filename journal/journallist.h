@@ -46,6 +46,13 @@ struct JournalListSql {
     bool hasConditions = false;
     QString problem;
     QString where;             // the condition text alone (" where …"), empty for none
+    // The same conditions as the list's own reader runs them, with their parameters: a
+    // category prefix of all digits is a range of codes, which the account index serves
+    // (the rows are those of `like`, as codes have neither case nor wildcards).
+    QString indexedWhere;
+    QVariantList indexedParams;
+    [[nodiscard]] const QString& readerWhere() const { return indexedWhere.isEmpty() ? where : indexedWhere; }
+    [[nodiscard]] const QVariantList& readerParams() const { return indexedWhere.isEmpty() ? params : indexedParams; }
     Order order = Order::NewestDateFirst;
     [[nodiscard]] bool ok() const { return problem.isEmpty(); }
 };
@@ -114,7 +121,18 @@ struct Summary {
     qint64 rows = 0;
     Totals totals;
 };
+// Kept per statement while the books stay as they were, so the window opened again or
+// refreshed on the same list does not count the journal again.
 [[nodiscard]] Summary summary(const QString& folder, const JournalListSql& statement);
+
+// What this program's connection has written to the books and whether another connection
+// has written since: equal values mean no row can have changed.
+struct BooksState {
+    qint64 ownChanges = -1;
+    qint64 dataVersion = -1;
+    bool operator==(const BooksState&) const = default;
+};
+[[nodiscard]] BooksState booksState(const QString& folder);
 
 // "  借方 : ￥12,000,  貸方 : ￥12,000".
 [[nodiscard]] QString totalsText(const Totals& totals);

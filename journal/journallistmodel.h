@@ -8,14 +8,16 @@
 #include <QVector>
 
 #include <optional>
+#include <utility>
 
 namespace tolva {
 
 // The journal list as the grid shows it. However long the list, it reads only its row count
-// (with the debit and credit totals, in the same pass) and the windows of rows the grid
-// shows: a window's entry numbers are stepped to through the journal alone, and only its
-// own rows are joined with the masters' names. So the list opens at once on a decade of
-// entries, moving to any row is a couple of counts, and memory stays within a few windows.
+// (with the debit and credit totals, in the same pass, once per statement and state of the
+// books) and the windows of rows the grid shows. A window's entry numbers are read by key
+// (date and number) from the nearest row already known: the end of a window read before,
+// or either end of the list, so a window at the end costs what one at the start does. Only
+// a window's own rows are joined with the masters' names. Memory stays within a few windows.
 class JournalListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -43,20 +45,54 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // The statement that reads a run of the list's entry numbers, as the window reads them
+    // (for checking its plan).
+    [[nodiscard]] QString keysSql(int first, int count) const;
+
 private:
     using Row = QVector<QVariant>;
+    // Where a listed row stands in the list's order: its date as an SQL literal and number.
+    struct Key {
+        QString day;
+        qint64 id = 0;
+    };
+    struct Window {
+        QVector<Row> rows;
+        Key first;
+        Key last;
+    };
+    // A stretch of the list in one order of its own: the dated rows by date and number, the
+    // undated ones by number.
+    struct Part {
+        int begin = 0;
+        int end = 0;
+        bool dated = false;
+    };
+    struct Keys {
+        QList<qint64> ids;
+        QList<Key> keys;
+    };
     const QVector<Row>& window(int index) const;
-    QVector<Row> readWindow(int first) const;
-    qint64 count(const QString& condition, const QVariantList& extra) const;
+    Window readWindow(int first) const;
+    Keys readKeys(int first, int count) const;
+    Keys readKeysInPart(const Part& part, int first, int count) const;
+    [[nodiscard]] QString keysSqlInPart(const Part& part, int first, int count) const;
+    [[nodiscard]] QList<Part> parts() const;
+    [[nodiscard]] bool descending() const;
+    [[nodiscard]] QString beyond(const Part& part, const Key& key, bool after) const;
+    qint64 count(const QString& condition) const;
+    [[nodiscard]] bool nearerTheEnd(const Part& part, const Key& key) const;
     [[nodiscard]] QString where(const QString& condition) const;
 
     QString folder_;
     JournalListSql statement_;
     QList<Column> columns_;
     int rows_ = 0;
+    int undated_ = 0;
+    journallist::BooksState state_;
     journallist::Totals totals_;
     mutable QHash<QString, int> fieldIndex_;
-    mutable QHash<int, QVector<Row>> windows_;
+    mutable QHash<int, Window> windows_;
     mutable QList<int> recent_;
     mutable QVector<Row> emptyWindow_;
 };
