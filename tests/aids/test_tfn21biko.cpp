@@ -208,12 +208,7 @@ TEST_F(PhraseBook, EveryCommandThatNeedsAPhraseSaysSoWithoutOne)
 // The journal window's memo button and its "電卓", as the user clicks them.
 TEST_F(PhraseBook, TheJournalWindowOpensThePhraseBookAndTheCalculator)
 {
-    for (auto [query, sql] : {std::pair{&dm.q25kamoku2, "select * from kamoku02"}, std::pair{&dm.q16temp1, "select * from kamoku02"},
-                              std::pair{&dm.q26temp, "select * from yoto"}}) {
-        query->close();
-        query->setSql(QString::fromLatin1(sql));
-        query->open();
-    }
+    tolva::testing::prepareJournalQueries(dm);
     auto window = std::make_unique<TMainInput>(dm);
     window->show();
     QApplication::setActiveWindow(window.get());
@@ -254,7 +249,5 @@ TEST_F(PhraseBook, TheJournalWindowOpensThePhraseBookAndTheCalculator)
     dm.t01keiri.cancel();
     window->reject();
     window.reset();
-    dm.q25kamoku2.close();
-    dm.q16temp1.close();
-    dm.q26temp.close();
+    tolva::testing::releaseJournalQueries(dm);
 }

@@ -45,9 +45,7 @@ protected:
             window->reject();
             window.reset();
         }
-        dm.q25kamoku2.close();
-        dm.q16temp1.close();
-        dm.q26temp.close();
+        tolva::testing::releaseJournalQueries(dm);
         dm.closeAll();
         expectNoWindowLeftOpen();
     }
@@ -69,12 +67,7 @@ protected:
     }
     TMainInput& open()
     {
-        for (auto [query, sql] : {std::pair{&dm.q25kamoku2, "select * from kamoku02"}, std::pair{&dm.q16temp1, "select * from kamoku02"},
-                                  std::pair{&dm.q26temp, "select * from yoto"}}) {
-            query->close();
-            query->setSql(QString::fromLatin1(sql));
-            query->open();
-        }
+        tolva::testing::prepareJournalQueries(dm);
         window = std::make_unique<TMainInput>(dm);
         window->show();
         QApplication::setActiveWindow(window.get());

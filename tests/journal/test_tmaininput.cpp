@@ -52,12 +52,7 @@ protected:
     // What the main menu's "仕訳" button prepares, then the window itself.
     TMainInput& openWindow()
     {
-        for (auto [query, sql] : {std::pair{&dm.q25kamoku2, "select * from kamoku02"}, std::pair{&dm.q16temp1, "select * from kamoku02"},
-                                  std::pair{&dm.q26temp, "select * from yoto"}}) {
-            query->close();
-            query->setSql(QString::fromLatin1(sql));
-            query->open();
-        }
+        tolva::testing::prepareJournalQueries(dm);
         window = std::make_unique<TMainInput>(dm);
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -69,9 +64,7 @@ protected:
             return;
         window->reject();
         window.reset();
-        dm.q25kamoku2.close();
-        dm.q16temp1.close();
-        dm.q26temp.close();
+        tolva::testing::releaseJournalQueries(dm);
     }
 
     const TMainInput::Controls& ui() const { return window->controls(); }

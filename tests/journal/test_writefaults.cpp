@@ -52,11 +52,7 @@ public:
             "(3, '2010-04-15', '04', '0411', 10000000, '11', '1112', 10000000, 21, '')"));
         programState().dataFolder = folder.path();
         dm.DataModuleCreate(folder.path());
-        for (auto [query, sql] : {std::pair{&dm.q25kamoku2, "select * from kamoku02"}, std::pair{&dm.q16temp1, "select * from kamoku02"},
-                                  std::pair{&dm.q26temp, "select * from yoto"}}) {
-            query->setSql(QString::fromLatin1(sql));
-            query->open();
-        }
+        tolva::testing::prepareJournalQueries(dm);
         window = std::make_unique<TMainInput>(dm);
         window->show();
         QApplication::setActiveWindow(window.get());

@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "datafolder.h"
+#include "tdm01keiri.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,6 +58,23 @@ QString integrityCheck(Database& db)
 QString TestDataFolder::file(const QString& name) const
 {
     return QDir(dir_.path()).filePath(name);
+}
+
+void prepareJournalQueries(Tdm01Keiri& dm)
+{
+    for (auto [query, sql] : {std::pair{&dm.q25kamoku2, "select * from kamoku02"}, std::pair{&dm.q16temp1, "select * from kamoku02"},
+                              std::pair{&dm.q26temp, "select * from yoto"}}) {
+        query->close();
+        query->setSql(QString::fromLatin1(sql));
+        query->open();
+    }
+}
+
+void releaseJournalQueries(Tdm01Keiri& dm)
+{
+    dm.q25kamoku2.close();
+    dm.q16temp1.close();
+    dm.q26temp.close();
 }
 
 } // namespace tolva::testing

@@ -7,6 +7,7 @@
 
 namespace tolva {
 class Database;
+class Tdm01Keiri;
 }
 
 namespace tolva::testing {
@@ -26,6 +27,11 @@ private:
 };
 
 [[nodiscard]] QString templateDir();
+
+// What the main menu's "仕訳" button prepares before the journal window opens (the lists of
+// sub-accounts and uses), and closing them again afterwards.
+void prepareJournalQueries(Tdm01Keiri& dm);
+void releaseJournalQueries(Tdm01Keiri& dm);
 
 // Fails the test when a window is still shown: a modal dialog left open would block a user.
 void expectNoWindowLeftOpen();
