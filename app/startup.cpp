@@ -78,7 +78,8 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         prompter().error(nullptr, lock->refusal());
         return nullptr;
     }
-    if (!guarded(nullptr, [&] { datafolder::verify(folder); }))
+    const auto checks = lock->takenOver() ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded;
+    if (!guarded(nullptr, [&] { datafolder::verify(folder, checks); }))
         return nullptr;
     return lock;
 }

@@ -1,12 +1,15 @@
 #include "tmenu.h"
 
 #include "actionguard.h"
+#include "database.h"
 #include "help.h"
 #include "programstate.h"
 #include "prompter.h"
 #include "tdm01keiri.h"
 #include "textformat.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -213,6 +216,11 @@ void TMenu::buildUi()
     addItem(data, QStringLiteral("元帳"), Window::Ledger, &TMenu::SpeedButton6Click);
     addItem(data, QStringLiteral("決算"), Window::Closing, &TMenu::SpeedButton7Click);
     addItem(data, QStringLiteral("固定資産"), Window::FixedAssets, &TMenu::SpeedButton5Click);
+    // A normal start reads only part of the file for damage; this reads all of it.
+    data->addSeparator();
+    QAction* check = data->addAction(QStringLiteral("帳簿の検査"));
+    check->setObjectName(QStringLiteral("CheckBooks"));
+    connect(check, &QAction::triggered, this, [this] { guarded(this, [&] { CheckBooksClick(); }); });
     QMenu* settings = menuBar()->addMenu(QStringLiteral("ﾃﾞｰﾀ設定"));
     addItem(settings, QStringLiteral("科目設定"), Window::Accounts, &TMenu::SpeedButton2Click);
     addItem(settings, QStringLiteral("科目区分"), Window::AccountCategories, &TMenu::SpeedButton4Click);
@@ -423,6 +431,26 @@ void TMenu::SpeedButton9Click()
             m.q16temp1.close();
             m.q24bunrui.close();
         });
+}
+
+void TMenu::CheckBooksClick()
+{
+    auto db = Database::forFolder(programState().dataFolder);
+    QStringList findings;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        findings = db->damageFindings();
+    }
+    if (findings.isEmpty()) {
+        prompter().information(this, QStringLiteral("帳簿のファイルを検査しました。壊れている箇所はありません。"));
+        return;
+    }
+    prompter().error(this,
+                     QStringLiteral("帳簿のファイル「%1」に壊れている箇所が見つかりました。\n"
+                                    "これ以上入力せずに終了し、バックアップからデータフォルダ全体を元に戻してください。")
+                         .arg(QDir::toNativeSeparators(db->filePath())),
+                     findings.mid(0, 3).join(u'\n'));
 }
 
 void TMenu::N12Click()

@@ -76,6 +76,7 @@ public:
     void SpeedButton7Click();  // 決算
     void SpeedButton8Click();  // 事業主
     void SpeedButton9Click();  // 細目設定
+    void CheckBooksClick();    // 帳簿の検査: every page of the file read for damage
     void N12Click();           // version
     void N13Click();           // help
 

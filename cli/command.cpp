@@ -139,10 +139,8 @@ Books::Books(const QString& folder, Opening opening) : folder_(folder)
     if (opening != Opening::LockOnly) {
         if (datafolder::isEmptyFolder(folder))
             throw StoreError(QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
-        // Opened here first, every later user of the folder shares this connection.
-        if (opening == Opening::Reading)
-            (void)Database::forFolder(folder, Database::OpeningChecks::WithoutQuickCheck);
-        datafolder::verify(folder);
+        const bool full = opening == Opening::Full || lock_->takenOver();
+        datafolder::verify(folder, full ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded);
     }
     state_.dataFolder = folder;
     dm_ = std::make_unique<Tdm01Keiri>(state_);

@@ -82,8 +82,8 @@ private:
 class Books {
 public:
     enum class Opening {
-        Reading,   // the checks of opening without the quick check, for a command that only reads
-        Full,      // every check of opening, as the program makes them
+        Reading,   // the checks the program makes at start (the full one after an unclean end)
+        Full,      // every page read for damage first, for a command that writes much
         LockOnly,  // the books are not opened (a check or a restore opens them itself)
     };
     explicit Books(const QString& folder, Opening opening = Opening::Reading);

@@ -50,7 +50,7 @@ int runCheck(const Invocation& invocation)
     QList<JournalFault> faults;
     Item opening{QStringLiteral("開く時の検査（アプリケーションID、quick_check、テーブル、問合せファイル）"), true, {}};
     try {
-        datafolder::verify(folder);
+        datafolder::verify(folder, Database::OpeningChecks::Full);
     } catch (const StoreError& e) {
         opening.ok = false;
         opening.message = withDetail(e);
@@ -125,7 +125,7 @@ Verb checkVerb()
     return {{QStringLiteral("check")},
             QString(),
             QStringLiteral("帳簿の検査: 開く時の検査と、仕訳の貸借一致・コードを調べます"),
-            QStringLiteral("帳簿を開く時と同じ検査（Tolvaのデータベースか、quick_check、テーブル）をし、\n"
+            QStringLiteral("帳簿を開く時の検査（Tolvaのデータベースか、テーブル）と、ファイルの全ページの検査（quick_check）をし、\n"
                            "仕訳ごとに借方金額と貸方金額が等しいこと（空の金額は0）と、空でないコードがマスタ\n"
                            "（分類、勘定科目、細目、区分、処理ﾓｰﾄﾞ）にあることを調べて、合わない仕訳を番号と金額で示します。\n"
                            "すべて合っていれば終了コード 0、そうでなければ 1 です。"),

@@ -397,14 +397,15 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
         throw damagedBooks(path, QStringLiteral("ファイルの大きさが0バイトです。"));
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(QStringLiteral("データベースファイル「%1」を読めません: %2").arg(shown, file.errorString()));
-    const QByteArray header = file.read(20);
+    const QByteArray header = file.read(100);
+    const qint64 fileSize = file.size();
     file.close();
     if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
         throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません（SQLiteの形式ではありません）。").arg(shown));
 
     // Books in WAL mode never have a rollback journal. One beside them belongs to other books,
     // and SQLite would play it back into this file before any check could refuse it.
-    const bool walFormat = header.size() == 20 && header.at(18) == 2;
+    const bool walFormat = header.size() >= 20 && header.at(18) == 2;
     const QFileInfo journal(path + QStringLiteral("-journal"));
     if (walFormat && journal.exists() && journal.size() > 0)
         throw StoreError(QStringLiteral("データフォルダ「%1」に、この帳簿のものではないジャーナルファイル「%2」があります。\n"
@@ -416,6 +417,9 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
     // this opening creates is removed again when the books are refused.
     const QString walPath = path + QStringLiteral("-wal");
     const bool walExisted = QFileInfo::exists(walPath);
+    // A log is left only by a program that did not close the books: one that crashed, was
+    // killed, or lost its machine's power.
+    const bool uncleanEnd = walExisted;
 
     // No SQLITE_OPEN_CREATE: the program never makes a database of its own.
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -450,6 +454,9 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
         // index lives in this process's memory: no shared-memory file (-shm) is made or changed.
         exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
         exec(QStringLiteral("PRAGMA trusted_schema=OFF"));
+        // Pages the opening did not read are checked as they are read: a damaged one is an
+        // error instead of rows read from garbage.
+        exec(QStringLiteral("PRAGMA cell_size_check=ON"));
         exec(QStringLiteral("PRAGMA query_only=ON"));
 
         readAttempted = true;
@@ -459,16 +466,58 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
         if (appId.rows.value(0).toLongLong() != kApplicationId)
             throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません。").arg(shown));
 
-        const OpeningCheck check = checks == OpeningChecks::Full ? runOpeningCheck(db_, "PRAGMA quick_check") : OpeningCheck{};
         QStringList findings;
-        for (const QString& row : check.rows) {
-            if (row != u"ok")
-                findings << row.split(u'\n', Qt::SkipEmptyParts);
-        }
-        if (check.code != SQLITE_OK) {
-            if (openingFaultOf(check.code, -1) != OpeningFault::Damaged)
-                throw refusal(check);
-            findings << check.error;
+        // Rows other than "ok" are findings; an error that is not damage refuses the books as
+        // what it is (busy, unreadable, ...).
+        const auto consider = [&](const OpeningCheck& check) {
+            for (const QString& row : check.rows) {
+                if (row != u"ok")
+                    findings << row.split(u'\n', Qt::SkipEmptyParts);
+            }
+            if (check.code != SQLITE_OK) {
+                if (openingFaultOf(check.code, -1) != OpeningFault::Damaged)
+                    throw refusal(check);
+                findings << check.error;
+            }
+        };
+        if (checks == OpeningChecks::Full || uncleanEnd) {
+            consider(runOpeningCheck(db_, "PRAGMA quick_check"));
+            fullyChecked_ = true;
+        } else {
+            // Without a log the file holds every page its header counts; a shorter one was cut.
+            if (!walExisted && header.size() >= 96) {
+                const auto word = [&](int at) {
+                    return (quint32(quint8(header.at(at))) << 24) | (quint32(quint8(header.at(at + 1))) << 16)
+                           | (quint32(quint8(header.at(at + 2))) << 8) | quint32(quint8(header.at(at + 3)));
+                };
+                const quint32 sizeField = (quint32(quint8(header.at(16))) << 8) | quint8(header.at(17));
+                const qint64 pageSize = sizeField == 1 ? 65536 : sizeField;
+                const qint64 pages = word(28);
+                // The page count in the header counts only when the last writer kept it.
+                if (word(24) == word(92) && pages > 0 && fileSize < pages * pageSize)
+                    findings << QStringLiteral("ファイルが途中で切れています（%L1ページのはずが%L2バイト）。").arg(pages).arg(fileSize);
+            }
+            const OpeningCheck tableNames = runOpeningCheck(db_, "SELECT name FROM sqlite_schema WHERE type = 'table'");
+            consider({tableNames.code, {}, tableNames.error});
+            bool hasJournal = false;
+            for (const QString& name : tableNames.rows) {
+                if (!findings.isEmpty())
+                    break;
+                if (name.compare(u"shiwake", Qt::CaseInsensitive) == 0) {
+                    hasJournal = true;
+                    continue;
+                }
+                QString quoted = name;
+                quoted.replace(u'"', QStringLiteral("\"\""));
+                consider(runOpeningCheck(db_, QStringLiteral("PRAGMA quick_check(\"%1\")").arg(quoted).toUtf8().constData()));
+            }
+            // The journal's root and the paths to its first and last rows.
+            if (hasJournal && findings.isEmpty()) {
+                OpeningCheck ends = runOpeningCheck(db_, "SELECT (SELECT rowid FROM shiwake ORDER BY rowid LIMIT 1),"
+                                                         " (SELECT rowid FROM shiwake ORDER BY rowid DESC LIMIT 1)");
+                ends.rows.clear();  // numbers, not findings
+                consider(ends);
+            }
         }
         if (!findings.isEmpty())
             throw damagedBooks(path, technicalLines(findings));
@@ -604,6 +653,22 @@ QString Database::storedQueryText(const QString& name) const
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(QStringLiteral("問合せファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path)));
     return QString::fromUtf8(file.readAll());
+}
+
+QStringList Database::damageFindings()
+{
+    const OpeningCheck check = runOpeningCheck(db_, "PRAGMA quick_check");
+    QStringList findings;
+    for (const QString& row : check.rows) {
+        if (row != u"ok")
+            findings << row.split(u'\n', Qt::SkipEmptyParts);
+    }
+    if (check.code != SQLITE_OK) {
+        if (openingFaultOf(check.code, -1) != OpeningFault::Damaged)
+            throw StoreError(QStringLiteral("帳簿を検査できません。\n") + readableError(check.code, check.error));
+        findings << check.error;
+    }
+    return findings;
 }
 
 void Database::loadTables()

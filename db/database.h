@@ -79,20 +79,25 @@ public:
     static constexpr const char* kFileName = "tolva.sqlite";
     static constexpr int kApplicationId = 0x546f6c76; // "Tolv"
 
-    // What opening checks besides the file being SQLite and ours with every table. The quick
-    // check reads every page of the books: right before a program writes into them, and more
-    // than a command that only reads needs to pay each time (a page it reads that is damaged
-    // is still an error; the command that checks the books runs the quick check itself).
-    enum class OpeningChecks { Full, WithoutQuickCheck };
+    // What opening checks besides the file being SQLite and ours with every table.
+    // Full: PRAGMA quick_check, which reads every page; its time grows with the journal.
+    // Bounded: what does not grow with the journal: the file's length against the page count
+    // its header gives, the schema, quick_check of every table but the journal (masters,
+    // settings, sums, assets: small), the journal's first and last rows. Books that show
+    // their last program did not close them (a log beside the file) get the full check: a
+    // crash is when a half-written page is most likely. A damaged journal page that the
+    // bounded check does not read is an error (SQLITE_CORRUPT) when a command reads it, and a
+    // write that meets it rolls back whole.
+    enum class OpeningChecks { Full, Bounded };
 
     // The database of a data folder, opened on first use with `checks` and shared by every
     // dataset pointed at that folder.
     [[nodiscard]] static std::shared_ptr<Database> forFolder(const QString& folder,
-                                                             OpeningChecks checks = OpeningChecks::Full);
+                                                             OpeningChecks checks = OpeningChecks::Bounded);
     static void closeFolder(const QString& folder);
     static void closeAll();
 
-    explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Full);
+    explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Bounded);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -131,12 +136,19 @@ public:
 
     [[nodiscard]] bool inTransaction() const { return transactionDepth_ > 0; }
 
+    // Whether opening read every page (asked for, or after an unclean end).
+    [[nodiscard]] bool fullyChecked() const { return fullyChecked_; }
+    // What PRAGMA quick_check finds wrong with the whole file, empty when it is sound: every
+    // page read, so its time grows with the books. Errors other than damage throw.
+    [[nodiscard]] QStringList damageFindings();
+
 private:
     friend class Transaction;
     void loadTables();
 
     QString folder_;
     sqlite3* db_ = nullptr;
+    bool fullyChecked_ = false;
     QHash<QString, TableInfo> tables_;  // key: lower-case name
     QSet<QString> currencyColumns_;
     bool tablesLoaded_ = false;

@@ -60,9 +60,9 @@ bool isEmptyFolder(const QString& folder)
     return info.isDir() && QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-void verify(const QString& folder)
+void verify(const QString& folder, Database::OpeningChecks checks)
 {
-    auto db = Database::forFolder(folder);
+    auto db = Database::forFolder(folder, checks);
     for (const QString& name : requiredStoredQueries()) {
         const QString path = QDir(folder).filePath(name);
         if (!QFileInfo::exists(path))
@@ -72,12 +72,17 @@ void verify(const QString& folder)
 
 Lock::Lock(const QString& folder)
 {
-    file_ = std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("tolva.lock")));
+    const QString path = QDir(folder).filePath(QStringLiteral("tolva.lock"));
+    // A program that ends normally removes its lock file; one found here and taken over was
+    // left by a program that crashed or was killed.
+    const bool leftBehind = QFileInfo::exists(path);
+    file_ = std::make_unique<QLockFile>(path);
     // A lock whose process is gone is taken over at once (QLockFile checks the process id
     // and host it holds); only a living holder refuses.
     file_->setStaleLockTime(0);
     if (file_->tryLock(0)) {
         acquired_ = true;
+        takenOver_ = leftBehind;
         return;
     }
     qint64 pid = 0;
@@ -92,6 +97,7 @@ Lock::Lock(const QString& folder)
             QThread::msleep(100);
         if (!file_->getLockInfo(&pid, &host, &application) && file_->removeStaleLockFile() && file_->tryLock(0)) {
             acquired_ = true;
+            takenOver_ = true;
             return;
         }
     }

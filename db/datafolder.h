@@ -1,5 +1,7 @@
 #pragma once
 
+#include "database.h"
+
 #include <QLockFile>
 #include <QString>
 
@@ -24,9 +26,10 @@ void initialise(const QString& target, const QString& templateDir = templateFold
 // A folder that exists and holds nothing at all: a place made for new books.
 [[nodiscard]] bool isEmptyFolder(const QString& folder);
 
-// Opens the database of the folder with every check of the store (missing folder or file,
-// empty or damaged file, a file that is not ours, missing tables, missing stored queries).
-void verify(const QString& folder);
+// Opens the database of the folder with the checks of the store (missing folder or file,
+// empty or damaged file, a file that is not ours, missing tables, missing stored queries);
+// `checks` says how much of the file is read for damage.
+void verify(const QString& folder, Database::OpeningChecks checks = Database::OpeningChecks::Bounded);
 
 // Holds the folder for this process. A second program on the same folder is refused with a
 // message naming the holder; a lock left by a crashed program is taken over.
@@ -34,12 +37,16 @@ class Lock {
 public:
     explicit Lock(const QString& folder);
     [[nodiscard]] bool acquired() const { return acquired_; }
+    // The lock was taken over from a program that is gone: that program did not close the
+    // books, and they deserve the full check.
+    [[nodiscard]] bool takenOver() const { return takenOver_; }
     // Why the lock was refused, in Japanese.
     [[nodiscard]] const QString& refusal() const { return refusal_; }
 
 private:
     std::unique_ptr<QLockFile> file_;
     bool acquired_ = false;
+    bool takenOver_ = false;
     QString refusal_;
 };
 

@@ -1,3 +1,4 @@
+#include "database.h"
 #include "programstate.h"
 #include "scriptedprompter.h"
 #include "tdm01keiri.h"
@@ -5,12 +6,15 @@
 #include "startup.h"
 #include "tmenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QProcess>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -109,6 +113,12 @@ TEST_F(MainWindow, TheYearStaysWithin1980And2100)
 TEST_F(MainWindow, VersionAndHelp)
 {
     menu->show();
+    menu->CheckBooksClick();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("帳簿のファイルを検査しました。壊れている箇所はありません。"));
+    prompts.messages.clear();
+
+
     menu->N12Click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Version 1.0 2010/7/3"));
@@ -192,6 +202,48 @@ TEST(OpeningBooks, MissingDamagedAndBusyFolders)
     const qsizetype detailLines = damaged.detail.split(u'\n', Qt::SkipEmptyParts).size();
     EXPECT_GE(detailLines, 1);
     EXPECT_LE(detailLines, 3) << damaged.detail.toStdString();
+    Database::closeAll();
+}
+
+// A normal start reads only what does not grow with the journal; a start after a program
+// that did not end (its lock file left behind) reads every page first.
+TEST(OpeningBooks, AfterAProgramThatDidNotEndEveryPageIsCheckedFirst)
+{
+    ScriptedPrompter prompts;
+    TestDataFolder folder;
+    ASSERT_TRUE(tolva::testing::damageAJournalPage(folder.path()));
+
+    auto lock = startup::openBooks(folder.path(), tolva::testing::templateDir());
+    ASSERT_NE(lock, nullptr) << "a normal start";
+    EXPECT_FALSE(Database::forFolder(folder.path())->fullyChecked());
+    {
+        // The user asks for the whole check from the menu.
+        TMenu menu(folder.path());
+        auto* check = menu.findChild<QAction*>(QStringLiteral("CheckBooks"));
+        ASSERT_NE(check, nullptr);
+        EXPECT_EQ(check->text(), QStringLiteral("帳簿の検査"));
+        check->trigger();
+        ASSERT_FALSE(prompts.messages.empty());
+        const ScriptedPrompter::Message found = prompts.messages.back();
+        EXPECT_EQ(found.kind, ScriptedPrompter::Message::Error);
+        EXPECT_TRUE(found.text.contains(QStringLiteral("壊れている箇所"))) << found.text.toStdString();
+        EXPECT_FALSE(found.detail.isEmpty());
+    }
+    lock.reset();
+    Database::closeAll();
+
+    // A lock file naming a process that is gone: that program was killed or crashed.
+    QProcess gone;
+    gone.start(QStringLiteral("true"));
+    gone.waitForFinished();
+    QFile lockFile(folder.file(QStringLiteral("tolva.lock")));
+    ASSERT_TRUE(lockFile.open(QIODevice::WriteOnly));
+    lockFile.write(QByteArray::number(gone.processId()) + "\n" + QCoreApplication::applicationName().toUtf8() + "\n"
+                   + QSysInfo::machineHostName().toUtf8() + "\n");
+    lockFile.close();
+    EXPECT_EQ(startup::openBooks(folder.path(), tolva::testing::templateDir()), nullptr);
+    ASSERT_FALSE(prompts.messages.empty());
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("壊れている"))) << prompts.messages.back().text.toStdString();
     Database::closeAll();
 }
 

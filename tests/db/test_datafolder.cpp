@@ -213,6 +213,58 @@ TEST(DataFolder, BooksRefusedAsDamagedKeepTheirFileAndLogByteForByte)
     }
 }
 
+// A page of the journal damaged while the books were closed. A normal start reads only what
+// does not grow with the journal and opens them; the full check finds it (after an unclean
+// end, on demand). Opened, the page is never read as rows: reading it is an error, and a
+// write that meets it leaves the file as it was.
+TEST(DataFolder, DamageInTheJournalAloneIsFoundByTheFullCheckAndNeverReadAsRows)
+{
+    TestDataFolder folder;
+    ASSERT_TRUE(tolva::testing::damageAJournalPage(folder.path()));
+    const QString dbFile = folder.file(QString::fromLatin1(Database::kFileName));
+    const QByteArray damaged = readFile(dbFile);
+
+    EXPECT_EQ(openingError(folder.path()), QString()) << "a normal start reads no journal page but its ends";
+    {
+        auto db = Database::forFolder(folder.path());
+        EXPECT_FALSE(db->fullyChecked());
+        const auto failure = [&](const QString& sql) {
+            try {
+                Transaction transaction(*db);
+                Statement statement = db->prepare(sql);
+                while (statement.step()) {
+                }
+                transaction.commit();
+            } catch (const StoreError& e) {
+                return e.message();
+            }
+            return QString();
+        };
+        EXPECT_TRUE(failure(QStringLiteral("SELECT sum(length(Memo)) FROM shiwake")).contains(QStringLiteral("壊れています")));
+        EXPECT_TRUE(failure(QStringLiteral("UPDATE shiwake SET Memo = 'changed'")).contains(QStringLiteral("壊れています")));
+        EXPECT_FALSE(db->damageFindings().isEmpty());
+        Database::closeAll();
+    }
+    EXPECT_EQ(readFile(dbFile), damaged) << "the failed write changed the file";
+
+    // On demand (the main window's check, tolva-cli check) and after an unclean end.
+    const auto fullOpening = [&] {
+        Database::closeAll();
+        try {
+            datafolder::verify(folder.path(), Database::OpeningChecks::Full);
+        } catch (const StoreError& e) {
+            Database::closeAll();
+            return e.message();
+        }
+        Database::closeAll();
+        return QString();
+    };
+    EXPECT_TRUE(fullOpening().contains(QStringLiteral("壊れている")));
+    writeFile(folder.file(kWal), {});
+    EXPECT_TRUE(openingError(folder.path()).contains(QStringLiteral("壊れている"))) << "a log beside the file: the full check";
+    EXPECT_EQ(readFile(dbFile), damaged);
+}
+
 // Only a check that found damage calls books damaged: a disk, a folder or another program
 // can stop good books from opening, and a user told they are broken may throw them away.
 TEST(DataFolder, UnwritableBooksAreRefusedAsSuchAndNothingIsLeftBehind)
@@ -385,9 +437,10 @@ TEST(DataFolder, OneProgramPerFolder)
         EXPECT_TRUE(output.contains(QStringLiteral("使用中"))) << output.toStdString();
         EXPECT_TRUE(output.contains(QString::number(QCoreApplication::applicationPid()))) << output.toStdString();
     }
-    // Released: the next program gets it.
+    // Released: the next program gets it, and it was left as a program leaves it that ends.
     datafolder::Lock again(folder.path());
     EXPECT_TRUE(again.acquired());
+    EXPECT_FALSE(again.takenOver());
 }
 
 TEST(DataFolder, ALockLeftByACrashedProgramIsTakenOver)
@@ -403,6 +456,7 @@ TEST(DataFolder, ALockLeftByACrashedProgramIsTakenOver)
                   + QSysInfo::machineHostName().toUtf8() + "\n");
     datafolder::Lock lock(folder.path());
     EXPECT_TRUE(lock.acquired()) << lock.refusal().toStdString();
+    EXPECT_TRUE(lock.takenOver());
 }
 
 TEST(DataFolder, ALockFileLeftEmptyByAKilledProgramIsTakenOver)
@@ -414,6 +468,7 @@ TEST(DataFolder, ALockFileLeftEmptyByAKilledProgramIsTakenOver)
         writeFile(QDir(folder.path()).filePath(QStringLiteral("tolva.lock")), content);
         datafolder::Lock lock(folder.path());
         EXPECT_TRUE(lock.acquired()) << lock.refusal().toStdString();
+        EXPECT_TRUE(lock.takenOver());
     }
 }
 

@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QWidget>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +56,41 @@ QString integrityCheck(Database& db)
 {
     Statement check = db.prepare(QStringLiteral("PRAGMA integrity_check"));
     return check.step() ? check.column(0).toString() : QString();
+}
+
+bool damageAJournalPage(const QString& folder, int rows)
+{
+    const QByteArray path = QDir(folder).filePath(QString::fromLatin1(Database::kFileName)).toUtf8();
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(handle);
+        return false;
+    }
+    const std::string fill = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows)
+                             + ") INSERT INTO shiwake (sDay, Lcode, Lgaku, Rcode, Rgaku, Memo) "
+                               "SELECT date('2020-01-01', '+' || (i % 366) || ' days'), printf('%03d', i % 97), i * 10000, "
+                               "printf('%03d', i % 89), i * 10000, printf('row %d', i) FROM n";
+    qint64 page = 0;
+    qint64 pageSize = 0;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_exec(handle, fill.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(handle,
+                              "SELECT pageno, (SELECT page_size FROM pragma_page_size) FROM dbstat "
+                              "WHERE name = 'shiwake' AND pagetype = 'leaf' ORDER BY pageno LIMIT 1 OFFSET 20",
+                              -1, &stmt, nullptr)
+               == SQLITE_OK
+        && sqlite3_step(stmt) == SQLITE_ROW) {
+        page = sqlite3_column_int64(stmt, 0);
+        pageSize = sqlite3_column_int64(stmt, 1);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    if (page == 0)
+        return false;
+    QFile file(QString::fromUtf8(path));
+    if (!file.open(QIODevice::ReadWrite) || !file.seek((page - 1) * pageSize))
+        return false;
+    return file.write(QByteArray(int(pageSize), '\x5a')) == pageSize;
 }
 
 QString TestDataFolder::file(const QString& name) const

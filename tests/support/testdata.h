@@ -42,4 +42,10 @@ void expectNoWindowLeftOpen();
 // The first line of PRAGMA integrity_check: "ok" for sound books.
 [[nodiscard]] QString integrityCheck(Database& db);
 
+// Fills the folder's journal with `rows` rows through SQLite alone (the books closed), then
+// overwrites one of the journal's leaf pages in the middle with garbage, as a failing disk
+// would: damage that only reading the journal's own pages finds. Returns false when the
+// journal has too few pages.
+[[nodiscard]] bool damageAJournalPage(const QString& folder, int rows = 3000);
+
 } // namespace tolva::testing

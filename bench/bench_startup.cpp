@@ -1,0 +1,119 @@
+// The program's start on big books, as app/main.cpp makes it: the main window, the folder's
+// lock and the opening checks, the data module, the report module, the window shown with its
+// fiscal period. A normal start beside a start after a program that did not end (every page
+// read), and beside them, in the same run, one raw UNION ALL … GROUP BY of a year over the
+// journal read through its primary key alone, as a yardstick of the machine.
+// TOLVA_BENCH_3M=1 adds books of three million rows (generated on first use; not for CI).
+#include "benchbooks.h"
+#include "database.h"
+#include "datafolder.h"
+#include "programstate.h"
+#include "startup.h"
+#include "tdm01keiri.h"
+#include "textformat.h"
+#include "tdm02repo.h"
+#include "tmenu.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+using namespace tolva;
+
+namespace {
+
+void startOnce(const QString& folder, Database::OpeningChecks checks, benchmark::State& state)
+{
+    TMenu menu(folder);
+    std::unique_ptr<datafolder::Lock> lock;
+    if (checks == Database::OpeningChecks::Full) {
+        // What openBooks does once it finds the lock of a program that is gone.
+        lock = std::make_unique<datafolder::Lock>(folder);
+        datafolder::verify(folder, Database::OpeningChecks::Full);
+    } else {
+        lock = startup::openBooks(folder);
+    }
+    if (!lock) {
+        state.SkipWithError("the books did not open");
+        return;
+    }
+    Tdm01Keiri dm(programState());
+    dm.DataModuleCreate(programState().dataFolder);
+    menu.setDataModule(dm);
+    const auto reports = startup::createReportModule(dm, programState().dataFolder);
+    menu.show();
+    QApplication::processEvents();
+    benchmark::DoNotOptimize(menu.periodText());
+    state.PauseTiming();
+    menu.close();
+    dm.closeAll();
+    Database::closeAll();
+    state.ResumeTiming();
+}
+
+void BM_StartUp(benchmark::State& state)
+{
+    const auto& b = benchbooks::books(state.range(0));
+    Database::closeAll();
+    for (auto _ : state)
+        startOnce(b.folder, Database::OpeningChecks::Bounded, state);
+    state.counters["fileMiB"] = double(QFileInfo(b.folder + QStringLiteral("/tolva.sqlite")).size()) / (1024.0 * 1024.0);
+}
+
+void BM_StartUpAfterAnUncleanEnd(benchmark::State& state)
+{
+    const auto& b = benchbooks::books(state.range(0));
+    Database::closeAll();
+    for (auto _ : state)
+        startOnce(b.folder, Database::OpeningChecks::Full, state);
+}
+
+void BM_RawYearUnionGroupBy(benchmark::State& state)
+{
+    const auto& b = benchbooks::books(state.range(0));
+    auto db = Database::forFolder(b.folder);
+    for (auto _ : state) {
+        Statement s = db->prepare(QStringLiteral(
+            "SELECT code, SUM(l), SUM(r) FROM ("
+            " SELECT Lcode AS code, Lgaku AS l, NULL AS r FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            " UNION ALL"
+            " SELECT Rcode, NULL, Rgaku FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            ") GROUP BY code"));
+        s.bind(1, textformat::isoDate(b.yearStart));
+        s.bind(2, textformat::isoDate(b.yearEnd));
+        int codes = 0;
+        while (s.step())
+            ++codes;
+        benchmark::DoNotOptimize(codes);
+    }
+    Database::closeAll();
+}
+
+std::vector<int64_t> sizes()
+{
+    std::vector<int64_t> result = {100000, 1000000};
+    if (qEnvironmentVariableIntValue("TOLVA_BENCH_3M") != 0)
+        result.push_back(3000000);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    const std::vector<int64_t> kSizes = sizes();
+    benchmark::RegisterBenchmark("BM_RawYearUnionGroupBy", BM_RawYearUnionGroupBy)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_StartUp", BM_StartUp)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_StartUpAfterAnUncleanEnd", BM_StartUpAfterAnUncleanEnd)
+        ->ArgsProduct({kSizes})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
