@@ -242,7 +242,7 @@ void BM_ExportLedger_Account(benchmark::State& state)
     const QString title = QStringLiteral("元帳 (%1)").arg(setup().busiestAccount);
     const QString period = QStringLiteral("期間：") + textformat::reportPeriod(setup().books.yearStart, setup().books.yearEnd);
     for (auto _ : state) {
-        const csv::WriteOutcome outcome = csv::writeRows(path, ledgerExportRows(title, period, ledger));
+        const csv::WriteOutcome outcome = writeLedgerExport(path, title, period, ledger);
         benchmark::DoNotOptimize(outcome.linesWithReplacements.size());
     }
     state.counters["lines"] = double(ledger.lines.size());

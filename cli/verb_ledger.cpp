@@ -131,8 +131,8 @@ int runExportLedger(const Invocation& invocation)
                      .arg(textformat::period(built.range.start, built.range.end)));
         return kFailed;
     }
-    const csv::WriteOutcome outcome = csv::writeRows(
-        *path, ledgerExportRows(ledgerExportTitle(built.entry), ledgerExportPeriodLine(built.range.start, built.range.end), built.ledger));
+    const csv::WriteOutcome outcome = writeLedgerExport(
+        *path, ledgerExportTitle(built.entry), ledgerExportPeriodLine(built.range.start, built.range.end), built.ledger);
     if (!outcome.lossless()) {
         QList<int> lineNumbers;
         for (int row : outcome.linesWithReplacements)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "csvwriter.h"
 #include "masterlookup.h"
 #include "money.h"
 
@@ -97,9 +98,11 @@ inline constexpr int kLedgerColumns = 8;
 // "期間：2009/ 04/ 01～2010/ 03/ 31".
 [[nodiscard]] QString ledgerExportPeriodLine(const QDate& from, const QDate& to);
 
-// The rows of the comma-separated file: the title line, the period line, an empty line, the
-// titles and every line of the ledger.
-[[nodiscard]] QList<QStringList> ledgerExportRows(const QString& title, const QString& periodLine, const Ledger& ledger);
+// Writes the comma-separated file at `path`: the title line, the period line, an empty line,
+// the titles and every line of the ledger, each row quoted and joined as csv::writeRows does,
+// one by one: the export of a ten-year ledger keeps a buffer, not a second copy of its lines.
+// Throws StoreError naming the file.
+csv::WriteOutcome writeLedgerExport(const QString& path, const QString& title, const QString& periodLine, const Ledger& ledger);
 // The rows of the export that come before the first ledger line.
 inline constexpr int kLedgerExportHeadRows = 4;
 // For rows of the export (0-based, as the writer reports those holding "?"), the note that

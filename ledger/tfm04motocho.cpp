@@ -516,7 +516,7 @@ void Tfm04Motocho::CSV1Click()
                                                                 QStringLiteral("元帳.csv"), QStringLiteral("csv (*.csv)"));
     if (!path)
         return;
-    const csv::WriteOutcome outcome = csv::writeRows(*path, ledgerExportRows(title, periodLine, ledger));
+    const csv::WriteOutcome outcome = writeLedgerExport(*path, title, periodLine, ledger);
     if (outcome.lossless())
         return;
     QList<int> lineNumbers;

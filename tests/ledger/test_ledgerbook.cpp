@@ -1,3 +1,4 @@
+#include "database.h"
 #include "journalrows.h"
 #include "ledgerbook.h"
 #include "tdm01keiri.h"
@@ -253,10 +254,27 @@ TEST_F(LedgerBook, ListsTheSameRowsInTheSameOrderAsThePlainOrStatement)
         {LedgerKind::Category, "11", "Lbunrui", "Rbunrui"},
         {LedgerKind::Category, "04", "Lbunrui", "Rbunrui"},
     };
+    QList<QList<QStringList>> shown;
     for (const Case& c : cases) {
         const QList<qint64> expected = plain(QString::fromLatin1(c.debitField), QString::fromLatin1(c.creditField),
                                              QString::fromLatin1(c.code));
         ASSERT_GT(expected.size(), 50) << c.code;
-        EXPECT_EQ(ids(build(c.kind, QString::fromLatin1(c.code), true)), expected) << c.code;
+        const Ledger ledger = build(c.kind, QString::fromLatin1(c.code), true);
+        EXPECT_EQ(ids(ledger), expected) << c.code;
+        shown << cells(ledger);
+    }
+
+    // An amount stored as text with separators, as another program may leave it: the lines
+    // are read through the dataset layer instead, and read the same.
+    Database& db = *Database::forFolder(folder.path());
+    // (The file holds ten-thousandths of a yen; text is read as yen.)
+    db.exec(QStringLiteral("UPDATE shiwake SET Lgaku = printf('%,d', Lgaku / 10000) WHERE id = (SELECT min(id) FROM shiwake"
+                           " WHERE Lcode = '1111' AND Lgaku >= 10000000 AND sDay BETWEEN '2010-04-01' AND '2011-03-31')"));
+    ASSERT_EQ(db.changes(), 1);
+    for (qsizetype i = 0; i < std::ssize(cases); ++i) {
+        const QList<QStringList> again = cells(build(cases[i].kind, QString::fromLatin1(cases[i].code), true));
+        ASSERT_EQ(again.size(), shown[i].size()) << cases[i].code;
+        for (qsizetype line = 0; line < again.size(); ++line)
+            EXPECT_EQ(again[line].join(u'|').toStdString(), shown[i][line].join(u'|').toStdString()) << cases[i].code;
     }
 }
