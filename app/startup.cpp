@@ -79,7 +79,10 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         return nullptr;
     }
     const auto checks = lock->takenOver() ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded;
-    if (!guarded(nullptr, [&] { datafolder::verify(folder, checks); }))
+    if (!guarded(nullptr, [&] {
+            datafolder::verify(folder, checks);
+            Database::forFolder(folder)->upgradeSchema();
+        }))
         return nullptr;
     return lock;
 }

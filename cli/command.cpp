@@ -141,6 +141,10 @@ Books::Books(const QString& folder, Opening opening) : folder_(folder)
             throw StoreError(QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
         const bool full = opening == Opening::Full || lock_->takenOver();
         datafolder::verify(folder, full ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded);
+        // A verb that writes brings older books to this program's layout first, as the
+        // program does at start; one that only reads leaves them as they are.
+        if (opening == Opening::Full)
+            Database::forFolder(folder)->upgradeSchema();
     }
     state_.dataFolder = folder;
     dm_ = std::make_unique<Tdm01Keiri>(state_);

@@ -21,18 +21,6 @@ const QStringList kSubAccountListSql = {
     QStringLiteral(" ORDER BY qCdoe.code"),
 };
 
-// Both sums of one side of one code in a single range read of the side's covering index
-// (code, sDay, syori, amount): the statement names the code and the date range, which are
-// the index's leading columns, and reads nothing but the index.
-QString sideSumsSql(const char* codeField, const char* amountField)
-{
-    return QStringLiteral("SELECT SUM(%2) FILTER (WHERE syori<=%3), SUM(%2) FILTER (WHERE syori=%4)"
-                          " FROM shiwake WHERE %1=?1 AND sDay>=?2 AND sDay<=?3")
-        .arg(QLatin1String(codeField), QLatin1String(amountField))
-        .arg(kLastMovementMode)
-        .arg(code(ProcessingMode::ClosingAdjustment));
-}
-
 QString tableName(TotalsTable table)
 {
     switch (table) {
@@ -44,6 +32,18 @@ QString tableName(TotalsTable table)
 }
 
 } // namespace
+
+// Both sums of one side of one code in a single range read of the side's covering index
+// (code, sDay, syori, amount): the statement names the code and the date range, which are
+// the index's leading columns, and reads nothing but the index.
+QString sideSumsSql(const char* codeField, const char* amountField)
+{
+    return QStringLiteral("SELECT SUM(%2) FILTER (WHERE syori<=%3), SUM(%2) FILTER (WHERE syori=%4)"
+                          " FROM shiwake WHERE %1=?1 AND sDay>=?2 AND sDay<=?3")
+        .arg(QLatin1String(codeField), QLatin1String(amountField))
+        .arg(kLastMovementMode)
+        .arg(code(ProcessingMode::ClosingAdjustment));
+}
 
 bool CodeTotals::hasPositiveSum() const
 {

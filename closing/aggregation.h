@@ -33,6 +33,10 @@ enum class AggregationLevel {
     SubAccount,  // LScode / RScode, the codes of uqSai.sql
 };
 
+// Both sums of one side of one code over a range (?1 the code, ?2 and ?3 the dates): the
+// movements and the closing adjustments. One range read of the side's covering index.
+[[nodiscard]] QString sideSumsSql(const char* codeField, const char* amountField);
+
 // The codes an aggregation covers, in code order, each once: those the level's stored query
 // yields whose account exists in Kamoku with a category in Bunrui (for a sub-account, whose
 // Kamoku02 row and its account do).

@@ -2,7 +2,7 @@
 -- ten-thousandths of a yen, dates (DATE) as ISO text yyyy-MM-dd, date and time
 -- (TIMESTAMP) as yyyy-MM-dd HH:mm:ss.
 PRAGMA application_id = 1416588406;  -- 0x546f6c76, "Tolv": marks the file as a Tolva database
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;  -- the layout; Database::upgradeSchema brings older books to it
 PRAGMA journal_mode = WAL;
 
 -- The journal. No foreign keys to the masters: rows whose codes have since been removed
@@ -25,11 +25,19 @@ CREATE TABLE shiwake (
 );
 -- The date-ordered journal list, and the per-account sums of the aggregations and the
 -- ledger, each served by an index that covers the account, the date range and the amount.
+-- Many rows have no sub-account: the sub-account indexes leave those out (every statement
+-- that asks for a sub-account compares it, which tells SQLite it is not null).
 CREATE INDEX shiwake_sDay ON shiwake (sDay);
 CREATE INDEX shiwake_Lcode ON shiwake (Lcode, sDay, syori, Lgaku);
 CREATE INDEX shiwake_Rcode ON shiwake (Rcode, sDay, syori, Rgaku);
-CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku);
-CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku);
+CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku) WHERE LScode IS NOT NULL;
+CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku) WHERE RScode IS NOT NULL;
+-- How many rows the journal holds, kept by its own triggers in the same transaction as every
+-- insert and delete: the journal list shows its length without counting the journal.
+CREATE TABLE RowCount (tableName TEXT NOT NULL PRIMARY KEY, n INTEGER NOT NULL);
+INSERT INTO RowCount (tableName, n) VALUES ('shiwake', 0);
+CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 WHERE tableName = 'shiwake'; END;
+CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 WHERE tableName = 'shiwake'; END;
 
 CREATE TABLE Kamoku (
     code   TEXT NOT NULL PRIMARY KEY,

@@ -465,6 +465,14 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
             throw refusal(appId);
         if (appId.rows.value(0).toLongLong() != kApplicationId)
             throw StoreError(QStringLiteral("「%1」はTolvaのデータベースではありません。").arg(shown));
+        const OpeningCheck layout = runOpeningCheck(db_, "PRAGMA user_version");
+        if (layout.code != SQLITE_OK)
+            throw refusal(layout);
+        if (layout.rows.value(0).toInt() > kSchemaVersion)
+            throw StoreError(QStringLiteral("データベースファイル「%1」は、このTolvaより新しい版で作られた形式（%2）です。\n"
+                                            "新しい版のTolvaで開いてください。")
+                                 .arg(shown)
+                                 .arg(layout.rows.value(0)));
 
         QStringList findings;
         // Rows other than "ok" are findings; an error that is not damage refuses the books as
@@ -533,6 +541,9 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
         if (mode.code != SQLITE_OK)
             throw refusal(mode);
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        // A row replaced by INSERT OR REPLACE (another program may write so) is a delete and
+        // an insert to the journal's row count too.
+        exec(QStringLiteral("PRAGMA recursive_triggers=ON"));
         exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
     } catch (...) {
         // While the lock is still held no other program can be using a log this opening made.
@@ -653,6 +664,40 @@ QString Database::storedQueryText(const QString& name) const
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(QStringLiteral("問合せファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path)));
     return QString::fromUtf8(file.readAll());
+}
+
+int Database::schemaVersion()
+{
+    Statement version = prepare(QStringLiteral("PRAGMA user_version"));
+    return version.step() ? int(version.columnInt(0)) : 0;
+}
+
+void Database::upgradeSchema()
+{
+    const int version = schemaVersion();
+    if (version >= kSchemaVersion)
+        return;
+    Transaction transaction(*this);
+    if (version < 2) {
+        // The texts are those of a new data folder's schema, so that upgraded books and new
+        // ones are alike.
+        exec(QStringLiteral("DROP INDEX IF EXISTS shiwake_LScode"));
+        exec(QStringLiteral("DROP INDEX IF EXISTS shiwake_RScode"));
+        exec(QStringLiteral("CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku) WHERE LScode IS NOT NULL"));
+        exec(QStringLiteral("CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku) WHERE RScode IS NOT NULL"));
+        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS RowCount (tableName TEXT NOT NULL PRIMARY KEY, n INTEGER NOT NULL)"));
+        exec(QStringLiteral("DELETE FROM RowCount WHERE tableName = 'shiwake'"));
+        exec(QStringLiteral("INSERT INTO RowCount (tableName, n) SELECT 'shiwake', count(*) FROM shiwake"));
+        exec(QStringLiteral("DROP TRIGGER IF EXISTS shiwake_counted_insert"));
+        exec(QStringLiteral("DROP TRIGGER IF EXISTS shiwake_counted_delete"));
+        exec(QStringLiteral("CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 "
+                            "WHERE tableName = 'shiwake'; END"));
+        exec(QStringLiteral("CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 "
+                            "WHERE tableName = 'shiwake'; END"));
+    }
+    exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+    transaction.commit();
+    loadTables();
 }
 
 QStringList Database::damageFindings()

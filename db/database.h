@@ -78,6 +78,9 @@ class Database {
 public:
     static constexpr const char* kFileName = "tolva.sqlite";
     static constexpr int kApplicationId = 0x546f6c76; // "Tolv"
+    // The layout of the books this program writes (PRAGMA user_version). Books of an older
+    // layout open and are brought to it by upgradeSchema(); books of a newer one are refused.
+    static constexpr int kSchemaVersion = 2;
 
     // What opening checks besides the file being SQLite and ours with every table.
     // Full: PRAGMA quick_check, which reads every page; its time grows with the journal.
@@ -135,6 +138,13 @@ public:
     [[noreturn]] void raise(int code, const QString& context) const;
 
     [[nodiscard]] bool inTransaction() const { return transactionDepth_ > 0; }
+
+    // Brings books of an older layout to this program's, in one transaction: partial
+    // sub-account indexes, the journal's row count kept by triggers. Called by whoever is
+    // about to write (the program at start, the command-line verbs that write), never by a
+    // command that only reads. Nothing to do for books already of this layout.
+    void upgradeSchema();
+    [[nodiscard]] int schemaVersion();
 
     // Whether opening read every page (asked for, or after an unclean end).
     [[nodiscard]] bool fullyChecked() const { return fullyChecked_; }

@@ -298,6 +298,19 @@ struct KeptSummary {
 
 Summary summary(const QString& folder, const JournalListSql& statement)
 {
+    // The whole journal's length is kept by the journal's triggers (books of an older layout
+    // that only a reading command opened have none: they are counted).
+    if (!statement.hasConditions) {
+        auto db = Database::forFolder(folder);
+        if (db->hasTable(QStringLiteral("RowCount"))) {
+            Statement kept = db->prepareCached(QStringLiteral("SELECT n FROM RowCount WHERE tableName = 'shiwake'"));
+            const bool found = kept.step();
+            const qint64 rows = found ? kept.columnInt(0) : -1;
+            db->recycle(std::move(kept));
+            if (rows >= 0)
+                return {rows, {}};
+        }
+    }
     // A few lists are kept: the window's refreshed list and whatever "絞込実行", "全件表示"
     // or the balance check showed last.
     static QList<KeptSummary> kept;

@@ -2,6 +2,7 @@
 #include "database.h"
 #include "journalrows.h"
 #include "testdata.h"
+#include "aggregation.h"
 #include "yearend.h"
 
 #include <gtest/gtest.h>
@@ -129,3 +130,22 @@ TEST_F(YearEnd, TheSubAccountLevelSumsTheSubAccountSides)
     const std::vector<CodeTotals> expected = {{QStringLiteral("111201"), yen(3000), yen(800), Money(), yen(40)}};
     EXPECT_EQ(totals, expected);
 }
+
+// The sums of a sub-account and the list of sub-account codes read only the sub-account
+// indexes, which leave out the rows without one.
+TEST_F(YearEnd, SubAccountSumsAndCodesAreServedByThePartialIndexes)
+{
+    const auto plan = [this](const QString& sql) {
+        Statement explain = db().prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+        QStringList details;
+        while (explain.step())
+            details << explain.column(3).toString();
+        return details.join(u'\n');
+    };
+    EXPECT_TRUE(plan(sideSumsSql("LScode", "Lgaku")).contains(QStringLiteral("COVERING INDEX shiwake_LScode"))) << plan(sideSumsSql("LScode", "Lgaku")).toStdString();
+    EXPECT_TRUE(plan(sideSumsSql("RScode", "Rgaku")).contains(QStringLiteral("COVERING INDEX shiwake_RScode")));
+    const QString codes = plan(db().storedQueryText(QStringLiteral("uqSai")));
+    EXPECT_TRUE(codes.contains(QStringLiteral("shiwake_LScode")) && codes.contains(QStringLiteral("shiwake_RScode"))) << codes.toStdString();
+    EXPECT_FALSE(codes.contains(QStringLiteral("SCAN shiwake"))) << codes.toStdString();
+}
+

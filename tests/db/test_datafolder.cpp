@@ -265,6 +265,64 @@ TEST(DataFolder, DamageInTheJournalAloneIsFoundByTheFullCheckAndNeverReadAsRows)
     EXPECT_EQ(readFile(dbFile), damaged);
 }
 
+// Books of the first layout (full sub-account indexes, the journal counted each time) are
+// brought to the current one by the program that is about to write, and then look like new
+// books; their journal's row count follows every write from then on, a rolled-back one and
+// a row replaced by another program included.
+TEST(DataFolder, BooksOfAnOlderLayoutAreBroughtToTheCurrentOneAndKeepTheirJournalCounted)
+{
+    const auto schemaOf = [](Database& db) {
+        Statement rows = db.prepare(QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY type, name"));
+        QStringList schema;
+        while (rows.step())
+            schema << QStringLiteral("%1 %2 %3 %4").arg(rows.column(0).toString(), rows.column(1).toString(),
+                                                       rows.column(2).toString(), rows.column(3).toString());
+        return schema;
+    };
+    const auto count = [](Database& db, const char* sql) {
+        Statement s = db.prepare(QString::fromLatin1(sql));
+        return s.step() ? s.columnInt(0) : -1;
+    };
+    TestDataFolder current;
+    const QStringList expected = schemaOf(*Database::forFolder(current.path()));
+    EXPECT_EQ(Database::forFolder(current.path())->schemaVersion(), Database::kSchemaVersion);
+    Database::closeAll();
+
+    TestDataFolder folder;
+    otherProgram(folder.path(),
+                 "DROP TRIGGER shiwake_counted_insert; DROP TRIGGER shiwake_counted_delete; DROP TABLE RowCount;"
+                 " DROP INDEX shiwake_LScode; DROP INDEX shiwake_RScode;"
+                 " CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku);"
+                 " CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku); PRAGMA user_version = 1;");
+    otherProgram(folder.path(), journalRows(500).c_str());
+    {
+        auto db = Database::forFolder(folder.path());
+        EXPECT_EQ(db->schemaVersion(), 1) << "opening alone changes nothing";
+        db->upgradeSchema();
+        EXPECT_EQ(db->schemaVersion(), Database::kSchemaVersion);
+        EXPECT_EQ(schemaOf(*db), expected);
+        EXPECT_EQ(count(*db, "SELECT n FROM RowCount WHERE tableName = 'shiwake'"), 500);
+
+        db->exec(QStringLiteral("DELETE FROM shiwake WHERE id % 7 = 0"));
+        {
+            Transaction abandoned(*db);
+            db->exec(QStringLiteral("INSERT INTO shiwake (sDay, Memo) VALUES ('2020-01-01', 'rolled back')"));
+        }
+        db->exec(QStringLiteral("INSERT OR REPLACE INTO shiwake (id, sDay, Memo) VALUES (1, '2020-01-01', 'replaced')"));
+        db->exec(QStringLiteral("DELETE FROM shiwake WHERE id > 490"));
+        EXPECT_EQ(count(*db, "SELECT n FROM RowCount WHERE tableName = 'shiwake'"), count(*db, "SELECT count(*) FROM shiwake"));
+        db->upgradeSchema();  // nothing more to do
+        EXPECT_EQ(schemaOf(*db), expected);
+    }
+    Database::closeAll();
+
+    // A layout newer than this program knows is refused before anything is written.
+    otherProgram(folder.path(), "PRAGMA user_version = 99");
+    const std::string before = booksState(folder.path());
+    EXPECT_TRUE(openingError(folder.path()).contains(QStringLiteral("新しい版"))) << openingError(folder.path()).toStdString();
+    EXPECT_EQ(booksState(folder.path()), before);
+}
+
 // Only a check that found damage calls books damaged: a disk, a folder or another program
 // can stop good books from opening, and a user told they are broken may throw them away.
 TEST(DataFolder, UnwritableBooksAreRefusedAsSuchAndNothingIsLeftBehind)

@@ -278,3 +278,17 @@ TEST_F(LedgerBook, ListsTheSameRowsInTheSameOrderAsThePlainOrStatement)
             EXPECT_EQ(again[line].join(u'|').toStdString(), shown[i][line].join(u'|').toStdString()) << cases[i].code;
     }
 }
+
+// A sub-account ledger reads each side through that side's sub-account index, though those
+// leave out the rows without a sub-account.
+TEST_F(LedgerBook, ASubAccountLedgerIsServedByTheSubAccountIndexes)
+{
+    Database& db = *Database::forFolder(folder.path());
+    Statement explain = db.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + db.translation(motochouSql(LedgerKind::SubAccount)).sql);
+    QStringList details;
+    while (explain.step())
+        details << explain.column(3).toString();
+    const QString plan = details.join(u'\n');
+    EXPECT_TRUE(plan.contains(QStringLiteral("INDEX shiwake_LScode (LScode=?")) && plan.contains(QStringLiteral("INDEX shiwake_RScode (RScode=?")))
+        << plan.toStdString();
+}
