@@ -67,6 +67,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     startup::quitOnTerminationSignals(app);
+    startup::keepLargeBlocks();
     startup::applyJapaneseConventions(app);
 
     QCommandLineParser parser;

@@ -22,6 +22,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace tolva::startup {
 
 void applyJapaneseConventions(QApplication& app)
@@ -85,6 +89,15 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         }))
         return nullptr;
     return lock;
+}
+
+void keepLargeBlocks()
+{
+#ifdef __GLIBC__
+    constexpr int kLarge = 64 * 1024 * 1024;
+    mallopt(M_MMAP_THRESHOLD, kLarge);
+    mallopt(M_TRIM_THRESHOLD, kLarge);
+#endif
 }
 
 QString folderFromOption(const QString& option, const QString& value)

@@ -8,6 +8,7 @@
 #include "database.h"
 #include "journallistmodel.h"
 #include "programstate.h"
+#include "startup.h"
 #include "tdm01keiri.h"
 #include "tmaininput.h"
 #include "textformat.h"
@@ -217,6 +218,8 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    // As the program sets it at start.
+    startup::keepLargeBlocks();
     const std::vector<int64_t> kSizes = sizes();
     benchmark::RegisterBenchmark("BM_RawYearUnionGroupBy", BM_RawYearUnionGroupBy)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_OpenJournalWindow", BM_OpenJournalWindow)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
