@@ -1,6 +1,7 @@
 #include "actionguard.h"
 #include "database.h"
 #include "datafolder.h"
+#include "largeblocks.h"
 #include "programstate.h"
 #include "prompter.h"
 #include "tdm01keiri.h"
@@ -67,7 +68,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     startup::quitOnTerminationSignals(app);
-    startup::keepLargeBlocks();
+    keepLargeBlocks();
     startup::applyJapaneseConventions(app);
 
     QCommandLineParser parser;

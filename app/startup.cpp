@@ -22,9 +22,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace tolva::startup {
 
@@ -89,15 +86,6 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         }))
         return nullptr;
     return lock;
-}
-
-void keepLargeBlocks()
-{
-#ifdef __GLIBC__
-    constexpr int kLarge = 64 * 1024 * 1024;
-    mallopt(M_MMAP_THRESHOLD, kLarge);
-    mallopt(M_TRIM_THRESHOLD, kLarge);
-#endif
 }
 
 QString folderFromOption(const QString& option, const QString& value)

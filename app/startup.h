@@ -20,12 +20,6 @@ namespace startup {
 // buttons and dialogs, the Japanese locale for numbers and dates, and a Japanese CJK font.
 void applyJapaneseConventions(QApplication& app);
 
-// Keeps the memory of large blocks in the process between uses. A grid over millions of rows
-// makes Qt allocate a table of its rows (tens of MiB) each time it is shown; above 32 MiB the
-// C library would map fresh pages for it every time and fault each one in, which made the
-// journal window open ten times slower at three million rows than at one million.
-void keepLargeBlocks();
-
 // Makes the data folder ready for this program: lays it out from the template when it is
 // missing or empty and the user agrees, takes the folder's lock against a second program, and
 // checks the books. Tells the user what is wrong and returns nothing when the program cannot

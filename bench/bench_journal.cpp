@@ -7,8 +7,8 @@
 #include "benchbooks.h"
 #include "database.h"
 #include "journallistmodel.h"
+#include "largeblocks.h"
 #include "programstate.h"
-#include "startup.h"
 #include "tdm01keiri.h"
 #include "tmaininput.h"
 #include "textformat.h"
@@ -219,7 +219,7 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     // As the program sets it at start.
-    startup::keepLargeBlocks();
+    keepLargeBlocks();
     const std::vector<int64_t> kSizes = sizes();
     benchmark::RegisterBenchmark("BM_RawYearUnionGroupBy", BM_RawYearUnionGroupBy)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_OpenJournalWindow", BM_OpenJournalWindow)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);

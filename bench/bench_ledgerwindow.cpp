@@ -5,8 +5,8 @@
 #include "benchbooks.h"
 #include "database.h"
 #include "ledgerbook.h"
+#include "largeblocks.h"
 #include "programstate.h"
-#include "startup.h"
 #include "tdm01keiri.h"
 #include "tfm04motocho.h"
 
@@ -136,7 +136,7 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    startup::keepLargeBlocks();  // as the program sets it at start
+    keepLargeBlocks();  // as the program sets it at start
     const std::vector<int64_t> kSizes = sizes();
     benchmark::RegisterBenchmark("BM_ShowLongestLedger", BM_ShowLongestLedger)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_ExportLongestLedger", BM_ExportLongestLedger)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 // tolva-cli: the books of a data folder from the command line, through the same core routines
 // as the windows.
+#include "largeblocks.h"
 #include "output.h"
 #include "storeerror.h"
 #include "verbs.h"
@@ -93,6 +94,7 @@ bool asksForHelp(const QStringList& arguments)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    keepLargeBlocks();
     QCoreApplication::setApplicationName(QStringLiteral("Tolva"));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 

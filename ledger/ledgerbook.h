@@ -50,6 +50,13 @@ struct LedgerLine {
     BalanceSide side = BalanceSide::Debit;
 };
 
+} // namespace tolva
+
+// Lines move as bytes when a long ledger's list grows.
+Q_DECLARE_TYPEINFO(tolva::LedgerLine, Q_RELOCATABLE_TYPE);
+
+namespace tolva {
+
 struct LedgerTotals {
     Money debit;
     Money credit;
