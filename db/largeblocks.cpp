@@ -1,6 +1,6 @@
 #include "largeblocks.h"
 
-#ifdef __GLIBC__
+#if __has_include(<malloc.h>)
 #include <malloc.h>
 #endif
 
@@ -8,7 +8,8 @@ namespace tolva {
 
 void keepLargeBlocks()
 {
-#ifdef __GLIBC__
+    // The GNU C library's settings; elsewhere its own allocator decides.
+#if defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
     constexpr int kLarge = 64 * 1024 * 1024;
     mallopt(M_MMAP_THRESHOLD, kLarge);
     mallopt(M_TRIM_THRESHOLD, kLarge);
