@@ -1,11 +1,15 @@
 // The ledger of the busiest account over a fiscal year of big books, and its export.
 //
-// The books are the benchmarks' shared ones (1,000,000 rows, or TOLVA_BENCH_ROWS). The busiest
-// account is the one that the most rows of the last complete fiscal year name on either side.
+// The books are the benchmarks' shared ones: 100,000 and 1,000,000 rows (TOLVA_BENCH_3M=1 adds
+// three million, generated on first use; not for CI). The busiest account is the one that the
+// most rows of the last complete fiscal year name on either side. Beside them, in the same
+// run, one raw UNION ALL … GROUP BY of that year over the journal read through its primary
+// key alone, as a yardstick of the machine.
 #include "benchbooks.h"
 #include "csvwriter.h"
 #include "database.h"
 #include "dataset.h"
+#include "largeblocks.h"
 #include "ledgerbook.h"
 #include "sqldialect.h"
 #include "storeerror.h"
@@ -20,6 +24,8 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <map>
+#include <vector>
 
 using namespace tolva;
 
@@ -34,22 +40,16 @@ struct Setup {
     bool categoryDebitType = false;
 };
 
-Setup& setup()
-{
-    static Setup b;
-    return b;
-}
-
 // The code named by the most rows of the year on either side, in `debitField`/`creditField`.
-QString busiest(Database& db, const char* debitField, const char* creditField)
+QString busiest(Database& db, const Setup& b, const char* debitField, const char* creditField)
 {
     Statement s = db.prepare(QStringLiteral("SELECT code, count(*) AS n FROM ("
                                             " SELECT %1 AS code FROM shiwake WHERE sDay>=?1 AND sDay<=?2"
                                             " UNION ALL SELECT %2 FROM shiwake WHERE sDay>=?1 AND sDay<=?2)"
                                             " GROUP BY code ORDER BY n DESC LIMIT 1")
                                  .arg(QLatin1String(debitField), QLatin1String(creditField)));
-    s.bind(1, textformat::isoDate(setup().books.yearStart));
-    s.bind(2, textformat::isoDate(setup().books.yearEnd));
+    s.bind(1, textformat::isoDate(b.books.yearStart));
+    s.bind(2, textformat::isoDate(b.books.yearEnd));
     return s.step() ? s.column(0).toString() : QString();
 }
 
@@ -60,26 +60,30 @@ bool isDebitType(Database& db, const QString& category)
     return s.step() && s.column(0).toString() == u"1";
 }
 
-void prepareBooks()
+// The books of `rows` rows and what the benchmarks look up in them, once per size.
+const Setup& setup(qint64 rows)
 {
-    Setup& b = setup();
-    b.books = benchbooks::books(benchbooks::wantedRows());
+    static std::map<qint64, Setup> sizes;
+    auto it = sizes.find(rows);
+    if (it != sizes.end())
+        return it->second;
+    Setup b;
+    b.books = benchbooks::books(rows);
     auto db = Database::forFolder(b.books.folder);
-    b.busiestAccount = busiest(*db, "Lcode", "Rcode");
-    b.busiestCategory = busiest(*db, "Lbunrui", "Rbunrui");
+    b.busiestAccount = busiest(*db, b, "Lcode", "Rcode");
+    b.busiestCategory = busiest(*db, b, "Lbunrui", "Rbunrui");
     b.accountDebitType = isDebitType(*db, b.busiestAccount.left(2));
     b.categoryDebitType = isDebitType(*db, b.busiestCategory);
+    return sizes.emplace(rows, b).first->second;
 }
 
-LedgerRequest accountRequest()
+LedgerRequest accountRequest(const Setup& b)
 {
-    const Setup& b = setup();
     return {LedgerKind::Account, b.busiestAccount, b.accountDebitType, b.books.yearStart, b.books.yearEnd};
 }
 
-LedgerRequest categoryRequest()
+LedgerRequest categoryRequest(const Setup& b)
 {
-    const Setup& b = setup();
     return {LedgerKind::Category, b.busiestCategory, b.categoryDebitType, b.books.yearStart, b.books.yearEnd};
 }
 
@@ -123,35 +127,56 @@ QString orForm(LedgerKind kind)
 
 // --- Benchmarks ---------------------------------------------------------------------------
 
+void BM_RawYearUnionGroupBy(benchmark::State& state)
+{
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
+    for (auto _ : state) {
+        Statement s = db->prepare(QStringLiteral(
+            "SELECT code, SUM(l), SUM(r) FROM ("
+            " SELECT Lcode AS code, Lgaku AS l, NULL AS r FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            " UNION ALL"
+            " SELECT Rcode, NULL, Rgaku FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            ") GROUP BY code"));
+        s.bind(1, textformat::isoDate(b.books.yearStart));
+        s.bind(2, textformat::isoDate(b.books.yearEnd));
+        int codes = 0;
+        while (s.step())
+            ++codes;
+        benchmark::DoNotOptimize(codes);
+    }
+}
+
 void BM_AccountStatement_Bare(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     qint64 rows = 0;
     for (auto _ : state)
-        rows = stepBare(*db, motochouSql(LedgerKind::Account), accountRequest());
+        rows = stepBare(*db, motochouSql(LedgerKind::Account), accountRequest(b));
     state.counters["rows"] = double(rows);
 }
-BENCHMARK(BM_AccountStatement_Bare)->Unit(benchmark::kMillisecond);
 
 // For comparison: the same rows selected by OR-ing the two sides, which no index serves.
 void BM_AccountStatement_Bare_OrForm(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     qint64 rows = 0;
     for (auto _ : state)
-        rows = stepBare(*db, orForm(LedgerKind::Account), accountRequest());
+        rows = stepBare(*db, orForm(LedgerKind::Account), accountRequest(b));
     state.counters["rows"] = double(rows);
 }
-BENCHMARK(BM_AccountStatement_Bare_OrForm)->Unit(benchmark::kMillisecond);
 
 // The statement through the dataset layer, every row read and converted, no line built:
 // what the layer adds to SQLite, and what building the lines adds to it.
 void BM_AccountStatement_Dataset(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     Query query(QStringLiteral("q13motochou"));
-    query.setDatabaseName(setup().books.folder);
-    const LedgerRequest request = accountRequest();
+    query.setDatabaseName(b.books.folder);
+    const LedgerRequest request = accountRequest(b);
     qint64 rows = 0;
     for (auto _ : state) {
         query.close();
@@ -166,81 +191,81 @@ void BM_AccountStatement_Dataset(benchmark::State& state)
     query.close();
     state.counters["rows"] = double(rows);
 }
-BENCHMARK(BM_AccountStatement_Dataset)->Unit(benchmark::kMillisecond);
 
 // What "表示" waits for: the statement through the dataset layer, and every line built with
 // its description, amounts and running balance.
 void BM_BuildLedger_Account(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     Query query(QStringLiteral("q13motochou"));
-    query.setDatabaseName(setup().books.folder);
+    query.setDatabaseName(b.books.folder);
     qsizetype lines = 0;
     Money balance;
     for (auto _ : state) {
         query.close();
-        const Ledger ledger = buildLedger(query, accountRequest());
+        const Ledger ledger = buildLedger(query, accountRequest(b));
         lines = ledger.lines.size();
         balance = ledger.totals.balance;
         benchmark::DoNotOptimize(balance);
     }
     query.close();
     state.counters["lines"] = double(lines);
-    state.SetLabel(QStringLiteral("account %1, balance %2").arg(setup().busiestAccount, textformat::gridAmount(balance)).toStdString());
+    state.SetLabel(QStringLiteral("account %1, balance %2").arg(b.busiestAccount, textformat::gridAmount(balance)).toStdString());
 }
-BENCHMARK(BM_BuildLedger_Account)->Unit(benchmark::kMillisecond);
 
 void BM_CategoryStatement_Bare(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     qint64 rows = 0;
     for (auto _ : state)
-        rows = stepBare(*db, motochouSql(LedgerKind::Category), categoryRequest());
+        rows = stepBare(*db, motochouSql(LedgerKind::Category), categoryRequest(b));
     state.counters["rows"] = double(rows);
 }
-BENCHMARK(BM_CategoryStatement_Bare)->Unit(benchmark::kMillisecond);
 
 void BM_CategoryStatement_Bare_OrForm(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     qint64 rows = 0;
     for (auto _ : state)
-        rows = stepBare(*db, orForm(LedgerKind::Category), categoryRequest());
+        rows = stepBare(*db, orForm(LedgerKind::Category), categoryRequest(b));
     state.counters["rows"] = double(rows);
 }
-BENCHMARK(BM_CategoryStatement_Bare_OrForm)->Unit(benchmark::kMillisecond);
 
 void BM_BuildLedger_Category(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     Query query(QStringLiteral("q13motochou"));
-    query.setDatabaseName(setup().books.folder);
+    query.setDatabaseName(b.books.folder);
     qsizetype lines = 0;
     for (auto _ : state) {
         query.close();
-        const Ledger ledger = buildLedger(query, categoryRequest());
+        const Ledger ledger = buildLedger(query, categoryRequest(b));
         lines = ledger.lines.size();
         benchmark::DoNotOptimize(ledger.totals.balance);
     }
     query.close();
     state.counters["lines"] = double(lines);
-    state.SetLabel(QStringLiteral("category %1").arg(setup().busiestCategory).toStdString());
+    state.SetLabel(QStringLiteral("category %1").arg(b.busiestCategory).toStdString());
 }
-BENCHMARK(BM_BuildLedger_Category)->Unit(benchmark::kMillisecond);
 
 // "CSVファイル出力" of the account ledger: the rows' texts, code page 932 and the file
 // written beside its target and renamed over it.
 void BM_ExportLedger_Account(benchmark::State& state)
 {
-    auto db = Database::forFolder(setup().books.folder);
+    const Setup& b = setup(state.range(0));
+    auto db = Database::forFolder(b.books.folder);
     Query query(QStringLiteral("q13motochou"));
-    query.setDatabaseName(setup().books.folder);
-    const Ledger ledger = buildLedger(query, accountRequest());
+    query.setDatabaseName(b.books.folder);
+    const Ledger ledger = buildLedger(query, accountRequest(b));
     query.close();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("元帳.csv"));
-    const QString title = QStringLiteral("元帳 (%1)").arg(setup().busiestAccount);
-    const QString period = QStringLiteral("期間：") + textformat::reportPeriod(setup().books.yearStart, setup().books.yearEnd);
+    const QString title = QStringLiteral("元帳 (%1)").arg(b.busiestAccount);
+    const QString period = QStringLiteral("期間：") + textformat::reportPeriod(b.books.yearStart, b.books.yearEnd);
     for (auto _ : state) {
         const csv::WriteOutcome outcome = writeLedgerExport(path, title, period, ledger);
         benchmark::DoNotOptimize(outcome.linesWithReplacements.size());
@@ -248,30 +273,49 @@ void BM_ExportLedger_Account(benchmark::State& state)
     state.counters["lines"] = double(ledger.lines.size());
     state.counters["MB_file"] = double(QFileInfo(path).size()) / 1e6;
 }
-BENCHMARK(BM_ExportLedger_Account)->Unit(benchmark::kMillisecond);
+
+std::vector<int64_t> sizes()
+{
+    std::vector<int64_t> result = {100000, 1000000};
+    if (qEnvironmentVariableIntValue("TOLVA_BENCH_3M") != 0)
+        result.push_back(3000000);
+    return result;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     QCoreApplication app(argc, argv);
+    keepLargeBlocks();  // as the programs set it at start
+    const std::vector<int64_t> kSizes = sizes();
     try {
-        prepareBooks();
+        for (int64_t rows : kSizes) {
+            const Setup& b = setup(rows);
+            benchmark::AddCustomContext("books_" + std::to_string(rows), b.books.folder.toStdString());
+            benchmark::AddCustomContext("busiest_" + std::to_string(rows),
+                                        "account " + b.busiestAccount.toStdString() + ", category " + b.busiestCategory.toStdString()
+                                            + ", year " + b.books.yearStart.toString(Qt::ISODate).toStdString() + ".."
+                                            + b.books.yearEnd.toString(Qt::ISODate).toStdString());
+        }
     } catch (const StoreError& e) {
         std::fprintf(stderr, "bench_ledger: %s\n", e.message().toLocal8Bit().constData());
         return 1;
     }
-    const Setup& b = setup();
-    benchmark::AddCustomContext("books", b.books.folder.toStdString());
-    benchmark::AddCustomContext("rows", std::to_string(b.books.rows));
-    benchmark::AddCustomContext("fiscal_year", b.books.yearStart.toString(Qt::ISODate).toStdString() + ".."
-                                                   + b.books.yearEnd.toString(Qt::ISODate).toStdString());
-    benchmark::AddCustomContext("busiest_account", b.busiestAccount.toStdString());
-    benchmark::AddCustomContext("busiest_category", b.busiestCategory.toStdString());
     benchmark::AddCustomContext("sqlite", sqlite3_libversion());
+    for (auto [name, function] : {std::pair{"BM_RawYearUnionGroupBy", &BM_RawYearUnionGroupBy},
+                                  std::pair{"BM_AccountStatement_Bare", &BM_AccountStatement_Bare},
+                                  std::pair{"BM_AccountStatement_Bare_OrForm", &BM_AccountStatement_Bare_OrForm},
+                                  std::pair{"BM_AccountStatement_Dataset", &BM_AccountStatement_Dataset},
+                                  std::pair{"BM_BuildLedger_Account", &BM_BuildLedger_Account},
+                                  std::pair{"BM_CategoryStatement_Bare", &BM_CategoryStatement_Bare},
+                                  std::pair{"BM_CategoryStatement_Bare_OrForm", &BM_CategoryStatement_Bare_OrForm},
+                                  std::pair{"BM_BuildLedger_Category", &BM_BuildLedger_Category},
+                                  std::pair{"BM_ExportLedger_Account", &BM_ExportLedger_Account}})
+        benchmark::RegisterBenchmark(name, function)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     Database::closeAll();
