@@ -32,12 +32,15 @@ CREATE INDEX shiwake_Lcode ON shiwake (Lcode, sDay, syori, Lgaku);
 CREATE INDEX shiwake_Rcode ON shiwake (Rcode, sDay, syori, Rgaku);
 CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku) WHERE LScode IS NOT NULL;
 CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku) WHERE RScode IS NOT NULL;
--- How many rows the journal holds, kept by its own triggers in the same transaction as every
--- insert and delete: the journal list shows its length without counting the journal.
+-- How many rows the journal holds, in all and on each day, kept by its own triggers in the
+-- same transaction as every insert, delete and change of date: the journal list shows its
+-- length and finds a row far from those it has read without counting the journal.
 CREATE TABLE RowCount (tableName TEXT NOT NULL PRIMARY KEY, n INTEGER NOT NULL);
 INSERT INTO RowCount (tableName, n) VALUES ('shiwake', 0);
-CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 WHERE tableName = 'shiwake'; END;
-CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 WHERE tableName = 'shiwake'; END;
+CREATE TABLE DayCount (sDay DATE NOT NULL PRIMARY KEY, n INTEGER NOT NULL);
+CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 WHERE tableName = 'shiwake'; INSERT INTO DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE SET n = n + 1; END;
+CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 WHERE tableName = 'shiwake'; UPDATE DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; END;
+CREATE TRIGGER shiwake_counted_redate AFTER UPDATE OF sDay ON shiwake WHEN old.sDay IS NOT new.sDay BEGIN UPDATE DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; INSERT INTO DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE SET n = n + 1; END;
 
 CREATE TABLE Kamoku (
     code   TEXT NOT NULL PRIMARY KEY,

@@ -688,12 +688,23 @@ void Database::upgradeSchema()
         exec(QStringLiteral("CREATE TABLE IF NOT EXISTS RowCount (tableName TEXT NOT NULL PRIMARY KEY, n INTEGER NOT NULL)"));
         exec(QStringLiteral("DELETE FROM RowCount WHERE tableName = 'shiwake'"));
         exec(QStringLiteral("INSERT INTO RowCount (tableName, n) SELECT 'shiwake', count(*) FROM shiwake"));
-        exec(QStringLiteral("DROP TRIGGER IF EXISTS shiwake_counted_insert"));
-        exec(QStringLiteral("DROP TRIGGER IF EXISTS shiwake_counted_delete"));
-        exec(QStringLiteral("CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 "
-                            "WHERE tableName = 'shiwake'; END"));
-        exec(QStringLiteral("CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 "
-                            "WHERE tableName = 'shiwake'; END"));
+        exec(QStringLiteral("DROP TABLE IF EXISTS DayCount"));
+        exec(QStringLiteral("CREATE TABLE DayCount (sDay DATE NOT NULL PRIMARY KEY, n INTEGER NOT NULL)"));
+        exec(QStringLiteral("INSERT INTO DayCount (sDay, n) SELECT sDay, count(*) FROM shiwake WHERE sDay IS NOT NULL GROUP BY sDay"));
+        for (const char* name : {"shiwake_counted_insert", "shiwake_counted_delete", "shiwake_counted_redate"})
+            exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(name)));
+        exec(QStringLiteral(
+            "CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 WHERE tableName = "
+            "'shiwake'; INSERT INTO DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE "
+            "SET n = n + 1; END"));
+        exec(QStringLiteral(
+            "CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 WHERE tableName = "
+            "'shiwake'; UPDATE DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; "
+            "END"));
+        exec(QStringLiteral(
+            "CREATE TRIGGER shiwake_counted_redate AFTER UPDATE OF sDay ON shiwake WHEN old.sDay IS NOT new.sDay BEGIN UPDATE "
+            "DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; INSERT INTO "
+            "DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE SET n = n + 1; END"));
     }
     exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
     transaction.commit();

@@ -5,6 +5,7 @@
 #include "querymodel.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace tolva {
 
@@ -34,6 +35,7 @@ void JournalListModel::clear()
     beginResetModel();
     rows_ = 0;
     undated_ = 0;
+    dayCounts_ = false;
     folder_.clear();
     state_ = {};
     windows_.clear();
@@ -62,6 +64,13 @@ void JournalListModel::show(const QString& folder, const JournalListSql& stateme
         totals_ = listed.totals;
         if (rows_ > 0 && statement_.order != Order::NewestNumberFirst)
             undated_ = int(count(QStringLiteral("shiwake.sDay IS NULL")));
+        dayCounts_ = false;
+        auto db = Database::forFolder(folder_);
+        if (rows_ > 0 && statement_.order != Order::NewestNumberFirst && statement_.readerWhere().trimmed().isEmpty()
+            && db->hasTable(QStringLiteral("DayCount"))) {
+            Statement days = db->prepare(QStringLiteral("SELECT coalesce(sum(n), 0) FROM DayCount"));
+            dayCounts_ = days.step() && days.columnInt(0) == rows_ - undated_;
+        }
         state_ = journallist::booksState(folder_);
     } catch (...) {
         folder_.clear();
@@ -149,6 +158,16 @@ QString JournalListModel::keysSqlInPart(const Part& part, int first, int count) 
             forward = false;
             skip = begin - last;
             anchor = it->first;
+        }
+    }
+
+    // Far from every row known, the day that holds the first row wanted is found from the
+    // journal's counts per day: the walk then skips only rows of that day.
+    if (dayCounts_ && part.dated && skip > 2 * kWindow) {
+        if (const auto start = dayStart(first - part.begin); start && first - part.begin - start->second < skip) {
+            forward = true;
+            skip = first - part.begin - start->second;
+            anchor = start->first;
         }
     }
 
@@ -272,6 +291,28 @@ const QVector<JournalListModel::Row>& JournalListModel::window(int index) const
     return it->rows;
 }
 
+std::optional<std::pair<JournalListModel::Key, int>> JournalListModel::dayStart(int offset) const
+{
+    auto db = Database::forFolder(folder_);
+    Statement days = db->prepareCached(descending() ? QStringLiteral("SELECT quote(sDay), n FROM DayCount ORDER BY sDay DESC")
+                                                    : QStringLiteral("SELECT quote(sDay), n FROM DayCount ORDER BY sDay"));
+    std::optional<std::pair<Key, int>> found;
+    qint64 before = 0;
+    while (days.step()) {
+        const qint64 n = days.columnInt(1);
+        if (before + n > offset) {
+            // A number before every number of the day in the list's order: the walk from it
+            // starts with the day's first row.
+            const qint64 edge = descending() ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+            found = std::pair{Key{days.column(0).toString(), edge}, int(before)};
+            break;
+        }
+        before += n;
+    }
+    db->recycle(std::move(days));
+    return found;
+}
+
 bool JournalListModel::nearerTheEnd(const Part& part, const Key& key) const
 {
     if (part.end - part.begin < 2)
@@ -329,6 +370,17 @@ std::optional<int> JournalListModel::rowOfId(qint64 id)
                                    ? QString()
                                    : (dated ? QStringLiteral("shiwake.sDay IS NOT NULL and ")
                                             : QStringLiteral("shiwake.sDay IS NULL and "));
+        if (dayCounts_ && dated) {
+            // The rows of the days before the row's own, then those of its day before it.
+            auto db = Database::forFolder(folder_);
+            Statement earlier = db->prepare(QStringLiteral("SELECT coalesce(sum(n), 0) FROM DayCount WHERE sDay %1 %2")
+                                                .arg(descending() ? QStringLiteral(">") : QStringLiteral("<"), key.day));
+            const qint64 days = earlier.step() ? earlier.columnInt(0) : 0;
+            const QString sameDay = QStringLiteral("shiwake.sDay = %1 and shiwake.id %2 %3")
+                                        .arg(key.day, descending() ? QStringLiteral(">") : QStringLiteral("<"))
+                                        .arg(id);
+            return int(part.begin + days + count(sameDay));
+        }
         if (nearerTheEnd(part, key))
             return int(part.end - 1 - count(inPart + beyond(part, key, true)));
         return int(part.begin + count(inPart + beyond(part, key, false)));

@@ -82,6 +82,10 @@ private:
     [[nodiscard]] QString beyond(const Part& part, const Key& key, bool after) const;
     qint64 count(const QString& condition) const;
     [[nodiscard]] bool nearerTheEnd(const Part& part, const Key& key) const;
+    // For the whole journal's list: the day that holds the dated row `offset` (counted from
+    // the first dated row), as a key just before that day's first row, and that row's offset.
+    // Read from the journal's counts per day.
+    [[nodiscard]] std::optional<std::pair<Key, int>> dayStart(int offset) const;
     [[nodiscard]] QString where(const QString& condition) const;
 
     QString folder_;
@@ -89,6 +93,9 @@ private:
     QList<Column> columns_;
     int rows_ = 0;
     int undated_ = 0;
+    // The journal's counts per day (`DayCount`) hold this list's dated rows: the whole journal
+    // is listed and the counts add up to its dated rows.
+    bool dayCounts_ = false;
     journallist::BooksState state_;
     journallist::Totals totals_;
     mutable QHash<QString, int> fieldIndex_;

@@ -290,7 +290,8 @@ TEST(DataFolder, BooksOfAnOlderLayoutAreBroughtToTheCurrentOneAndKeepTheirJourna
 
     TestDataFolder folder;
     otherProgram(folder.path(),
-                 "DROP TRIGGER shiwake_counted_insert; DROP TRIGGER shiwake_counted_delete; DROP TABLE RowCount;"
+                 "DROP TRIGGER shiwake_counted_insert; DROP TRIGGER shiwake_counted_delete; DROP TRIGGER shiwake_counted_redate;"
+                 " DROP TABLE RowCount; DROP TABLE DayCount;"
                  " DROP INDEX shiwake_LScode; DROP INDEX shiwake_RScode;"
                  " CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku);"
                  " CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku); PRAGMA user_version = 1;");
@@ -310,7 +311,14 @@ TEST(DataFolder, BooksOfAnOlderLayoutAreBroughtToTheCurrentOneAndKeepTheirJourna
         }
         db->exec(QStringLiteral("INSERT OR REPLACE INTO shiwake (id, sDay, Memo) VALUES (1, '2020-01-01', 'replaced')"));
         db->exec(QStringLiteral("DELETE FROM shiwake WHERE id > 490"));
+        db->exec(QStringLiteral("UPDATE shiwake SET sDay = '2021-02-03' WHERE id % 5 = 0"));
+        db->exec(QStringLiteral("UPDATE shiwake SET sDay = NULL WHERE id % 11 = 0"));
+        db->exec(QStringLiteral("INSERT INTO shiwake (sDay, Memo) VALUES (NULL, 'undated'), ('2021-02-03', 'dated')"));
         EXPECT_EQ(count(*db, "SELECT n FROM RowCount WHERE tableName = 'shiwake'"), count(*db, "SELECT count(*) FROM shiwake"));
+        // Each day's count is that day's rows; a day that lost its last row is gone.
+        EXPECT_EQ(count(*db, "SELECT count(*) FROM (SELECT sDay, n FROM DayCount EXCEPT"
+                             " SELECT sDay, count(*) FROM shiwake WHERE sDay IS NOT NULL GROUP BY sDay)"), 0);
+        EXPECT_EQ(count(*db, "SELECT count(*) FROM DayCount"), count(*db, "SELECT count(DISTINCT sDay) FROM shiwake"));
         db->upgradeSchema();  // nothing more to do
         EXPECT_EQ(schemaOf(*db), expected);
     }
