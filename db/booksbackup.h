@@ -18,7 +18,8 @@ class Database;
 namespace booksbackup {
 
 // What `PRAGMA integrity_check` finds wrong with the books, empty when they are sound. Reads
-// every page: slower than the quick check that opening makes, and thorough.
+// every page and compares every index with its table: slower than the quick check, and
+// thorough.
 [[nodiscard]] QStringList integrityFindings(Database& db);
 
 // "backup/tolva-yyyyMMdd-HHmmss.sqlite" in the data folder, for a copy made at `when`, with
