@@ -184,34 +184,6 @@ void BM_ListWindow(benchmark::State& state)
     state.counters["listed"] = double(rows);
 }
 
-void BM_RawYearUnionGroupBy(benchmark::State& state)
-{
-    const auto& b = benchbooks::books(state.range(0));
-    auto db = Database::forFolder(b.folder);
-    for (auto _ : state) {
-        Statement s = db->prepare(QStringLiteral(
-            "SELECT code, SUM(l), SUM(r) FROM ("
-            " SELECT Lcode AS code, Lgaku AS l, NULL AS r FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
-            " UNION ALL"
-            " SELECT Rcode, NULL, Rgaku FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
-            ") GROUP BY code"));
-        s.bind(1, textformat::isoDate(b.yearStart));
-        s.bind(2, textformat::isoDate(b.yearEnd));
-        int codes = 0;
-        while (s.step())
-            ++codes;
-        benchmark::DoNotOptimize(codes);
-    }
-}
-
-std::vector<int64_t> sizes()
-{
-    std::vector<int64_t> result = {100000, 1000000};
-    if (qEnvironmentVariableIntValue("TOLVA_BENCH_3M") != 0)
-        result.push_back(3000000);
-    return result;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -220,8 +192,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // As the program sets it at start.
     keepLargeBlocks();
-    const std::vector<int64_t> kSizes = sizes();
-    benchmark::RegisterBenchmark("BM_RawYearUnionGroupBy", BM_RawYearUnionGroupBy)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
+    const std::vector<int64_t> kSizes = benchbooks::sizes();
+    benchmark::RegisterBenchmark("BM_RawYearUnionGroupBy", benchbooks::BM_RawYearUnionGroupBy)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_OpenJournalWindow", BM_OpenJournalWindow)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_OpenJournalWindowAfterAWrite", BM_OpenJournalWindowAfterAWrite)
         ->ArgsProduct({kSizes})

@@ -127,26 +127,6 @@ QString orForm(LedgerKind kind)
 
 // --- Benchmarks ---------------------------------------------------------------------------
 
-void BM_RawYearUnionGroupBy(benchmark::State& state)
-{
-    const Setup& b = setup(state.range(0));
-    auto db = Database::forFolder(b.books.folder);
-    for (auto _ : state) {
-        Statement s = db->prepare(QStringLiteral(
-            "SELECT code, SUM(l), SUM(r) FROM ("
-            " SELECT Lcode AS code, Lgaku AS l, NULL AS r FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
-            " UNION ALL"
-            " SELECT Rcode, NULL, Rgaku FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
-            ") GROUP BY code"));
-        s.bind(1, textformat::isoDate(b.books.yearStart));
-        s.bind(2, textformat::isoDate(b.books.yearEnd));
-        int codes = 0;
-        while (s.step())
-            ++codes;
-        benchmark::DoNotOptimize(codes);
-    }
-}
-
 void BM_AccountStatement_Bare(benchmark::State& state)
 {
     const Setup& b = setup(state.range(0));
@@ -274,21 +254,13 @@ void BM_ExportLedger_Account(benchmark::State& state)
     state.counters["MB_file"] = double(QFileInfo(path).size()) / 1e6;
 }
 
-std::vector<int64_t> sizes()
-{
-    std::vector<int64_t> result = {100000, 1000000};
-    if (qEnvironmentVariableIntValue("TOLVA_BENCH_3M") != 0)
-        result.push_back(3000000);
-    return result;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     keepLargeBlocks();  // as the programs set it at start
-    const std::vector<int64_t> kSizes = sizes();
+    const std::vector<int64_t> kSizes = benchbooks::sizes();
     try {
         for (int64_t rows : kSizes) {
             const Setup& b = setup(rows);
@@ -303,7 +275,7 @@ int main(int argc, char** argv)
         return 1;
     }
     benchmark::AddCustomContext("sqlite", sqlite3_libversion());
-    for (auto [name, function] : {std::pair{"BM_RawYearUnionGroupBy", &BM_RawYearUnionGroupBy},
+    for (auto [name, function] : {std::pair{"BM_RawYearUnionGroupBy", &benchbooks::BM_RawYearUnionGroupBy},
                                   std::pair{"BM_AccountStatement_Bare", &BM_AccountStatement_Bare},
                                   std::pair{"BM_AccountStatement_Bare_OrForm", &BM_AccountStatement_Bare_OrForm},
                                   std::pair{"BM_AccountStatement_Dataset", &BM_AccountStatement_Dataset},

@@ -122,14 +122,6 @@ void BM_ExportLongestLedger(benchmark::State& state)
     state.counters["MiB_added_peak"] = statusMiB("VmHWM") - showing;
 }
 
-std::vector<int64_t> sizes()
-{
-    std::vector<int64_t> result = {100000, 1000000};
-    if (qEnvironmentVariableIntValue("TOLVA_BENCH_3M") != 0)
-        result.push_back(3000000);
-    return result;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -137,7 +129,7 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     keepLargeBlocks();  // as the program sets it at start
-    const std::vector<int64_t> kSizes = sizes();
+    const std::vector<int64_t> kSizes = benchbooks::sizes();
     benchmark::RegisterBenchmark("BM_ShowLongestLedger", BM_ShowLongestLedger)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_ExportLongestLedger", BM_ExportLongestLedger)->ArgsProduct({kSizes})->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);

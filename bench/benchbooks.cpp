@@ -2,6 +2,7 @@
 
 #include "bookgenerator.h"
 #include "database.h"
+#include "textformat.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,6 +51,34 @@ const Books& books(qint64 rows)
             throw StoreError(QStringLiteral("「%1」を「%2」に改名できません。").arg(partial, b.folder));
     }
     return made.emplace(rows, b).first->second;
+}
+
+std::vector<int64_t> sizes()
+{
+    std::vector<int64_t> result = {100000, 1000000};
+    if (qEnvironmentVariableIntValue("TOLVA_BENCH_3M") != 0)
+        result.push_back(3000000);
+    return result;
+}
+
+void BM_RawYearUnionGroupBy(benchmark::State& state)
+{
+    const Books& b = books(state.range(0));
+    auto db = Database::forFolder(b.folder);
+    for (auto _ : state) {
+        Statement s = db->prepare(QStringLiteral(
+            "SELECT code, SUM(l), SUM(r) FROM ("
+            " SELECT Lcode AS code, Lgaku AS l, NULL AS r FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            " UNION ALL"
+            " SELECT Rcode, NULL, Rgaku FROM shiwake NOT INDEXED WHERE sDay>=?1 AND sDay<=?2"
+            ") GROUP BY code"));
+        s.bind(1, textformat::isoDate(b.yearStart));
+        s.bind(2, textformat::isoDate(b.yearEnd));
+        int codes = 0;
+        while (s.step())
+            ++codes;
+        benchmark::DoNotOptimize(codes);
+    }
 }
 
 } // namespace tolva::benchbooks
