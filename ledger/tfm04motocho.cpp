@@ -431,6 +431,9 @@ LedgerRequest Tfm04Motocho::currentRequest() const
 void Tfm04Motocho::SpeedButton1Click()
 {
     const LedgerRequest request = currentRequest();
+    // Ten years of a busy category take a second or two, until the grid shows them.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     Ledger ledger;
     // The grid and the status bar show what was read, also when the store failed part way.
     auto show = qScopeGuard([&] {
@@ -516,7 +519,12 @@ void Tfm04Motocho::CSV1Click()
                                                                 QStringLiteral("元帳.csv"), QStringLiteral("csv (*.csv)"));
     if (!path)
         return;
-    const csv::WriteOutcome outcome = writeLedgerExport(*path, title, periodLine, ledger);
+    csv::WriteOutcome outcome;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        outcome = writeLedgerExport(*path, title, periodLine, ledger);
+    }
     if (outcome.lossless())
         return;
     QList<int> lineNumbers;
