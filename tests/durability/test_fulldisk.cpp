@@ -66,6 +66,11 @@ TEST(FullDisk, EveryCommandThatWritesFailsWithItsReasonAndLosesNothing)
     });
     Database& db = *Database::forFolder(folder.path());
     (void)aggregateYearEnd(db, kYear2010);
+    // Books of the first layout, which the program brings to the current one before writing.
+    db.exec(QStringLiteral("DROP TRIGGER shiwake_counted_insert; DROP TRIGGER shiwake_counted_delete;"
+                           " DROP TRIGGER shiwake_counted_redate; DROP TABLE RowCount; DROP TABLE DayCount;"
+                           " DROP INDEX shiwake_LScode; CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku);"
+                           " PRAGMA user_version = 1"));
     db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     ProgramState state;
     Tdm01Keiri dm{state};
@@ -78,6 +83,7 @@ TEST(FullDisk, EveryCommandThatWritesFailsWithItsReasonAndLosesNothing)
         const char* reason;  // part of the message
     };
     const Command commands[] = {
+        {"bringing the books to the current layout", [&] { db.upgradeSchema(); }, "ディスク"},
         {"posting a journal row",
          [&] {
              Table& t = dm.t01keiri;
@@ -120,6 +126,9 @@ TEST(FullDisk, EveryCommandThatWritesFailsWithItsReasonAndLosesNothing)
         EXPECT_EQ(booksState(db), before);
         EXPECT_EQ(integrityCheck(db), QStringLiteral("ok"));
     }
+    EXPECT_EQ(db.schemaVersion(), 1);
+    db.upgradeSchema();  // with room again
+    EXPECT_EQ(db.schemaVersion(), Database::kSchemaVersion);
     // Nothing half-written is left where a file was asked for.
     EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("元帳.csv"))));
     EXPECT_TRUE(QDir(out.filePath(QStringLiteral("backup"))).entryList(QDir::Files).isEmpty());
