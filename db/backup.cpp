@@ -57,6 +57,14 @@ QString backupFolder(const QString& dataFolder)
 
 QString backupDatabase(Database& db, const BackupRequest& request)
 {
+    // A copy of damaged books would take the place of the oldest sound one. The books' start
+    // reads only part of the file; a copy reads all of it anyway, and checks it first.
+    const QStringList findings = db.damageFindings();
+    if (!findings.isEmpty())
+        throw StoreError(QStringLiteral("帳簿のファイル「%1」に壊れている箇所があるため、バックアップを作りません（今までのバックアップはそのままです）。\n"
+                                        "これ以上入力せずに終了し、バックアップからデータフォルダ全体を元に戻してください。")
+                             .arg(QDir::toNativeSeparators(db.filePath())),
+                         findings.mid(0, 3).join(u'\n'));
     QDir dir(request.folder);
     if (!dir.exists() && !QDir().mkpath(request.folder))
         throw failure(request.folder, QStringLiteral("フォルダを作成できません。"));

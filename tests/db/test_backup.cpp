@@ -85,3 +85,22 @@ TEST(Backup, ACopyThatCannotBeMadeIsAnErrorNamingIt)
         EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(backupFolder(folder.path())))) << e.message().toStdString();
     }
 }
+
+// Books with a damaged page are not copied: the copy would push the oldest sound one out.
+TEST(Backup, DamagedBooksAreNotCopiedAndTheCopiesMadeBeforeStay)
+{
+    TestDataFolder folder;
+    const QString where = backupFolder(folder.path());
+    const QString sound = backupDatabase(*Database::forFolder(folder.path()), {where, kNow});
+    Database::closeAll();
+    ASSERT_TRUE(tolva::testing::damageAJournalPage(folder.path()));
+    auto db = Database::forFolder(folder.path());
+    try {
+        (void)backupDatabase(*db, {where, kNow.addSecs(1), 1});
+        FAIL() << "a copy of damaged books was made";
+    } catch (const StoreError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("壊れている"))) << e.message().toStdString();
+        EXPECT_FALSE(e.detail().isEmpty());
+    }
+    EXPECT_EQ(QDir(where).entryList(QDir::Files), QStringList{QFileInfo(sound).fileName()});
+}
