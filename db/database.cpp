@@ -348,6 +348,19 @@ OpeningCheck runOpeningCheck(sqlite3* db, const char* sql)
     return check;
 }
 
+// What a check found wrong: its rows other than "ok", and a damage error that stopped it.
+QStringList damageOf(const OpeningCheck& check)
+{
+    QStringList findings;
+    for (const QString& row : check.rows) {
+        if (row != u"ok")
+            findings << row.split(u'\n', Qt::SkipEmptyParts);
+    }
+    if (check.code != SQLITE_OK)
+        findings << check.error;
+    return findings;
+}
+
 } // namespace
 
 std::shared_ptr<Database> Database::forFolder(const QString& folder, OpeningChecks checks)
@@ -478,15 +491,9 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
         // Rows other than "ok" are findings; an error that is not damage refuses the books as
         // what it is (busy, unreadable, ...).
         const auto consider = [&](const OpeningCheck& check) {
-            for (const QString& row : check.rows) {
-                if (row != u"ok")
-                    findings << row.split(u'\n', Qt::SkipEmptyParts);
-            }
-            if (check.code != SQLITE_OK) {
-                if (openingFaultOf(check.code, -1) != OpeningFault::Damaged)
-                    throw refusal(check);
-                findings << check.error;
-            }
+            if (check.code != SQLITE_OK && openingFaultOf(check.code, -1) != OpeningFault::Damaged)
+                throw refusal(check);
+            findings << damageOf(check);
         };
         if (checks == OpeningChecks::Full || uncleanEnd) {
             consider(runOpeningCheck(db_, "PRAGMA quick_check"));
@@ -714,17 +721,9 @@ void Database::upgradeSchema()
 QStringList Database::damageFindings()
 {
     const OpeningCheck check = runOpeningCheck(db_, "PRAGMA quick_check");
-    QStringList findings;
-    for (const QString& row : check.rows) {
-        if (row != u"ok")
-            findings << row.split(u'\n', Qt::SkipEmptyParts);
-    }
-    if (check.code != SQLITE_OK) {
-        if (openingFaultOf(check.code, -1) != OpeningFault::Damaged)
-            throw StoreError(QStringLiteral("帳簿を検査できません。\n") + readableError(check.code, check.error));
-        findings << check.error;
-    }
-    return findings;
+    if (check.code != SQLITE_OK && openingFaultOf(check.code, -1) != OpeningFault::Damaged)
+        throw StoreError(QStringLiteral("帳簿を検査できません。\n") + readableError(check.code, check.error));
+    return damageOf(check);
 }
 
 void Database::loadTables()
