@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "storeerror.h"
+#include "tempfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -108,7 +109,7 @@ void copyBooks(Database& db, const QString& target)
 
     QString temporary;
     {
-        QTemporaryFile file(info.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+        QTemporaryFile file(tempfiles::templateFor(info.absoluteFilePath()));
         file.setAutoRemove(false);
         if (!file.open())
             throw StoreError(QStringLiteral("「%1」を作成できません。\n%2").arg(shown(target), file.errorString()));
@@ -156,7 +157,7 @@ StagedRestore::StagedRestore(const QString& folder, const QString& source) : fol
     if (!info.isFile())
         throw StoreError(QStringLiteral("「%1」はファイルではありません。復元するデータベースファイルを指定してください。").arg(shown(source)));
     // The copy is checked where it will be renamed from: the same disk as the books.
-    staging_ = std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".restore-XXXXXX")));
+    staging_ = std::make_unique<QTemporaryDir>(tempfiles::templateFor(QDir(folder).filePath(QStringLiteral(".restore"))));
     if (!staging_->isValid())
         throw StoreError(QStringLiteral("データフォルダ「%1」に作業用のフォルダを作成できません。\n%2")
                              .arg(shown(folder), staging_->errorString()));

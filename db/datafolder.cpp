@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "storeerror.h"
+#include "tempfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -70,6 +71,18 @@ void verify(const QString& folder, Database::OpeningChecks checks)
     }
 }
 
+namespace {
+
+// What a killed backup, restore or export left in the folder: the holder of the lock is the
+// only program of ours there, so every temporary file of a process that is gone is debris.
+void sweepAbandoned(const QString& folder)
+{
+    tempfiles::sweep(folder);
+    tempfiles::sweep(QDir(folder).filePath(QStringLiteral("backup")));
+}
+
+} // namespace
+
 Lock::Lock(const QString& folder)
 {
     const QString path = QDir(folder).filePath(QStringLiteral("tolva.lock"));
@@ -83,6 +96,7 @@ Lock::Lock(const QString& folder)
     if (file_->tryLock(0)) {
         acquired_ = true;
         takenOver_ = leftBehind;
+        sweepAbandoned(folder);
         return;
     }
     qint64 pid = 0;
@@ -98,6 +112,7 @@ Lock::Lock(const QString& folder)
         if (!file_->getLockInfo(&pid, &host, &application) && file_->removeStaleLockFile() && file_->tryLock(0)) {
             acquired_ = true;
             takenOver_ = true;
+            sweepAbandoned(folder);
             return;
         }
     }

@@ -208,7 +208,7 @@ TEST_F(CliBooks, BackupIsACompleteCopyAndRestorePutsItBackKeepingTheBooksItRepla
     EXPECT_EQ(countInFile(keptFile, "SELECT count(*) FROM biko WHERE Name = 'left in the log'"), 1);
     EXPECT_TRUE(restore.outText().contains(kept.first())) << restore.outText().toStdString();
     // Nothing of the work is left in the folder.
-    EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral(".restore-*")}, QDir::Dirs | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral(".restore.tolva-tmp-*")}, QDir::Dirs | QDir::Hidden).isEmpty());
 }
 
 TEST_F(CliBooks, RestoreRefusesWhatIsNotSoundBooksOfOursAndLeavesTheBooksAsTheyWere)
@@ -246,7 +246,7 @@ TEST_F(CliBooks, RestoreRefusesWhatIsNotSoundBooksOfOursAndLeavesTheBooksAsTheyW
         EXPECT_EQ(bytesOf(books()), before) << c.file.toStdString();
         EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("backup")))) << c.file.toStdString();
     }
-    EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral(".restore-*")}, QDir::Dirs | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral(".restore.tolva-tmp-*")}, QDir::Dirs | QDir::Hidden).isEmpty());
 }
 
 } // namespace

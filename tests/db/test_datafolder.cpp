@@ -1,6 +1,7 @@
 #include "database.h"
 #include "datafolder.h"
 #include "faultyvfs.h"
+#include "tempfiles.h"
 #include "testdata.h"
 
 #include <QCoreApplication>
@@ -536,6 +537,48 @@ TEST(DataFolder, ALockFileLeftEmptyByAKilledProgramIsTakenOver)
         EXPECT_TRUE(lock.acquired()) << lock.refusal().toStdString();
         EXPECT_TRUE(lock.takenOver());
     }
+}
+
+TEST(DataFolder, TakingTheFolderSweepsOnlyTheTemporaryFilesOfProcessesThatAreGone)
+{
+    TestDataFolder folder;
+    QProcess gone;
+    gone.start(QStringLiteral("true"));
+    gone.waitForFinished();
+    const QString dead = QString::number(gone.processId() > 0 ? gone.processId() : 999999);
+    const QString alive = QString::number(QCoreApplication::applicationPid());
+    const QDir dir(folder.path());
+    ASSERT_TRUE(dir.mkpath(QStringLiteral("backup")));
+    struct Case {
+        QString name;
+        bool folder;
+        bool swept;
+        const char* what;
+    };
+    const QList<Case> cases{
+        {QStringLiteral("backup/tolva-20260101-120000.sqlite.tolva-tmp-%1-aB3xYz").arg(dead), false, true, "a killed backup's copy"},
+        {QStringLiteral("backup/tolva-20260101-120000.sqlite.tolva-tmp-%1-aB3xYz-journal").arg(dead), false, true, "and its journal"},
+        {QStringLiteral(".restore.tolva-tmp-%1-Q1w2E3").arg(dead), true, true, "a killed restore's folder"},
+        {QStringLiteral("out.csv.tolva-tmp-%1-Zz9Zz9").arg(alive), false, false, "a running program's file"},
+        {QStringLiteral("notes.tolva-tmp-.txt"), false, false, "a user's file of a similar name"},
+        {QStringLiteral("backup/tolva-20260101-120000.sqlite"), false, false, "a backup"},
+        {QStringLiteral("tolva.tolva-tmp-%1-abc").arg(dead), false, false, "not a name we make"},
+    };
+    for (const Case& c : cases) {
+        if (c.folder) {
+            ASSERT_TRUE(dir.mkpath(c.name));
+            writeFile(dir.filePath(c.name + QStringLiteral("/tolva.sqlite")), "x");
+        } else {
+            writeFile(dir.filePath(c.name), "x");
+        }
+    }
+    {
+        datafolder::Lock lock(folder.path());
+        ASSERT_TRUE(lock.acquired());
+        for (const Case& c : cases)
+            EXPECT_EQ(QFileInfo::exists(dir.filePath(c.name)), !c.swept) << c.what;
+    }
+    EXPECT_TRUE(tempfiles::isOurs(QFileInfo(tempfiles::templateFor(QStringLiteral("/x/a.csv"))).fileName().replace(QStringLiteral("XXXXXX"), QStringLiteral("a1b2c3"))));
 }
 
 // Run only as the child process of OneProgramPerFolder.
