@@ -1,5 +1,8 @@
 #include "prompter.h"
 
+#include "outputfile.h"
+#include "storeerror.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -8,6 +11,7 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPaintEngine>
 #include <QPrinter>
 #include <QScreen>
 
@@ -76,8 +80,18 @@ public:
         printer.setDocName(title);
         QPrintPreviewDialog preview(&printer, parent);
         preview.setWindowTitle(QStringLiteral("ﾚﾎﾟｰﾄﾌﾟﾚﾋﾞｭｰ"));
-        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-                         [&painter](QPrinter* target) { painter(*target); });
+        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&painter, &preview](QPrinter* target) {
+            // The preview draws onto a picture of its own; only a real print may write a file.
+            if (target->paintEngine() && target->paintEngine()->type() == QPaintEngine::Picture) {
+                painter(*target);
+                return;
+            }
+            try {
+                printReport(*target, painter);
+            } catch (const StoreError& e) {
+                prompter().error(&preview, e.message(), e.detail());
+            }
+        });
         if (auto* widget = preview.findChild<QPrintPreviewWidget*>()) {
             widget->setZoomMode(QPrintPreviewWidget::CustomZoom);
             widget->setZoomFactor(1.0);
@@ -101,6 +115,25 @@ DesktopPrompter& desktopPrompter()
 Prompter* installed = nullptr;
 
 } // namespace
+
+void printReport(QPrinter& printer, const ReportPainter& painter)
+{
+    const QString file = printer.outputFileName();
+    if (file.isEmpty()) {
+        painter(printer);
+        return;
+    }
+    outputfile::OutputFile out(file);
+    printer.setOutputFileName(out.fillPath());
+    try {
+        painter(printer);
+    } catch (...) {
+        printer.setOutputFileName(file);
+        throw;
+    }
+    printer.setOutputFileName(file);
+    out.commit();
+}
 
 Prompter& prompter()
 {

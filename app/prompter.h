@@ -8,6 +8,7 @@
 
 class QWidget;
 class QPagedPaintDevice;
+class QPrinter;
 
 namespace tolva {
 
@@ -41,6 +42,11 @@ public:
     // prints or saves a PDF; returns when the preview is closed.
     virtual void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) = 0;
 };
+
+// What the preview's print button runs: the pages onto the printer, and when the printer writes
+// a file (a PDF), that file through the one output routine, so that it is refused before
+// anything is written where the books keep their files. Throws StoreError.
+void printReport(QPrinter& printer, const ReportPainter& painter);
 
 // The prompter in use. The desktop one unless a test installed another.
 Prompter& prompter();

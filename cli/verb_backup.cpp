@@ -30,8 +30,6 @@ int runBackup(const Invocation& invocation)
     Books books(folder, Books::Opening::Full);
     const QString target = output ? QFileInfo(*output).absoluteFilePath()
                                   : booksbackup::defaultBackupPath(folder, QDateTime::currentDateTime());
-    if (QFileInfo(target).absoluteFilePath() == Database::forFolder(folder)->filePath())
-        throw UsageError(QStringLiteral("バックアップを帳簿そのものに上書きすることはできません。"));
     booksbackup::copyBooks(*Database::forFolder(folder), target);
     writeOut(QStringLiteral("バックアップを作成しました: %1\n").arg(shown(target)));
     return kOk;
@@ -85,7 +83,7 @@ Verb backupVerb()
             QStringLiteral("バックアップ: 帳簿の一貫したコピーを作ります"),
             QStringLiteral("帳簿（tolva.sqlite）を SQLite のオンラインバックアップで一つのファイルにコピーします。\n"
                            "既定の置き場所はデータフォルダの backup/tolva-年月日-時分秒.sqlite です。"),
-            {{{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("FILE"), QStringLiteral("コピーを書くファイル（既にあれば置き換えます）。")}},
+            {{{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("FILE"), QStringLiteral("コピーを書くファイル（既にあれば置き換えます。帳簿のファイルと backup/ にある既存のコピーは置き換えません）。")}},
             runBackup};
 }
 

@@ -52,7 +52,7 @@ void removeOldCopies(const QDir& dir, int keep)
 
 QString backupFolder(const QString& dataFolder)
 {
-    return QDir(dataFolder).filePath(QStringLiteral("backup"));
+    return QDir(dataFolder).filePath(QString::fromLatin1(kBackupFolderName));
 }
 
 QString backupDatabase(Database& db, const BackupRequest& request)

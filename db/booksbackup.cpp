@@ -1,6 +1,8 @@
 #include "booksbackup.h"
 
+#include "cancellation.h"
 #include "database.h"
+#include "outputfile.h"
 #include "storeerror.h"
 #include "tempfiles.h"
 
@@ -9,7 +11,6 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
@@ -56,12 +57,6 @@ QString sideFile(const QString& path, const char* suffix)
     return path + QString::fromLatin1(suffix);
 }
 
-void removeWithSideFiles(const QString& path)
-{
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        QFile::remove(sideFile(path, suffix));
-}
-
 // A copy of a file as it is, synced; an existing target is not replaced.
 void copyFile(const QString& from, const QString& to)
 {
@@ -88,7 +83,7 @@ QStringList integrityFindings(Database& db)
 
 QString defaultBackupPath(const QString& folder, const QDateTime& when, const QString& label)
 {
-    const QDir backups(QDir(folder).filePath(QStringLiteral("backup")));
+    const QDir backups(QDir(folder).filePath(QString::fromLatin1(kBackupFolderName)));
     QString stem = QStringLiteral("tolva-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (!label.isEmpty())
         stem += u'-' + label;
@@ -101,50 +96,45 @@ QString defaultBackupPath(const QString& folder, const QDateTime& when, const QS
 
 void copyBooks(Database& db, const QString& target)
 {
-    const QFileInfo info(target);
-    if (info.isDir())
-        throw StoreError(QStringLiteral("「%1」はフォルダです。バックアップのファイル名を指定してください。").arg(shown(target)));
-    if (!QDir().mkpath(info.absolutePath()))
-        throw StoreError(QStringLiteral("フォルダ「%1」を作成できません。").arg(shown(info.absolutePath())));
-
-    QString temporary;
-    {
-        QTemporaryFile file(tempfiles::templateFor(info.absoluteFilePath()));
-        file.setAutoRemove(false);
-        if (!file.open())
-            throw StoreError(QStringLiteral("「%1」を作成できません。\n%2").arg(shown(target), file.errorString()));
-        temporary = file.fileName();
-    }
-    auto removeTemporary = qScopeGuard([&] { removeWithSideFiles(temporary); });
+    // The target is checked before anything is made: a copy never lands on the books' own
+    // files nor over an earlier copy kept in the backup folder.
+    outputfile::OutputFile out(target, outputfile::Purpose::NewBackupCopy);
+    const QString temporary = out.fillPath();
 
     sqlite3* copy = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &copy, SQLITE_OPEN_READWRITE, nullptr);
-    auto failure = [&](const QString& detail) {
-        return StoreError(QStringLiteral("バックアップ「%1」を作成できません。").arg(shown(target)), detail);
+    auto failure = [&](int code) {
+        // SQLite says "disk I/O error" for a full disk too; what the system said is what a
+        // user can act on.
+        const int systemError = copy ? sqlite3_system_errno(copy) : 0;
+        const QString detail = QString::fromUtf8(copy ? sqlite3_errmsg(copy) : sqlite3_errstr(code));
+        sqlite3_close(copy);
+        if ((code & 0xff) == SQLITE_FULL)
+            return StoreError(outputfile::writeFailure(target, ENOSPC), detail);
+        if (systemError != 0 && (code & 0xff) == SQLITE_IOERR)
+            return StoreError(outputfile::writeFailure(target, systemError), detail);
+        return StoreError(QStringLiteral("バックアップ「%1」を作成できません（%2）。").arg(shown(target), detail), detail);
     };
-    if (rc != SQLITE_OK) {
-        const QString detail = QString::fromUtf8(copy ? sqlite3_errmsg(copy) : sqlite3_errstr(rc));
-        sqlite3_close(copy);
-        throw failure(detail);
-    }
+    if (rc != SQLITE_OK)
+        throw failure(rc);
     sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db.handle(), "main");
-    if (!backup) {
-        const QString detail = QString::fromUtf8(sqlite3_errmsg(copy));
-        sqlite3_close(copy);
-        throw failure(detail);
-    }
-    rc = sqlite3_backup_step(backup, -1);
+    if (!backup)
+        throw failure(sqlite3_extended_errcode(copy));
+    // A few pages at a time, so that a stop asked for is seen.
+    do {
+        if (cancellation::requested()) {
+            sqlite3_backup_finish(backup);
+            sqlite3_close(copy);
+            throw cancellation::Cancelled();
+        }
+        rc = sqlite3_backup_step(backup, 1024);
+    } while (rc == SQLITE_OK);
     sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) {
-        const QString detail = QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close(copy);
-        throw failure(detail);
-    }
+    if (rc != SQLITE_DONE)
+        throw failure(sqlite3_extended_errcode(copy) != SQLITE_OK ? sqlite3_extended_errcode(copy) : rc);
     if (sqlite3_close(copy) != SQLITE_OK)
-        throw failure(QString::fromUtf8(sqlite3_errmsg(copy)));
-    syncToDisk(temporary);
-    renameOver(temporary, info.absoluteFilePath());
-    removeTemporary.dismiss();
+        throw failure(sqlite3_extended_errcode(copy));
+    out.commit();
 }
 
 // --- StagedRestore -------------------------------------------------------------------------

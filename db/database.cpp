@@ -385,7 +385,7 @@ void Database::closeAll()
     registry().clear();
 }
 
-Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder)
+Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder), protected_(folder)
 {
     const QFileInfo dir(folder_);
     if (!dir.exists())

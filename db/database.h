@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outputfile.h"
 #include "sqldialect.h"
 #include "storeerror.h"
 
@@ -157,6 +158,8 @@ private:
     void loadTables();
 
     QString folder_;
+    // Nothing the program writes for the user may land on these books' files.
+    outputfile::ProtectedFolder protected_;
     sqlite3* db_ = nullptr;
     bool fullyChecked_ = false;
     QHash<QString, TableInfo> tables_;  // key: lower-case name
@@ -183,6 +186,11 @@ private:
     bool outermost_ = false;
     bool done_ = false;
 };
+
+// The files of a data folder besides the books and their stored queries.
+inline constexpr const char* kLockFileName = "tolva.lock";
+inline constexpr const char* kReportProjectFileName = "TlRepo01.rav";
+inline constexpr const char* kBackupFolderName = "backup";
 
 // The names of every table a data folder must hold.
 [[nodiscard]] const QStringList& requiredTables();

@@ -78,14 +78,14 @@ namespace {
 void sweepAbandoned(const QString& folder)
 {
     tempfiles::sweep(folder);
-    tempfiles::sweep(QDir(folder).filePath(QStringLiteral("backup")));
+    tempfiles::sweep(QDir(folder).filePath(QString::fromLatin1(kBackupFolderName)));
 }
 
 } // namespace
 
 Lock::Lock(const QString& folder)
 {
-    const QString path = QDir(folder).filePath(QStringLiteral("tolva.lock"));
+    const QString path = QDir(folder).filePath(QString::fromLatin1(kLockFileName));
     // A program that ends normally removes its lock file; one found here and taken over was
     // left by a program that crashed or was killed.
     const bool leftBehind = QFileInfo::exists(path);
@@ -96,6 +96,7 @@ Lock::Lock(const QString& folder)
     if (file_->tryLock(0)) {
         acquired_ = true;
         takenOver_ = leftBehind;
+        protected_ = std::make_unique<outputfile::ProtectedFolder>(folder);
         sweepAbandoned(folder);
         return;
     }
@@ -112,6 +113,7 @@ Lock::Lock(const QString& folder)
         if (!file_->getLockInfo(&pid, &host, &application) && file_->removeStaleLockFile() && file_->tryLock(0)) {
             acquired_ = true;
             takenOver_ = true;
+            protected_ = std::make_unique<outputfile::ProtectedFolder>(folder);
             sweepAbandoned(folder);
             return;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database.h"
+#include "outputfile.h"
 
 #include <QLockFile>
 #include <QString>
@@ -45,6 +46,7 @@ public:
 
 private:
     std::unique_ptr<QLockFile> file_;
+    std::unique_ptr<outputfile::ProtectedFolder> protected_;
     bool acquired_ = false;
     bool takenOver_ = false;
     QString refusal_;

@@ -1,10 +1,10 @@
 #include "csvwriter.h"
 
+#include "outputfile.h"
 #include "storeerror.h"
 
 #include <QDir>
 #include <QHash>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -165,21 +165,12 @@ CodePage932Text toCodePage932(QStringView text)
     return result;
 }
 
-LineWriter::LineWriter(const QString& path) : path_(path), file_(std::make_unique<QSaveFile>(path))
+LineWriter::LineWriter(const QString& path) : path_(path), file_(std::make_unique<outputfile::OutputFile>(path))
 {
-    // The rename over the old file is what makes the write all or nothing; a folder that
-    // allows no temporary file beside the target gets no half-written file either.
-    file_->setDirectWriteFallback(false);
-    if (!file_->open(QIODevice::WriteOnly))
-        throw StoreError(QStringLiteral("ファイル「%1」を作成できません。\n%2").arg(QDir::toNativeSeparators(path_), file_->errorString()));
     buffer_.reserve(kBuffer);
 }
 
-LineWriter::~LineWriter()
-{
-    if (file_->isOpen())
-        file_->cancelWriting();
-}
+LineWriter::~LineWriter() = default;
 
 void LineWriter::add(QStringView line)
 {
@@ -238,29 +229,14 @@ void LineWriter::convertPending()
 void LineWriter::flush()
 {
     convertPending();
-    written_ += buffer_.size();
-    if (file_->write(buffer_) != buffer_.size()) {
-        const QString reason = file_->errorString();
-        file_->cancelWriting();
-        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(QDir::toNativeSeparators(path_), reason));
-    }
+    file_->write(buffer_);
     buffer_.clear();
 }
 
 WriteOutcome LineWriter::commit()
 {
     flush();
-    // The file keeps its writes in a buffer and may take a short write at the end for a whole
-    // one (a disk that filled up, a file-size limit): what reached the file is counted before
-    // it replaces anything.
-    if (!file_->flush() || file_->size() != written_) {
-        file_->cancelWriting();
-        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n"
-                                        "ディスクの空き容量が足りないか、ファイルの大きさの上限を超えました。")
-                             .arg(QDir::toNativeSeparators(path_)));
-    }
-    if (!file_->commit())
-        throw StoreError(QStringLiteral("ファイル「%1」に書き込めません。\n%2").arg(QDir::toNativeSeparators(path_), file_->errorString()));
+    file_->commit();
     return outcome_;
 }
 

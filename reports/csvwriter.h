@@ -8,7 +8,9 @@
 
 #include <memory>
 
-class QSaveFile;
+namespace tolva::outputfile {
+class OutputFile;
+}
 
 namespace tolva::csv {
 
@@ -42,9 +44,12 @@ struct WriteOutcome {
 };
 
 // Lines written one by one into a file, as writeLines writes them, without holding them all:
-// an export of a million rows keeps a buffer, not the rows. The file is written beside the
-// target under a temporary name; commit() renames it over the target, and an object that goes
-// without commit() leaves the target as it was. Throws StoreError naming the file.
+// an export of a million rows keeps a buffer, not the rows. The file goes through the one
+// output routine (outputfile::OutputFile): a target that is one of the books' own files is
+// refused before anything is written; a regular file is written beside the target under a
+// temporary name and commit() renames it over the target, while an object that goes without
+// commit() leaves the target as it was; a pipe or a terminal is written as a stream. Throws
+// StoreError naming the file.
 class LineWriter {
 public:
     explicit LineWriter(const QString& path);
@@ -59,9 +64,8 @@ private:
     void convertPending();
     void flush();
     QString path_;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<outputfile::OutputFile> file_;
     QByteArray buffer_;
-    qint64 written_ = 0;  // bytes handed to the file
     int lines_ = 0;
     WriteOutcome outcome_;
     // Lines that convert in one pass, waiting to be converted together, and where each ends.

@@ -17,7 +17,7 @@ Tdm02Repo::Tdm02Repo(Tdm01Keiri& data, QObject* parent) : QObject(parent), data_
 
 void Tdm02Repo::RvProject1Create(const QString& dataFolder)
 {
-    projectFile_ = QDir(dataFolder).filePath(QStringLiteral("TlRepo01.rav"));
+    projectFile_ = QDir(dataFolder).filePath(QString::fromLatin1(kReportProjectFileName));
     project_.reset();
 }
 

@@ -1,8 +1,11 @@
 // The program itself, started as a user or a session manager starts it.
 #include "database.h"
+#include "prompter.h"
 #include "testdata.h"
 
 #include <QDir>
+#include <QPainter>
+#include <QPrinter>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -143,4 +146,38 @@ TEST(Program, TheCommandLineIsReadWithoutADisplay)
         EXPECT_TRUE(output.contains(QString::fromUtf8(c.expected))) << what << ": " << output.toStdString();
         EXPECT_TRUE(QDir(workingFolder.path()).isEmpty()) << what << ": something was written into the current folder";
     }
+}
+
+TEST(Program, APrintedReportSavedAsAFileNeverLandsOnTheBooks)
+{
+    TestDataFolder folder;
+    const QString books = folder.file(QString::fromLatin1(Database::kFileName));
+    QFile original(books);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+    const ReportPainter onePage = [](QPagedPaintDevice& device) {
+        QPainter painter(&device);
+        painter.drawText(100, 100, QStringLiteral("総勘定元帳"));
+        return 1;
+    };
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(books);
+    EXPECT_THROW(printReport(printer, onePage), StoreError);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), before);
+    original.close();
+    // The printer is left as the user set it.
+    EXPECT_EQ(printer.outputFileName(), books);
+
+    QTemporaryDir elsewhere;
+    const QString pdf = elsewhere.filePath(QStringLiteral("元帳.pdf"));
+    printer.setOutputFileName(pdf);
+    printReport(printer, onePage);
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().startsWith("%PDF"));
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }

@@ -2,6 +2,8 @@
 
 #include "database.h"
 
+#include <QDirIterator>
+#include <QFile>
 #include <QProcess>
 #include <QStringDecoder>
 
@@ -35,6 +37,30 @@ CliRun runCli(const QStringList& arguments, const QString& dataFolder)
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+QMap<QString, QByteArray> folderState(const QString& folder)
+{
+    QMap<QString, QByteArray> state;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        state.insert(QDir(folder).relativeFilePath(path), bytesOf(path));
+    }
+    return state;
 }
 
 QList<QStringList> parseCsv(const QString& text)

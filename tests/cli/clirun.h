@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,14 @@ struct CliRun {
 
 // Code page 932 bytes as text.
 [[nodiscard]] QString fromCodePage932(const QByteArray& bytes);
+
+// A file's bytes (empty when it cannot be read), and a file written with these bytes.
+[[nodiscard]] QByteArray bytesOf(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+
+// Every file of a folder and its subfolders, by relative name, with its bytes: what a test
+// compares to say that a command left a data folder as it was.
+[[nodiscard]] QMap<QString, QByteArray> folderState(const QString& folder);
 
 // Sets the owner's fiscal year and closing month.
 void setOwner(const QString& folder, int year, int closingMonth);

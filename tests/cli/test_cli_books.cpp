@@ -58,19 +58,6 @@ void writeKeepingTheLog(const QString& dbFile, const char* sql)
     sqlite3_close(handle);
 }
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 class CliBooks : public ::testing::Test {
 protected:
     void SetUp() override

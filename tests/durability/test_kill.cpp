@@ -66,7 +66,7 @@ TEST(Durability, ACommandKilledAtAnyMomentLeavesTheBooksBeforeOrAfterIt)
     (void)bookgen::generateBooks(books, 12000, 7, options);
     Database::closeAll();
 
-    for (const QString command : {QStringLiteral("year-totals"), QStringLiteral("closing-transfers")}) {
+    for (const QString& command : {QStringLiteral("year-totals"), QStringLiteral("closing-transfers")}) {
         SCOPED_TRACE(command.toStdString());
         const QByteArray before = stateOf(books);
         const QString reference = dir.filePath(QStringLiteral("reference-") + command);
