@@ -1,5 +1,6 @@
 // tolva-cli: the books of a data folder from the command line, through the same core routines
 // as the windows.
+#include "cancellation.h"
 #include "largeblocks.h"
 #include "output.h"
 #include "storeerror.h"
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <csignal>
 #include <exception>
 
 using namespace tolva;
@@ -89,12 +91,45 @@ bool asksForHelp(const QStringList& arguments)
     return false;
 }
 
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int number)
+{
+    stopSignal = number;
+    tolva::cancellation::request();
+}
+
+// Ctrl-C, a closed terminal or a termination request stop the command the way an error does:
+// its write rolls back, its temporary files go, the folder is released. Without SA_RESTART, a
+// wait (a pipe nobody reads yet) ends too.
+void stopOnSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(number, &action, nullptr);
+}
+
+// After the command has let everything go: the caller (a shell, a script) learns that the
+// program ended on the signal, as it would have without a handler.
+[[noreturn]] void endOnTheSignal()
+{
+    writeErr(cancellation::Cancelled().message());
+    const int number = stopSignal;
+    std::signal(number, SIG_DFL);
+    std::raise(number);
+    std::_Exit(128 + number);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     keepLargeBlocks();
+    stopOnSignals();
     QCoreApplication::setApplicationName(QStringLiteral("Tolva"));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 
@@ -144,9 +179,13 @@ int main(int argc, char** argv)
     } catch (const UsageError& e) {
         return usage(e.message(), verbHelpCommand);
     } catch (const StoreError& e) {
+        if (stopSignal != 0)
+            endOnTheSignal();
         writeErr(e.detail().isEmpty() ? e.message() : e.message() + u'\n' + e.detail());
         return kFailed;
     } catch (const std::exception& e) {
+        if (stopSignal != 0)
+            endOnTheSignal();
         writeErr(QStringLiteral("処理を続けられません: %1").arg(QString::fromLocal8Bit(e.what())));
         return kFailed;
     }

@@ -1,5 +1,6 @@
 #include "output.h"
 
+#include "cancellation.h"
 #include "csvwriter.h"
 #include "textformat.h"
 
@@ -12,6 +13,7 @@ namespace tolva::cli {
 
 void writeOut(const QByteArray& bytes)
 {
+    cancellation::throwIfRequested();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 

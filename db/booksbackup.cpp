@@ -205,6 +205,7 @@ QStringList StagedRestore::replaceBooks(const QString& keep)
             copyBooks(current, keep);
             copied = true;
         } catch (const StoreError&) {
+            cancellation::throwIfRequested();
             // Books that do not open are kept as their files are, for whoever tries to save them.
         }
         if (copied) {

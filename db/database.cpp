@@ -1,5 +1,7 @@
 #include "database.h"
 
+#include "cancellation.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -205,6 +207,8 @@ bool Statement::step()
     const int code = sqlite3_extended_errcode(db_);
     const int systemError = sqlite3_system_errno(db_);
     sqlite3_reset(stmt_);
+    if (code == SQLITE_INTERRUPT && cancellation::requested())
+        throw cancellation::Cancelled();
     throw StoreError(readableError(code, detail, systemError));
 }
 
@@ -444,6 +448,9 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
         throw openingRefusal(openingFaultOf(code, bytesAvailable(folder_)), path, detail);
     }
     sqlite3_extended_result_codes(db_, 1);
+    // A stop asked for (Ctrl-C, a termination signal) ends the statement running, whatever
+    // it is reading; the write it belonged to then rolls back.
+    sqlite3_progress_handler(db_, 1000, [](void*) { return cancellation::requested() ? 1 : 0; }, nullptr);
     // Until every check has passed, closing must not fold the log into the file: books that are
     // refused stay byte for byte as they were, log included.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
@@ -558,6 +565,7 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
             QFile::remove(walPath);
         sqlite3_close_v2(db_);
         db_ = nullptr;
+        cancellation::throwIfRequested();
         throw;
     }
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
@@ -643,6 +651,8 @@ void Database::exec(const QString& sql)
     if (rc != SQLITE_OK) {
         const QString detail = error ? QString::fromUtf8(error) : QString::number(rc);
         sqlite3_free(error);
+        if (rc == SQLITE_INTERRUPT && cancellation::requested())
+            throw cancellation::Cancelled();
         throw StoreError(readableError(sqlite3_extended_errcode(db_), detail, sqlite3_system_errno(db_)));
     }
 }
