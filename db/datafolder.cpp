@@ -58,6 +58,8 @@ QString listed(const QStringList& names)
 
 QString systemError(int error)
 {
+    if (error == ENOSPC)
+        return QStringLiteral("ディスクの空き容量が足りません");
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
@@ -124,11 +126,11 @@ QFileDevice::Permissions permissionsFor(const QString& templateDir, const QStrin
 void writeSynced(QFile& file, const QByteArray& content, QFileDevice::Permissions permissions)
 {
     if (file.write(content) != content.size() || !file.flush())
+        throw cannotCreate(file.fileName(), errno == ENOSPC ? systemError(ENOSPC) : file.errorString());
+    if (!file.setPermissions(permissions))
         throw cannotCreate(file.fileName(), file.errorString());
     if (::fsync(file.handle()) != 0)
         throw cannotCreate(file.fileName(), systemError(errno));
-    if (!file.setPermissions(permissions))
-        throw cannotCreate(file.fileName(), file.errorString());
     file.close();
 }
 
