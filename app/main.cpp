@@ -35,6 +35,20 @@ struct Options {
     }
 };
 
+// What --init-data did: new books, or which files it added to a folder whose layout had
+// stopped part way and which it kept.
+QString layoutReport(const QString& target, const datafolder::Layout& layout)
+{
+    const QString shown = QDir::toNativeSeparators(target);
+    if (layout.newBooks)
+        return QStringLiteral("データフォルダ「%1」に新しい帳簿を作成しました。").arg(shown);
+    QString text = QStringLiteral("データフォルダ「%1」の足りないファイルをひな形から補いました。\n追加したファイル: %2")
+                       .arg(shown, layout.added.join(QStringLiteral("、")));
+    if (!layout.kept.isEmpty())
+        text += QStringLiteral("\nそのまま残したファイル: %1").arg(layout.kept.join(QStringLiteral("、")));
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -54,7 +68,9 @@ int main(int argc, char** argv)
             parser.showHelp(0);
         try {
             if (parser.isSet(options.initData)) {
-                datafolder::initialise(startup::folderFromOption(QStringLiteral("--init-data"), parser.value(options.initData)));
+                const QString target = startup::folderFromOption(QStringLiteral("--init-data"), parser.value(options.initData));
+                const datafolder::Layout layout = datafolder::initialise(target);
+                std::printf("%s\n", layoutReport(target, layout).toLocal8Bit().constData());
                 return 0;
             }
             if (parser.isSet(options.dataDir))

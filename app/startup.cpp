@@ -51,6 +51,30 @@ void applyJapaneseConventions(QApplication& app)
     }
 }
 
+namespace {
+
+// A folder whose layout stopped part way (a program killed while making it) is completed
+// only when the user agrees; the files in it are kept as they are.
+bool completeHalfMade(const QString& folder, const QString& templateDir)
+{
+    const datafolder::Contents contents = datafolder::inspect(folder);
+    if (contents.state != datafolder::Contents::State::HalfMade)
+        return true;
+    const QString shown = QDir::toNativeSeparators(folder);
+    const QString question = QStringLiteral("データフォルダ「%1」は作成の途中で止まっています（%2 がありません）。\n"
+                                            "足りないファイルをひな形から補いますか？\n"
+                                            "今あるファイル（%3）は書き換えずにそのまま残します。")
+                                 .arg(shown, contents.missing.join(QStringLiteral("、")), contents.present.join(QStringLiteral("、")));
+    if (!QFileInfo::exists(templateDir) || !prompter().confirm(nullptr, question)) {
+        prompter().error(nullptr, QStringLiteral("データフォルダ「%1」は足りないファイル（%2）があるため開けません。")
+                                      .arg(shown, contents.missing.join(QStringLiteral("、"))));
+        return false;
+    }
+    return guarded(nullptr, [&] { (void)datafolder::complete(folder, templateDir); });
+}
+
+} // namespace
+
 std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString& templateDir)
 {
     const QString shown = QDir::toNativeSeparators(folder);
@@ -59,8 +83,10 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         prompter().error(nullptr, QStringLiteral("「%1」はフォルダではありません。データフォルダにはフォルダを指定してください。").arg(shown));
         return nullptr;
     }
+    // What a start killed while laying the folder out left beside it.
+    datafolder::removeAbandonedLayouts(folder);
     const bool missing = !info.exists();
-    if (missing || datafolder::isEmptyFolder(folder)) {
+    if (missing || datafolder::inspect(folder).state == datafolder::Contents::State::Empty) {
         const QString question = missing
             ? QStringLiteral("データフォルダ「%1」がありません。\n新しい帳簿を作成しますか？").arg(shown)
             : QStringLiteral("データフォルダ「%1」は空です。\n新しい帳簿を作成しますか？").arg(shown);
@@ -79,6 +105,8 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         prompter().error(nullptr, lock->refusal());
         return nullptr;
     }
+    if (!completeHalfMade(folder, templateDir))
+        return nullptr;
     const auto checks = lock->takenOver() ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded;
     if (!guarded(nullptr, [&] {
             datafolder::verify(folder, checks);

@@ -42,6 +42,10 @@ int main(int argc, char** argv)
     const fs::path output = argv[2];
     try {
         fs::create_directories(output);
+        // The database comes last: the build takes the template as made once it is there, so a
+        // build stopped before the end leaves no database and makes the whole template again.
+        for (const char* name : {"qUnionCode.sql", "uqSai.sql", "TlRepo01.rav"})
+            fs::copy_file(source / name, output / name, fs::copy_options::overwrite_existing);
         const fs::path database = output / "tolva.sqlite";
         const fs::path staging = output / "tolva.sqlite.new";
         fs::remove(staging);
@@ -57,8 +61,6 @@ int main(int argc, char** argv)
         fs::remove(output / "tolva.sqlite.new-wal");
         fs::remove(output / "tolva.sqlite.new-shm");
         fs::rename(staging, database);
-        for (const char* name : {"qUnionCode.sql", "uqSai.sql", "TlRepo01.rav"})
-            fs::copy_file(source / name, output / name, fs::copy_options::overwrite_existing);
     } catch (const std::exception& e) {
         std::cerr << "tolva-mkdata: " << e.what() << '\n';
         return 1;

@@ -16,8 +16,8 @@ for name in tolva.sqlite tolva.sqlite-wal tolva.sqlite-shm tolva.sqlite-journal;
     fi
 done
 if [ ${#present[@]} -eq 0 ]; then
+    # Says itself what it made, or what it added to a folder whose layout stopped part way.
     "$build_dir/bin/tolva" --init-data "$data_dir"
-    echo "Created the data folder $data_dir"
 elif [ ! -e "$data_dir/tolva.sqlite" ]; then
     echo "The data folder $data_dir has no tolva.sqlite but holds ${present[*]} of earlier books;" >&2
     echo "no new books are made over them. Restore the folder from a backup, or move those files away." >&2

@@ -4,6 +4,7 @@
 #include "testdata.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QPrinter>
 #include <QFileInfo>
@@ -180,4 +181,54 @@ TEST(Program, APrintedReportSavedAsAFileNeverLandsOnTheBooks)
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.readAll().startsWith("%PDF"));
     EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// --init-data makes new books, completes a folder whose layout stopped part way saying what it
+// added and what it kept (the user's files byte for byte), and refuses books.
+TEST(Program, InitDataMakesNewBooksCompletesAHalfMadeFolderAndRefusesBooks)
+{
+    const auto initData = [](const QString& folder) {
+        QProcess tolva;
+        tolva.setProcessEnvironment(withoutDisplay());
+        tolva.start(QStringLiteral(TOLVA_PROGRAM), {QStringLiteral("--init-data"), folder});
+        EXPECT_TRUE(tolva.waitForFinished(30000));
+        return std::pair{tolva.exitCode(), QString::fromUtf8(tolva.readAllStandardOutput() + tolva.readAllStandardError())};
+    };
+    const auto bytesOf = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTemporaryDir root;
+    const QString fresh = QDir(root.path()).filePath(QStringLiteral("新しい帳簿"));
+    const auto [made, madeSaid] = initData(fresh);
+    EXPECT_EQ(made, 0) << madeSaid.toStdString();
+    EXPECT_TRUE(madeSaid.contains(QStringLiteral("新しい帳簿を作成しました"))) << madeSaid.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(QDir(fresh).filePath(QString::fromLatin1(Database::kFileName))));
+
+    // The folder a first start killed while copying left: the user has put their own report
+    // project and query in it since.
+    const QString half = QDir(root.path()).filePath(QStringLiteral("half"));
+    ASSERT_TRUE(QDir().mkpath(half));
+    const QByteArray ownProject = bytesOf(QDir(fresh).filePath(QStringLiteral("TlRepo01.rav"))).replace("合計残高試算表", "わが家の試算表");
+    const QByteArray ownQuery = "-- the user's own\nSELECT Kcode AS Kcode FROM Kamoku\n";
+    for (const auto& [name, bytes] : {std::pair{QStringLiteral("TlRepo01.rav"), ownProject}, std::pair{QStringLiteral("uqSai.sql"), ownQuery}}) {
+        QFile file(QDir(half).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    const auto [completed, completedSaid] = initData(half);
+    EXPECT_EQ(completed, 0) << completedSaid.toStdString();
+    EXPECT_TRUE(completedSaid.contains(QStringLiteral("追加したファイル: qUnionCode.sql、tolva.sqlite"))) << completedSaid.toStdString();
+    EXPECT_TRUE(completedSaid.contains(QStringLiteral("そのまま残したファイル: uqSai.sql、TlRepo01.rav"))) << completedSaid.toStdString();
+    EXPECT_EQ(bytesOf(QDir(half).filePath(QStringLiteral("TlRepo01.rav"))), ownProject);
+    EXPECT_EQ(bytesOf(QDir(half).filePath(QStringLiteral("uqSai.sql"))), ownQuery);
+
+    for (const QString& books : {fresh, half}) {
+        const QByteArray database = bytesOf(QDir(books).filePath(QString::fromLatin1(Database::kFileName)));
+        const auto [again, againSaid] = initData(books);
+        EXPECT_EQ(again, 1);
+        EXPECT_TRUE(againSaid.contains(QStringLiteral("既にデータがあります"))) << againSaid.toStdString();
+        EXPECT_EQ(bytesOf(QDir(books).filePath(QString::fromLatin1(Database::kFileName))), database);
+    }
+    EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2) << "something was left beside them";
 }

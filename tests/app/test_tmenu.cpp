@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QProcess>
 #include <QPushButton>
@@ -284,4 +285,70 @@ TEST(OpeningBooks, AnEmptyFolderIsOfferedNewBooksAndWhatIsNoFolderIsSaidSo)
     EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("tolva.sqlite-wal"))) << prompts.messages[0].text.toStdString();
     EXPECT_EQ(QFileInfo(wal.fileName()).size(), qint64(qstrlen("the log of removed books")));
     Database::closeAll();
+}
+
+// A folder whose layout stopped part way is offered what it lacks, named, with the promise
+// that the files there are kept; they are, byte for byte, and the books open. Refused, the
+// folder is left as it was.
+TEST(OpeningBooks, AHalfMadeFolderIsOfferedWhatItLacksAndKeepsItsFiles)
+{
+    const QString db = QString::fromLatin1(Database::kFileName);
+    const QString sai = QStringLiteral("uqSai.sql");
+    const QString project = QStringLiteral("TlRepo01.rav");
+    const auto bytesOf = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    struct Case {
+        const char* what;
+        QStringList removed;  // from a copy of the template
+        QString own;          // replaced by the user's own
+        const char* missingNamed;
+    };
+    const Case cases[] = {
+        {"the template's files without the database", {db}, project, "tolva.sqlite がありません"},
+        {"a database without uqSai.sql", {sai}, QStringLiteral("qUnionCode.sql"), "uqSai.sql がありません"},
+        {"a database without the report project", {project}, sai, "TlRepo01.rav がありません"},
+    };
+    for (const bool agree : {false, true}) {
+        for (const Case& c : cases) {
+            const std::string what = std::string(c.what) + (agree ? ", completed" : ", refused");
+            ScriptedPrompter prompts;
+            TestDataFolder folder;
+            for (const QString& name : c.removed)
+                ASSERT_TRUE(QFile::remove(folder.file(name)));
+            QFile own(folder.file(c.own));
+            ASSERT_TRUE(own.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            own.write(c.own == project ? bytesOf(QDir(tolva::testing::templateDir()).filePath(project)).replace("合計残高試算表", "わが家の試算表")
+                                       : QByteArray("-- the user's own\nSELECT Kcode AS Kcode FROM Kamoku\n"));
+            own.close();
+            QMap<QString, QByteArray> before;
+            for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
+                before.insert(name, bytesOf(folder.file(name)));
+
+            prompts.answers = {agree};
+            auto lock = startup::openBooks(folder.path(), tolva::testing::templateDir());
+            const QStringList questions = prompts.texts(ScriptedPrompter::Message::Question);
+            ASSERT_EQ(questions.size(), 1) << what;
+            EXPECT_TRUE(questions[0].contains(QStringLiteral("作成の途中で止まっています"))) << what << ": " << questions[0].toStdString();
+            EXPECT_TRUE(questions[0].contains(QString::fromUtf8(c.missingNamed))) << what << ": " << questions[0].toStdString();
+            EXPECT_TRUE(questions[0].contains(QStringLiteral("補いますか"))) << what;
+            EXPECT_TRUE(questions[0].contains(c.own)) << what << ": the files kept are not named";
+            EXPECT_TRUE(questions[0].contains(QStringLiteral("そのまま残します"))) << what;
+            for (auto it = before.cbegin(); it != before.cend(); ++it)
+                EXPECT_EQ(bytesOf(folder.file(it.key())), it.value()) << what << ": " << it.key().toStdString() << " was changed";
+            if (agree) {
+                EXPECT_NE(lock, nullptr) << what;
+                EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty()) << what;
+                EXPECT_EQ(datafolder::inspect(folder.path()).state, datafolder::Contents::State::Books) << what;
+            } else {
+                EXPECT_EQ(lock, nullptr) << what;
+                EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("開けません"))) << what;
+                EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), before.size())
+                    << what << ": the refused folder was changed";
+            }
+            lock.reset();
+            Database::closeAll();
+        }
+    }
 }

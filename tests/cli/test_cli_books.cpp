@@ -138,6 +138,28 @@ TEST_F(CliBooks, CheckReportsBooksThatDoNotOpen)
     EXPECT_TRUE(run.outText().contains(QStringLiteral("NG  開く時の検査"))) << run.outText().toStdString();
 }
 
+// A folder whose layout stopped part way is refused by every verb, with the command that
+// completes it; nothing is added to it.
+TEST_F(CliBooks, AHalfMadeFolderIsRefusedWithHowToCompleteIt)
+{
+    ASSERT_TRUE(QFile::remove(folder.file(QStringLiteral("uqSai.sql"))));
+    const QByteArray before = bytesOf(books());
+    for (const QStringList& arguments : {QStringList{QStringLiteral("ledger"), QStringLiteral("1111")},
+                                         QStringList{QStringLiteral("check")},
+                                         QStringList{QStringLiteral("backup")},
+                                         QStringList{QStringLiteral("closing-transfers"), QStringLiteral("--year"), QStringLiteral("2010")}}) {
+        const std::string what = arguments.join(u' ').toStdString();
+        const CliRun run = cli(arguments);
+        const QString said = run.outText() + run.errText();
+        EXPECT_EQ(run.exitCode, 1) << what << ": " << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("作成の途中で止まっています（uqSai.sql がありません）"))) << what << ": " << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("tolva --init-data ") + QDir::toNativeSeparators(folder.path()))) << what << ": " << said.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("uqSai.sql")))) << what;
+        EXPECT_EQ(bytesOf(books()), before) << what;
+        EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("backup")))) << what;
+    }
+}
+
 TEST_F(CliBooks, ReadingVerbsWriteNothingIntoTheBooks)
 {
     Database::forFolder(folder.path())->exec(QStringLiteral("DELETE FROM Jigyounushi"));

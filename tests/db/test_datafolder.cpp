@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QSysInfo>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -126,7 +127,7 @@ TEST(DataFolder, RefusesWhatIsNotSoundBooksBeforeWritingAnything)
     const Case cases[] = {
         {"zero-length database", [](const QString&, const QString& db) { writeFile(db, {}); }, "壊れている"},
         {"a text file in its place", [](const QString&, const QString& db) { writeFile(db, "hello, world\n"); }, "Tolvaのデータベースではありません"},
-        {"missing database", [](const QString&, const QString& db) { QFile::remove(db); }, "見つかりません"},
+        {"missing database", [](const QString&, const QString& db) { QFile::remove(db); }, "tolva --init-data"},
         {"missing database, its log left behind",
          [](const QString& f, const QString& db) {
              otherProgram(f, "INSERT INTO biko (Name) VALUES ('x')", true);
@@ -404,29 +405,35 @@ TEST(DataFolder, AnOpeningErrorMeansDamageOnlyWhenSqliteFoundDamage)
 
 TEST(DataFolder, InitialiseNeverLaysBooksOverBooksOrTheirLeftovers)
 {
+    const QStringList layout = datafolder::layoutFileNames();
     struct Case {
         const char* what;
-        const char* existing;  // a file already in the folder
+        QStringList existing;  // files already in the folder
         const char* expected;  // part of the message
     };
     const Case cases[] = {
-        {"books", "tolva.sqlite", "既にデータがあります"},
-        {"the log of removed books", "tolva.sqlite-wal", "tolva.sqlite-wal"},
-        {"the log's index of removed books", "tolva.sqlite-shm", "tolva.sqlite-shm"},
-        {"the rollback journal of removed books", "tolva.sqlite-journal", "tolva.sqlite-journal"},
+        {"books", layout, "既にデータがあります"},
+        {"the log of removed books", {QStringLiteral("tolva.sqlite-wal")}, "tolva.sqlite-wal"},
+        {"the log's index of removed books", {QStringLiteral("tolva.sqlite-shm")}, "tolva.sqlite-shm"},
+        {"the rollback journal of removed books", {QStringLiteral("tolva.sqlite-journal")}, "tolva.sqlite-journal"},
+        {"the log of removed books beside their stored queries",
+         {QStringLiteral("qUnionCode.sql"), QStringLiteral("uqSai.sql"), QStringLiteral("tolva.sqlite-wal")}, "tolva.sqlite-wal"},
     };
     for (const Case& c : cases) {
         QTemporaryDir root;
-        const QString leftover = QDir(root.path()).filePath(QString::fromLatin1(c.existing));
-        writeFile(leftover, "left by older books");
+        for (const QString& name : c.existing)
+            writeFile(QDir(root.path()).filePath(name), "left by older books: " + name.toUtf8());
         try {
             datafolder::initialise(root.path(), tolva::testing::templateDir());
             ADD_FAILURE() << c.what << ": new books were laid over it";
         } catch (const StoreError& e) {
             EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.expected))) << c.what << ": " << e.message().toStdString();
         }
-        EXPECT_EQ(readFile(leftover), QByteArray("left by older books")) << c.what;
-        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files), QStringList{QString::fromLatin1(c.existing)}) << c.what;
+        for (const QString& name : c.existing)
+            EXPECT_EQ(readFile(QDir(root.path()).filePath(name)), "left by older books: " + name.toUtf8()) << c.what;
+        QStringList sorted = c.existing;
+        sorted.sort();
+        EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name), sorted) << c.what;
     }
 
     QTemporaryDir fresh;
@@ -434,14 +441,167 @@ TEST(DataFolder, InitialiseNeverLaysBooksOverBooksOrTheirLeftovers)
     writeFile(file, "not a folder");
     EXPECT_THROW(datafolder::initialise(file, tolva::testing::templateDir()), StoreError);
     EXPECT_THROW(datafolder::initialise(QString(), tolva::testing::templateDir()), StoreError);
+    EXPECT_EQ(readFile(file), QByteArray("not a folder"));
+}
 
-    // A missing folder and an empty one both take new books.
-    const QString nested = QDir(fresh.path()).filePath(QStringLiteral("nested/Data"));
-    datafolder::initialise(nested, tolva::testing::templateDir());
+// A new folder is made beside its place and moved there whole; an empty folder the user made
+// keeps its permissions; where it cannot be renamed over (here a link to it), it is completed
+// where it is.
+TEST(DataFolder, InitialiseMakesAMissingOrEmptyFolderWhole)
+{
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    const auto entries = [](const QString& folder) {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    };
+    QStringList complete = datafolder::layoutFileNames();
+    complete.sort();
+
+    const QString nested = dir.filePath(QStringLiteral("nested/Data"));
+    const datafolder::Layout made = datafolder::initialise(nested, tolva::testing::templateDir());
+    EXPECT_TRUE(made.newBooks);
+    EXPECT_EQ(made.added, datafolder::layoutFileNames());
     EXPECT_EQ(openingError(nested), QString());
-    QTemporaryDir empty;
-    datafolder::initialise(empty.path(), tolva::testing::templateDir());
-    EXPECT_EQ(openingError(empty.path()), QString());
+    EXPECT_EQ(entries(nested), complete);
+    EXPECT_EQ(entries(dir.filePath(QStringLiteral("nested"))), QStringList{QStringLiteral("Data")}) << "a temporary folder was left beside it";
+
+    const QString empty = dir.filePath(QStringLiteral("empty"));
+    ASSERT_TRUE(dir.mkdir(QStringLiteral("empty")));
+    const auto permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                             | QFileDevice::ExeGroup;
+    ASSERT_TRUE(QFile::setPermissions(empty, permissions));
+    EXPECT_TRUE(datafolder::initialise(empty, tolva::testing::templateDir()).newBooks);
+    EXPECT_EQ(openingError(empty), QString());
+    EXPECT_EQ(QFile::permissions(empty) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser), permissions);
+
+    const QString real = dir.filePath(QStringLiteral("real"));
+    const QString link = dir.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(dir.mkdir(QStringLiteral("real")));
+    ASSERT_TRUE(QFile::link(real, link));
+    EXPECT_TRUE(datafolder::initialise(link, tolva::testing::templateDir()).newBooks);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(entries(real), complete);
+    EXPECT_EQ(openingError(link), QString());
+}
+
+// A folder whose layout stopped part way gets only what it lacks; every file in it stays byte
+// for byte, and a name taken meanwhile is named, never replaced.
+TEST(DataFolder, InitialiseCompletesAHalfMadeFolderAndKeepsWhatIsThere)
+{
+    const QString db = QString::fromLatin1(Database::kFileName);
+    const QString unionCode = QStringLiteral("qUnionCode.sql");
+    const QString sai = QStringLiteral("uqSai.sql");
+    const QString project = QStringLiteral("TlRepo01.rav");
+    struct Case {
+        const char* what;
+        QStringList fromTemplate;  // in the folder as the template has them
+        QStringList own;           // in the folder with the user's own content
+        QStringList added;
+        bool newBooks;
+    };
+    const Case cases[] = {
+        {"the template's files without the database, the user's own report project", {unionCode, sai}, {project}, {db}, false},
+        {"a database without uqSai.sql, the user's own qUnionCode.sql", {project, db}, {unionCode}, {sai}, false},
+        {"a database alone", {db}, {}, {unionCode, sai, project}, false},
+        {"one stored query of the user's", {}, {sai}, {unionCode, project, db}, false},
+        {"only a note of the user's", {}, {QStringLiteral("メモ.txt")}, datafolder::layoutFileNames(), true},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        for (const QString& name : c.fromTemplate)
+            ASSERT_TRUE(QFile::copy(QDir(tolva::testing::templateDir()).filePath(name), dir.filePath(name)));
+        for (const QString& name : c.own)
+            writeFile(dir.filePath(name), "-- the user's own " + name.toUtf8() + "\nSELECT Kcode FROM Kamoku\n");
+        QMap<QString, QByteArray> before;
+        for (const QString& name : dir.entryList(QDir::Files))
+            before.insert(name, readFile(dir.filePath(name)));
+        if (!c.newBooks) {
+            const datafolder::Contents found = datafolder::inspect(folder.path());
+            EXPECT_EQ(found.state, datafolder::Contents::State::HalfMade) << c.what;
+            EXPECT_EQ(found.missing, c.added) << c.what;
+            EXPECT_TRUE(openingError(folder.path()).contains(QStringLiteral("tolva --init-data"))) << c.what;
+        }
+
+        const datafolder::Layout layout = datafolder::initialise(folder.path(), tolva::testing::templateDir());
+        EXPECT_EQ(layout.newBooks, c.newBooks) << c.what;
+        EXPECT_EQ(layout.added, c.added) << c.what;
+        EXPECT_EQ(datafolder::inspect(folder.path()).state, datafolder::Contents::State::Books) << c.what;
+        EXPECT_EQ(openingError(folder.path()), QString()) << c.what;
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            EXPECT_EQ(readFile(dir.filePath(it.key())), it.value()) << c.what << ": " << it.key().toStdString() << " was changed";
+        for (const QString& name : c.added)
+            EXPECT_EQ(readFile(dir.filePath(name)), readFile(QDir(tolva::testing::templateDir()).filePath(name))) << c.what;
+        EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), before.size() + c.added.size())
+            << c.what << ": something else was left in the folder";
+    }
+
+    // A name that no file answers to (a link to nothing) is in the way: named, and left.
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    ASSERT_TRUE(QFile::copy(QDir(tolva::testing::templateDir()).filePath(unionCode), dir.filePath(unionCode)));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(sai)));
+    try {
+        datafolder::initialise(folder.path(), tolva::testing::templateDir());
+        ADD_FAILURE() << "a link was replaced";
+    } catch (const StoreError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("uqSai.sql」が既にあります"))) << e.message().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(dir.filePath(sai)).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(db)));
+}
+
+// What a killed layout left beside its folder is removed at the next one; nothing else is.
+TEST(DataFolder, InitialiseRemovesOnlyTheAbandonedTemporaryFoldersOfItsTarget)
+{
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    QProcess gone;
+    gone.start(QStringLiteral("true"));
+    gone.waitForFinished();
+    const QString dead = QString::number(gone.processId() > 0 ? gone.processId() : 999999);
+    const QString alive = QString::number(QCoreApplication::applicationPid());
+    ASSERT_TRUE(dir.mkdir(QStringLiteral("elsewhere")));
+    writeFile(dir.filePath(QStringLiteral("elsewhere/tolva.sqlite")), "a user's file");
+    struct Case {
+        QString name;
+        enum { Folder, File, Link } kind;
+        bool removed;
+        const char* what;
+    };
+    const QList<Case> cases{
+        {QStringLiteral("Data.tolva-tmp-%1-aB3xYz").arg(dead), Case::Folder, true, "a killed layout's folder"},
+        {QStringLiteral("Data.tolva-tmp-%1-Q1w2E3").arg(alive), Case::Folder, false, "a running layout's folder"},
+        {QStringLiteral("Books.tolva-tmp-%1-aB3xYz").arg(dead), Case::Folder, false, "another folder's layout"},
+        {QStringLiteral("Data.tolva-tmp-%1-aB3xYz.old").arg(dead), Case::Folder, false, "a user's folder of a similar name"},
+        {QStringLiteral("Data.tolva-tmp-%1-Zz9Zz9").arg(dead), Case::File, false, "a file: never a layout"},
+        {QStringLiteral("Data.tolva-tmp-%1-Yy8Yy8").arg(dead), Case::Link, false, "a link to a user's folder"},
+        {QStringLiteral("Data.old"), Case::Folder, false, "a user's copy"},
+    };
+    for (const Case& c : cases) {
+        if (c.kind == Case::Folder) {
+            ASSERT_TRUE(dir.mkdir(c.name));
+            writeFile(dir.filePath(c.name + QStringLiteral("/tolva.sqlite")), "x");
+        } else if (c.kind == Case::File) {
+            writeFile(dir.filePath(c.name), "x");
+        } else {
+            ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("elsewhere")), dir.filePath(c.name)));
+        }
+    }
+    datafolder::initialise(dir.filePath(QStringLiteral("Data")), tolva::testing::templateDir());
+    for (const Case& c : cases)
+        EXPECT_EQ(QFileInfo::exists(dir.filePath(c.name)), !c.removed) << c.what;
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("elsewhere/tolva.sqlite"))), QByteArray("a user's file"));
+    EXPECT_EQ(openingError(dir.filePath(QStringLiteral("Data"))), QString());
+
+    // Inside a folder, a lock and temporary files of programs that are gone leave it empty.
+    const QString inside = dir.filePath(QStringLiteral("Inside"));
+    ASSERT_TRUE(dir.mkdir(QStringLiteral("Inside")));
+    writeFile(QDir(inside).filePath(QStringLiteral("tolva.lock")), dead.toUtf8() + "\nTolva\nhost\n");
+    writeFile(QDir(inside).filePath(QStringLiteral("uqSai.sql.tolva-tmp-%1-aB3xYz").arg(dead)), "half a copy");
+    EXPECT_EQ(datafolder::inspect(inside).state, datafolder::Contents::State::Empty);
+    writeFile(QDir(inside).filePath(QStringLiteral("uqSai.sql.tolva-tmp-%1-aB3xYz").arg(alive)), "a running copy");
+    EXPECT_EQ(datafolder::inspect(inside).state, datafolder::Contents::State::Other);
 }
 
 TEST(DataFolder, BooksHeldByAnotherProgramAreToldAsBusyAndLeftAlone)

@@ -1,10 +1,13 @@
-// A writing command of the books run in a process of its own, for the test that kills it at
-// a random moment: takes the folder's lock as the program does, opens the books and runs one
-// command to its end.
+// A writing command of the books run in a process of its own, for the tests that kill it:
+// takes the folder's lock as the program does, opens the books and runs one command to its
+// end. "first-start" is the program's start instead (startup::openBooks), every question
+// answered Yes and written to the standard output.
 #include "backup.h"
 #include "closingentries.h"
 #include "database.h"
 #include "datafolder.h"
+#include "scriptedprompter.h"
+#include "startup.h"
 #include "storeerror.h"
 #include "yearend.h"
 
@@ -15,6 +18,25 @@
 
 using namespace tolva;
 
+namespace {
+
+// The start of the program on `folder` as far as the books go; 0 when it would show the main
+// window, 5 when it would end.
+int firstStart(const QString& folder, const QString& templateDir)
+{
+    tolva::testing::ScriptedPrompter prompts;
+    prompts.answers = {true, true, true};
+    auto lock = startup::openBooks(folder, templateDir);
+    for (const auto& message : prompts.messages)
+        std::printf("%s: %s\n", message.kind == tolva::testing::ScriptedPrompter::Message::Question ? "asked" : "told",
+                    message.text.toUtf8().constData());
+    std::fflush(stdout);
+    Database::closeAll();
+    return lock ? 0 : 5;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -23,6 +45,8 @@ int main(int argc, char** argv)
         return 2;
     const QString folder = args[1];
     const QString command = args[2];
+    if (command == u"first-start")
+        return firstStart(folder, args[3]);
     const FiscalPeriod period = periodForFiscalYear(args[3].toInt(), 12);
     try {
         datafolder::Lock lock(folder);
