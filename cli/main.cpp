@@ -116,7 +116,9 @@ void stopOnSignals()
 // program ended on the signal, as it would have without a handler.
 [[noreturn]] void endOnTheSignal()
 {
-    writeErr(cancellation::Cancelled().message());
+    writeErr(cancellation::writesCommitted()
+                 ? QStringLiteral("中断しました。中断の前に終わった帳簿への書き込みは保存されています。")
+                 : cancellation::Cancelled().message());
     const int number = stopSignal;
     std::signal(number, SIG_DFL);
     std::raise(number);

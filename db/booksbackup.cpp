@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tolva::booksbackup {
@@ -139,6 +140,49 @@ void copyBooks(Database& db, const QString& target)
 
 // --- StagedRestore -------------------------------------------------------------------------
 
+bool heldByAnotherProcess(const QString& file)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Every SQLite connection to a file holds a lock on some of its bytes while it is open in
+    // WAL mode, and while it reads or writes in the other modes.
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 0;
+    const bool held = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+BooksSummary summarise(Database& db)
+{
+    BooksSummary summary;
+    Statement rows = db.prepare(QStringLiteral("SELECT count(*), min(sDay), max(sDay) FROM shiwake"));
+    if (rows.step()) {
+        summary.rows = rows.columnInt(0);
+        summary.first = QDate::fromString(rows.column(1).toString(), Qt::ISODate);
+        summary.last = QDate::fromString(rows.column(2).toString(), Qt::ISODate);
+    }
+    Statement owner = db.prepare(QStringLiteral("SELECT name FROM Jigyounushi LIMIT 1"));
+    if (owner.step())
+        summary.owner = owner.column(0).toString().trimmed();
+    return summary;
+}
+
+namespace {
+
+StoreError inUse(const QString& file, const QString& what)
+{
+    return StoreError(QStringLiteral("%1「%2」は他のプログラムが使用中のため、復元できません。帳簿はそのままです。\n"
+                                     "そのプログラムを終了してから、もう一度実行してください。")
+                          .arg(what, shown(file)));
+}
+
+} // namespace
+
 StagedRestore::StagedRestore(const QString& folder, const QString& source) : folder_(folder)
 {
     const QFileInfo info(source);
@@ -146,6 +190,9 @@ StagedRestore::StagedRestore(const QString& folder, const QString& source) : fol
         throw StoreError(QStringLiteral("復元するファイル「%1」が見つかりません。").arg(shown(source)));
     if (!info.isFile())
         throw StoreError(QStringLiteral("「%1」はファイルではありません。復元するデータベースファイルを指定してください。").arg(shown(source)));
+    // A file another program is writing could be copied half old and half new.
+    if (heldByAnotherProcess(info.absoluteFilePath()))
+        throw inUse(info.absoluteFilePath(), QStringLiteral("復元するファイル"));
     // The copy is checked where it will be renamed from: the same disk as the books.
     staging_ = std::make_unique<QTemporaryDir>(tempfiles::templateFor(QDir(folder).filePath(QStringLiteral(".restore"))));
     if (!staging_->isValid())
@@ -153,9 +200,19 @@ StagedRestore::StagedRestore(const QString& folder, const QString& source) : fol
                              .arg(shown(folder), staging_->errorString()));
     const QString staged = QDir(staging_->path()).filePath(QString::fromLatin1(Database::kFileName));
     copyFile(info.absoluteFilePath(), staged);
+    // What was committed last may still be in the log beside the file (a copy of a folder
+    // made while the program ran, books of a program that crashed): it is part of those books.
+    for (const char* suffix : {"-wal", "-journal"}) {
+        const QFileInfo side(sideFile(info.absoluteFilePath(), suffix));
+        if (side.exists() && side.size() > 0)
+            copyFile(side.absoluteFilePath(), sideFile(staged, suffix));
+    }
+    if (heldByAnotherProcess(info.absoluteFilePath()))
+        throw inUse(info.absoluteFilePath(), QStringLiteral("復元するファイル"));
     try {
         staged_ = Database::forFolder(staging_->path());
     } catch (const StoreError& e) {
+        cancellation::throwIfRequested();
         throw StoreError(QStringLiteral("「%1」は復元できません。\n%2").arg(shown(source), e.message()), e.detail());
     }
     const QStringList findings = integrityFindings(*staged_);
@@ -176,6 +233,13 @@ QString StagedRestore::stagingFolder() const
     return staging_->path();
 }
 
+BooksSummary StagedRestore::summary() const
+{
+    if (!staged_)
+        throw StoreError(QStringLiteral("復元するデータベースは既に閉じています。"));
+    return summarise(*staged_);
+}
+
 QStringList StagedRestore::replaceBooks(const QString& keep)
 {
     if (!staged_)
@@ -193,33 +257,51 @@ QStringList StagedRestore::replaceBooks(const QString& keep)
         if (QFileInfo(sideFile(staged, suffix)).size() > 0)
             throw StoreError(QStringLiteral("復元するデータベースを閉じられません（%1 が残っています）。").arg(shown(sideFile(staged, suffix))));
     }
-    syncToDisk(staged);
 
-    // 1. The current books are kept.
+    // 1. The current books are held, as every writer holds them, and kept. Holding them is
+    //    what keeps another program from writing into a log that step 2 removes.
     QStringList kept;
     Database::closeFolder(folder_);
-    if (QFileInfo::exists(books)) {
-        bool copied = false;
+    std::unique_ptr<Database> current;
+    const bool present = QFileInfo::exists(books);
+    if (present) {
+        if (heldByAnotherProcess(books))
+            throw inUse(books, QStringLiteral("帳簿"));
         try {
-            Database current(folder_);
-            copyBooks(current, keep);
-            copied = true;
+            current = std::make_unique<Database>(folder_);
         } catch (const StoreError&) {
             cancellation::throwIfRequested();
+            if (heldByAnotherProcess(books))
+                throw inUse(books, QStringLiteral("帳簿"));
             // Books that do not open are kept as their files are, for whoever tries to save them.
         }
-        if (copied) {
-            kept << keep;
-        } else {
-            QDir().mkpath(QFileInfo(keep).absolutePath());
-            for (const char* suffix : {"", "-wal", "-journal"}) {
-                if (QFileInfo::exists(sideFile(books, suffix))) {
-                    copyFile(sideFile(books, suffix), sideFile(keep, suffix));
-                    kept << sideFile(keep, suffix);
-                }
+    }
+    if (current) {
+        copyBooks(*current, keep);
+        kept << keep;
+    } else if (present) {
+        QDir().mkpath(QFileInfo(keep).absolutePath());
+        for (const char* suffix : {"", "-wal", "-journal"}) {
+            if (QFileInfo::exists(sideFile(books, suffix))) {
+                copyFile(sideFile(books, suffix), sideFile(keep, suffix));
+                kept << sideFile(keep, suffix);
             }
         }
     }
+    // The held connection must not write into the log once it is gone, nor fold it when it
+    // closes: what it holds is the old file, which is about to be replaced.
+    if (current)
+        sqlite3_db_config(current->handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+
+    // The restored file gets the permission bits (and owner) of the books it replaces.
+    struct stat old {};
+    if (present && ::stat(QFile::encodeName(books).constData(), &old) == 0) {
+        ::chmod(QFile::encodeName(staged).constData(), old.st_mode & 07777);
+        if (::chown(QFile::encodeName(staged).constData(), old.st_uid, old.st_gid) != 0) {
+            // Only root may give a file away; the restored file is then the user's own.
+        }
+    }
+    syncToDisk(staged);
 
     // 2. Nothing of the old books may be played back into the new file.
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
@@ -228,8 +310,9 @@ QStringList StagedRestore::replaceBooks(const QString& keep)
             throw StoreError(QStringLiteral("「%1」を削除できないため、復元できません。帳簿はそのままです。").arg(shown(side)));
     }
 
-    // 3. One rename puts the new books in place.
+    // 3. One rename puts the new books in place; then the old file is let go.
     renameOver(staged, books);
+    current.reset();
     return kept;
 }
 

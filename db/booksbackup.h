@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -31,10 +32,24 @@ namespace booksbackup {
 // missing. Throws StoreError naming the file.
 void copyBooks(Database& db, const QString& target);
 
-// Books offered in place of those of a data folder. Creating it copies `source` into a
-// folder of its own inside the data folder and opens the copy with every check of opening
-// (ours, sound, every table), then `PRAGMA integrity_check`; a file that fails any of them is
-// refused with a StoreError and nothing of the data folder is touched. The caller may check
+// Whether a process other than this one holds a lock on the file: an SQLite connection has it
+// open (in WAL mode, for as long as it is open).
+[[nodiscard]] bool heldByAnotherProcess(const QString& file);
+
+// What a user recognises books by, shown before one set replaces another.
+struct BooksSummary {
+    qint64 rows = 0;
+    QDate first;  // the journal's first and last dates; invalid when it is empty
+    QDate last;
+    QString owner;
+};
+[[nodiscard]] BooksSummary summarise(Database& db);
+
+// Books offered in place of those of a data folder. Creating it copies `source`, with the log
+// or journal beside it (what was committed last may still be there), into a folder of its own
+// inside the data folder; a source another program holds open is refused. The copy is opened
+// with every check of opening (ours, sound, every table), then `PRAGMA integrity_check`; a file
+// that fails any of them is refused with a StoreError and nothing of the data folder is touched. The caller may check
 // more through queries pointed at `stagingFolder()` (closed again before replacing), then
 // `replaceBooks`. Whatever is left of the copy goes with the object. The caller holds the data
 // folder's lock and has no connection to its books open.
@@ -47,13 +62,17 @@ public:
 
     // The staged books' own folder: a query pointed at it reads them.
     [[nodiscard]] QString stagingFolder() const;
+    [[nodiscard]] BooksSummary summary() const;
 
     // Replaces the books of the folder with the staged ones:
-    //  1. the current books are kept in `keep` (a consistent copy when they open; otherwise
-    //     their files as they are, the log beside them under the same name with "-wal");
+    //  1. the current books are held with SQLite's exclusive lock until they are replaced (books
+    //     another program has open are refused: its later writes would be lost), and kept in
+    //     `keep` (a consistent copy when they open; otherwise their files as they are, the log
+    //     beside them under the same name with "-wal");
     //  2. the current books are closed, and their log, its index and any rollback journal are
     //     removed, so that nothing of them can be played back into the restored file;
-    //  3. the staged file, closed and synced, is renamed over the books, and the folder synced.
+    //  3. the staged file, closed, given the replaced file's permission bits and synced, is
+    //     renamed over the books, and the folder synced.
     // Returns what step 1 kept, for the user to be told.
     QStringList replaceBooks(const QString& keep);
 

@@ -6,6 +6,7 @@ namespace tolva::cancellation {
 
 namespace {
 volatile std::sig_atomic_t stopAsked = 0;
+volatile std::sig_atomic_t committed = 0;
 } // namespace
 
 void request() noexcept
@@ -16,6 +17,16 @@ void request() noexcept
 bool requested() noexcept
 {
     return stopAsked != 0;
+}
+
+void noteWriteCommitted() noexcept
+{
+    committed = 1;
+}
+
+bool writesCommitted() noexcept
+{
+    return committed != 0;
 }
 
 Cancelled::Cancelled() : StoreError(QStringLiteral("中断しました。途中までの変更は取り消しました。")) {}

@@ -16,6 +16,10 @@ public:
     Cancelled();
 };
 
+// A write was committed: a stop asked for later cannot take it back, and must not say so.
+void noteWriteCommitted() noexcept;
+[[nodiscard]] bool writesCommitted() noexcept;
+
 // Throws Cancelled when a stop was asked for.
 void throwIfRequested();
 

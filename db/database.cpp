@@ -831,8 +831,10 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
-    if (outermost_ && !done_)
+    if (outermost_ && !done_) {
         db_.exec(QStringLiteral("COMMIT"));
+        cancellation::noteWriteCommitted();
+    }
     done_ = true;
 }
 

@@ -201,7 +201,7 @@ TEST_F(CliBooks, BackupIsACompleteCopyAndRestorePutsItBackKeepingTheBooksItRepla
     writeKeepingTheLog(books(), "INSERT INTO biko (Name) VALUES ('left in the log')");
     ASSERT_GT(QFileInfo(books() + QStringLiteral("-wal")).size(), 0);
 
-    const CliRun restore = cli({QStringLiteral("restore"), copy});
+    const CliRun restore = cli({QStringLiteral("restore"), copy, QStringLiteral("--yes")});
     ASSERT_EQ(restore.exitCode, 0) << restore.errText().toStdString();
     EXPECT_FALSE(QFileInfo(books() + QStringLiteral("-wal")).size() > 0);
     EXPECT_FALSE(QFileInfo::exists(books() + QStringLiteral("-shm")));
@@ -249,7 +249,7 @@ TEST_F(CliBooks, RestoreRefusesWhatIsNotSoundBooksOfOursAndLeavesTheBooksAsTheyW
         {out.filePath(QStringLiteral("missing.sqlite")), "見つかりません"},
     };
     for (const Case& c : cases) {
-        const CliRun run = cli({QStringLiteral("restore"), c.file});
+        const CliRun run = cli({QStringLiteral("restore"), c.file, QStringLiteral("--yes")});
         EXPECT_EQ(run.exitCode, 1) << c.file.toStdString();
         EXPECT_TRUE(run.errText().contains(QString::fromUtf8(c.told))) << c.file.toStdString() << ": " << run.errText().toStdString();
         EXPECT_EQ(bytesOf(books()), before) << c.file.toStdString();
