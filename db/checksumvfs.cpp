@@ -51,11 +51,13 @@ struct Books {
     [[nodiscard]] bool verifies() const { return !converting && layout == Layout::Checksummed; }
 };
 
-std::mutex registryMutex;
+// Never destroyed: connections kept in static objects of a program close while it exits,
+// after the statics made later than theirs are gone.
+std::mutex& registryMutex = *new std::mutex;
 std::map<std::string, std::unique_ptr<Books>>& registry()
 {
-    static std::map<std::string, std::unique_ptr<Books>> books;
-    return books;
+    static auto* books = new std::map<std::string, std::unique_ptr<Books>>;
+    return *books;
 }
 
 Books* acquireBooks(const std::string& path, bool create)
@@ -313,11 +315,67 @@ int resumFrame(sqlite3_file* f, sqlite3_int64 start, const unsigned char* page, 
     return lowerWrite(f, sums, 8, start + 16);
 }
 
+// Whether the frame at `start` holds SQLite's sum: the sum stored in the frame before it (or in
+// the log's header), carried over the frame's first 8 bytes and its page. `frame` is the whole
+// frame, `walHeader` the log's header.
+bool frameSumHolds(sqlite3_file* f, const unsigned char* walHeader, sqlite3_int64 start, const unsigned char* frame, int pageSize)
+{
+    unsigned char previous[8];
+    if (start == kWalHeaderSize)
+        std::memcpy(previous, walHeader + 24, 8);
+    else if (lowerRead(f, previous, 8, start - pageSize - kFrameHeaderSize + 16) != SQLITE_OK)
+        return false;
+    std::uint32_t s1 = bigEndian32(previous);
+    std::uint32_t s2 = bigEndian32(previous + 4);
+    const bool bigEndianWords = (bigEndian32(walHeader) & 1) != 0;
+    sumFrameBytes(bigEndianWords, frame, 8, s1, s2);
+    sumFrameBytes(bigEndianWords, frame + kFrameHeaderSize, pageSize, s1, s2);
+    return std::memcmp(frame + 8, walHeader + 16, 8) == 0 && s1 == bigEndian32(frame + 16) && s2 == bigEndian32(frame + 20);
+}
+
+// SQLite plays a log back up to the first frame whose sum fails, and takes that frame for one
+// a crash cut short: the frames after it are dropped without a word. A frame cut short is the
+// last one written, so a frame whose page fails its checksum, followed by frames of the same
+// log that hold their sums up to the end of a transaction, was written whole and changed on
+// the disk afterwards: damage, and committed rows would be lost with it.
+bool committedFramesFollow(sqlite3_file* f, sqlite3_int64 start, const unsigned char* frame, int pageSize)
+{
+    unsigned char walHeader[kWalHeaderSize];
+    if (lowerRead(f, walHeader, kWalHeaderSize, 0) != SQLITE_OK || (bigEndian32(walHeader) & ~1u) != kWalMagic
+        || bigEndian32(walHeader + 8) != std::uint32_t(pageSize) || std::memcmp(frame + 8, walHeader + 16, 8) != 0)
+        return false;
+    if (frameSumHolds(f, walHeader, start, frame, pageSize))
+        return false;  // SQLite takes the frame; its page fails when it is read
+    sqlite3_int64 size = 0;
+    if (lower(f)->pMethods->xFileSize(lower(f), &size) != SQLITE_OK)
+        return false;
+    const sqlite3_int64 frameSize = pageSize + kFrameHeaderSize;
+    std::vector<unsigned char> next(static_cast<size_t>(frameSize));
+    for (sqlite3_int64 at = start + frameSize; at + frameSize <= size; at += frameSize) {
+        if (lowerRead(f, next.data(), int(frameSize), at) != SQLITE_OK || !frameSumHolds(f, walHeader, at, next.data(), pageSize))
+            return false;
+        if (bigEndian32(next.data() + 4) != 0)
+            return true;  // the end of a transaction
+    }
+    return false;
+}
+
 int logRead(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset)
 {
     File& file = ours(f);
     const int rc = lowerRead(f, buffer, amount, offset);
-    if (rc != SQLITE_OK || !isPageSize(amount) || !isFramePage(amount, amount, offset))
+    if (rc != SQLITE_OK)
+        return rc;
+    // SQLite reads whole frames when it plays the log back after a program that did not end.
+    const int pageSize = file.books->pageSize;
+    if (pageSize > 0 && amount == pageSize + kFrameHeaderSize && frameStart(pageSize, offset) == offset
+        && file.books->verifies()) {
+        const auto* frame = static_cast<const unsigned char*>(buffer);
+        if (!checksumMatches(frame + kFrameHeaderSize, pageSize) && committedFramesFollow(f, offset, frame, pageSize))
+            return mismatch(file, bigEndian32(frame), (offset - kWalHeaderSize) / (pageSize + kFrameHeaderSize) + 1);
+        return SQLITE_OK;
+    }
+    if (!isPageSize(amount) || !isFramePage(amount, amount, offset))
         return rc;
     const auto* data = static_cast<const unsigned char*>(buffer);
     if (isDatabaseHeader(data))

@@ -190,6 +190,27 @@ TEST(Checksums, TheLogKeepsEveryRowAndAPageOfItChangedOnTheDiskIsAnError)
     EXPECT_FALSE(db->damageFindings().isEmpty());
 }
 
+// SQLite takes a log frame whose sum fails for the end of a write a crash cut short, and drops
+// it with every frame after it. A frame changed on the disk with committed frames after it is
+// damage instead: the books are refused, not opened without those rows.
+TEST(Checksums, ALogFrameChangedBeforeItIsPlayedBackIsDamageNotTheEndOfTheLog)
+{
+    TestDataFolder folder;
+    writeThroughSqliteAlone(folder.path(), rowsAroundTheMarkedOne(300, 300) + "INSERT INTO biko (Name) VALUES ('committed after');", true);
+    const QString dbFile = booksFile(folder.path());
+    const QString log = dbFile + QStringLiteral("-wal");
+    ASSERT_EQ(changeStoredInteger(dbFile, kMarkedAmount), 0) << "the rows are in the log alone";
+    // Its first copy in the log: a frame of the marked row's own transaction, others after it.
+    ASSERT_EQ(changeStoredInteger(log, kMarkedAmount, 1), 1);
+    const QByteArray changed = bytesOf(log);
+
+    for (const auto checks : {Database::OpeningChecks::Bounded, Database::OpeningChecks::Full}) {
+        const QString message = openingError(folder.path(), checks);
+        EXPECT_TRUE(message.contains(QStringLiteral("壊れている"))) << message.toStdString();
+        EXPECT_EQ(bytesOf(log), changed) << "the refused books' log is kept as it is";
+    }
+}
+
 // A copy made through SQLite's online backup, larger than its cache: pages leave it before
 // page 1 says they have checksums, and get them all the same.
 TEST(Checksums, ACopyOfTheBooksCarriesThemOnEveryPage)

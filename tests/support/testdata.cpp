@@ -115,7 +115,7 @@ void makeBooksOfLayoutTwo(const QString& folder)
     sqlite3_close(handle);
 }
 
-int changeStoredInteger(const QString& path, qint64 stored)
+int changeStoredInteger(const QString& path, qint64 stored, int most)
 {
     int bytes = 8;
     for (const int size : {1, 2, 3, 4, 6}) {
@@ -132,7 +132,7 @@ int changeStoredInteger(const QString& path, qint64 stored)
         return 0;
     QByteArray content = file.readAll();
     int changed = 0;
-    for (qsizetype at = content.indexOf(pattern); at >= 0; at = content.indexOf(pattern, at + bytes)) {
+    for (qsizetype at = content.indexOf(pattern); at >= 0 && changed != most; at = content.indexOf(pattern, at + bytes)) {
         content[at + bytes - 1] = char(content[at + bytes - 1] ^ 0x01);
         ++changed;
     }

@@ -55,7 +55,8 @@ void makeBooksOfLayoutTwo(const QString& folder);
 
 // Changes the last byte of every copy of the integer `stored` in a file (the amount as
 // SQLite keeps it in a row and in an index entry: big-endian, in as few bytes as it needs),
-// as a bad disk or copy would: the pages keep their structure. Returns how many it changed.
-[[nodiscard]] int changeStoredInteger(const QString& file, qint64 stored);
+// as a bad disk or copy would: the pages keep their structure; only the first `most` copies
+// when that is given. Returns how many it changed.
+[[nodiscard]] int changeStoredInteger(const QString& file, qint64 stored, int most = -1);
 
 } // namespace tolva::testing
