@@ -1,6 +1,9 @@
 // Builds the template of a new data folder from the SQL texts beside this file: the database
 // with every table and its starting content, the two stored query files and the report
-// project. Run by the build; the program itself never creates a table.
+// project. Run by the build; the program itself never creates a table. The database carries
+// the checksums of its pages from its first page on.
+#include "checksumvfs.h"
+
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -20,6 +23,14 @@ static std::string readFile(const fs::path& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+static int reservedBytes(const std::filesystem::path& database)
+{
+    std::ifstream in(database, std::ios::binary);
+    char header[21] = {};
+    in.read(header, sizeof header);
+    return in ? static_cast<unsigned char>(header[20]) : -1;
 }
 
 static void exec(sqlite3* db, const std::string& sql, const fs::path& from)
@@ -50,8 +61,13 @@ int main(int argc, char** argv)
         const fs::path staging = output / "tolva.sqlite.new";
         fs::remove(staging);
         sqlite3* db = nullptr;
+        tolva::checksumvfs::install();
         if (sqlite3_open(staging.string().c_str(), &db) != SQLITE_OK)
             throw std::runtime_error("cannot create " + staging.string());
+        // Set before the first page exists, every page is laid out with room for its checksum.
+        int reserve = tolva::checksumvfs::kReserveBytes;
+        if (sqlite3_file_control(db, "main", SQLITE_FCNTL_RESERVE_BYTES, &reserve) != SQLITE_OK)
+            throw std::runtime_error("cannot reserve the checksum bytes in " + staging.string());
         exec(db, readFile(source / "schema.sql"), source / "schema.sql");
         exec(db, "BEGIN", source);
         exec(db, readFile(source / "seed.sql"), source / "seed.sql");
@@ -60,6 +76,8 @@ int main(int argc, char** argv)
         sqlite3_close(db);
         fs::remove(output / "tolva.sqlite.new-wal");
         fs::remove(output / "tolva.sqlite.new-shm");
+        if (reservedBytes(staging) != tolva::checksumvfs::kReserveBytes)
+            throw std::runtime_error(staging.string() + " has no room for the pages' checksums");
         fs::rename(staging, database);
     } catch (const std::exception& e) {
         std::cerr << "tolva-mkdata: " << e.what() << '\n';

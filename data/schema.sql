@@ -2,7 +2,7 @@
 -- ten-thousandths of a yen, dates (DATE) as ISO text yyyy-MM-dd, date and time
 -- (TIMESTAMP) as yyyy-MM-dd HH:mm:ss.
 PRAGMA application_id = 1416588406;  -- 0x546f6c76, "Tolv": marks the file as a Tolva database
-PRAGMA user_version = 2;  -- the layout; Database::upgradeSchema brings older books to it
+PRAGMA user_version = 3;  -- the layout (pages with checksums, see db/README.md); Database::upgradeSchema brings older books to it
 PRAGMA journal_mode = WAL;
 
 -- The journal. No foreign keys to the masters: rows whose codes have since been removed

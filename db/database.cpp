@@ -1,11 +1,15 @@
 #include "database.h"
 
 #include "cancellation.h"
+#include "checksumvfs.h"
+#include "tempfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStorageInfo>
+#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
@@ -84,6 +88,9 @@ QStringList presentBooksFiles(const QString& folder)
 OpeningFault openingFaultOf(int code, qint64 bytesAvailable)
 {
     const bool lowSpace = bytesAvailable >= 0 && bytesAvailable < kLowDiskSpace;
+    // A page whose checksum does not match was changed on the disk: damage, not a failing read.
+    if (code == SQLITE_IOERR_DATA)
+        return OpeningFault::Damaged;
     switch (code & 0xff) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
@@ -106,8 +113,21 @@ OpeningFault openingFaultOf(int code, qint64 bytesAvailable)
 
 namespace {
 
+// Which page failed its checksum, in the words of the messages.
+QString checksumFailure()
+{
+    const checksumvfs::Mismatch& mismatch = checksumvfs::lastMismatch();
+    if (mismatch.page <= 0)
+        return QStringLiteral("ページのチェックサムが合いません");
+    return QStringLiteral("「%1」のページ %2 のチェックサムが合いません")
+        .arg(QFileInfo(QString::fromStdString(mismatch.file)).fileName())
+        .arg(mismatch.page);
+}
+
 QString readableError(int code, const QString& detail, int systemError = 0)
 {
+    if (code == SQLITE_IOERR_DATA)
+        return QStringLiteral("データベースが壊れています（%1）。").arg(checksumFailure());
     switch (code & 0xff) {
     case SQLITE_IOERR:
         // SQLite says "disk I/O error" for every failed read or write; what the system said
@@ -346,7 +366,7 @@ OpeningCheck runOpeningCheck(sqlite3* db, const char* sql)
     }
     if (rc != SQLITE_DONE) {
         check.code = sqlite3_extended_errcode(db);
-        check.error = QString::fromUtf8(sqlite3_errmsg(db));
+        check.error = check.code == SQLITE_IOERR_DATA ? checksumFailure() : QString::fromUtf8(sqlite3_errmsg(db));
     }
     sqlite3_finalize(stmt);
     return check;
@@ -438,6 +458,8 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
     // killed, or lost its machine's power.
     const bool uncleanEnd = walExisted;
 
+    // The checksums of the pages are kept and verified below SQLite, for every connection.
+    checksumvfs::install();
     // No SQLITE_OPEN_CREATE: the program never makes a database of its own.
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
@@ -493,6 +515,11 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
                                             "新しい版のTolvaで開いてください。")
                                  .arg(shown)
                                  .arg(layout.rows.value(0)));
+        // Books of layout 3 on carry a checksum in every page; a header that says otherwise
+        // was changed on the disk, and nothing read from them could be trusted.
+        if (layout.rows.value(0).toInt() >= 3 && !checksumvfs::isChecksummed(db_))
+            throw damagedBooks(path, QStringLiteral("ページのチェックサムの領域がありません（予約バイト数が%1ではありません）。")
+                                         .arg(checksumvfs::kReserveBytes));
 
         QStringList findings;
         // Rows other than "ok" are findings; an error that is not damage refuses the books as
@@ -689,42 +716,137 @@ int Database::schemaVersion()
     return version.step() ? int(version.columnInt(0)) : 0;
 }
 
+namespace {
+
+// Layout 2: the sub-account indexes leave out rows without a sub-account, and triggers keep the
+// journal's row count and its rows per day. The texts are those of a new data folder's
+// schema, so that upgraded books and new ones are alike.
+const QStringList& layoutTwoStatements()
+{
+    static const QStringList statements = {
+        QStringLiteral("DROP INDEX IF EXISTS shiwake_LScode"),
+        QStringLiteral("DROP INDEX IF EXISTS shiwake_RScode"),
+        QStringLiteral("CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku) WHERE LScode IS NOT NULL"),
+        QStringLiteral("CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku) WHERE RScode IS NOT NULL"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS RowCount (tableName TEXT NOT NULL PRIMARY KEY, n INTEGER NOT NULL)"),
+        QStringLiteral("DELETE FROM RowCount WHERE tableName = 'shiwake'"),
+        QStringLiteral("INSERT INTO RowCount (tableName, n) SELECT 'shiwake', count(*) FROM shiwake"),
+        QStringLiteral("DROP TABLE IF EXISTS DayCount"),
+        QStringLiteral("CREATE TABLE DayCount (sDay DATE NOT NULL PRIMARY KEY, n INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO DayCount (sDay, n) SELECT sDay, count(*) FROM shiwake WHERE sDay IS NOT NULL GROUP BY sDay"),
+        QStringLiteral("DROP TRIGGER IF EXISTS shiwake_counted_insert"),
+        QStringLiteral("DROP TRIGGER IF EXISTS shiwake_counted_delete"),
+        QStringLiteral("DROP TRIGGER IF EXISTS shiwake_counted_redate"),
+        QStringLiteral(
+            "CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 WHERE tableName = "
+            "'shiwake'; INSERT INTO DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE "
+            "SET n = n + 1; END"),
+        QStringLiteral(
+            "CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 WHERE tableName = "
+            "'shiwake'; UPDATE DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; "
+            "END"),
+        QStringLiteral(
+            "CREATE TRIGGER shiwake_counted_redate AFTER UPDATE OF sDay ON shiwake WHEN old.sDay IS NOT new.sDay BEGIN UPDATE "
+            "DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; INSERT INTO "
+            "DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE SET n = n + 1; END"),
+    };
+    return statements;
+}
+
+// A statement on a connection of its own (the copy being upgraded), errors told as the
+// books' own.
+void execOn(sqlite3* db, const QString& sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString detail = error ? QString::fromUtf8(error) : QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_free(error);
+        throw StoreError(readableError(sqlite3_extended_errcode(db), detail, sqlite3_system_errno(db)));
+    }
+}
+
+} // namespace
+
+// Layout 3 puts a checksum in every page, which takes rewriting every page with room for it
+// (VACUUM); VACUUM cannot run inside a transaction, and the books must change whole or not at
+// all. So the new books are made beside the old ones and put in their place in one
+// transaction of the books:
+//  1. VACUUM INTO a temporary file beside the books, with 8 reserved bytes per page: a copy
+//     whose pages carry their checksums (the layer seals every page written);
+//  2. the copy brought to this layout (the statements of layout 2 for older books, the
+//     layout number) in a transaction of its own;
+//  3. the copy's pages written over the books' through SQLite's online backup, which is one
+//     write transaction of the books: a kill or a full disk before its commit leaves the old
+//     books, the log's unfinished frames being ignored;
+//  4. the log folded into the file, the copy removed.
+// A copy left by a killed upgrade is removed when the folder is next taken (tempfiles::sweep).
 void Database::upgradeSchema()
 {
     const int version = schemaVersion();
     if (version >= kSchemaVersion)
         return;
-    Transaction transaction(*this);
-    if (version < 2) {
-        // The texts are those of a new data folder's schema, so that upgraded books and new
-        // ones are alike.
-        exec(QStringLiteral("DROP INDEX IF EXISTS shiwake_LScode"));
-        exec(QStringLiteral("DROP INDEX IF EXISTS shiwake_RScode"));
-        exec(QStringLiteral("CREATE INDEX shiwake_LScode ON shiwake (LScode, sDay, syori, Lgaku) WHERE LScode IS NOT NULL"));
-        exec(QStringLiteral("CREATE INDEX shiwake_RScode ON shiwake (RScode, sDay, syori, Rgaku) WHERE RScode IS NOT NULL"));
-        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS RowCount (tableName TEXT NOT NULL PRIMARY KEY, n INTEGER NOT NULL)"));
-        exec(QStringLiteral("DELETE FROM RowCount WHERE tableName = 'shiwake'"));
-        exec(QStringLiteral("INSERT INTO RowCount (tableName, n) SELECT 'shiwake', count(*) FROM shiwake"));
-        exec(QStringLiteral("DROP TABLE IF EXISTS DayCount"));
-        exec(QStringLiteral("CREATE TABLE DayCount (sDay DATE NOT NULL PRIMARY KEY, n INTEGER NOT NULL)"));
-        exec(QStringLiteral("INSERT INTO DayCount (sDay, n) SELECT sDay, count(*) FROM shiwake WHERE sDay IS NOT NULL GROUP BY sDay"));
-        for (const char* name : {"shiwake_counted_insert", "shiwake_counted_delete", "shiwake_counted_redate"})
-            exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(name)));
-        exec(QStringLiteral(
-            "CREATE TRIGGER shiwake_counted_insert AFTER INSERT ON shiwake BEGIN UPDATE RowCount SET n = n + 1 WHERE tableName = "
-            "'shiwake'; INSERT INTO DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE "
-            "SET n = n + 1; END"));
-        exec(QStringLiteral(
-            "CREATE TRIGGER shiwake_counted_delete AFTER DELETE ON shiwake BEGIN UPDATE RowCount SET n = n - 1 WHERE tableName = "
-            "'shiwake'; UPDATE DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; "
-            "END"));
-        exec(QStringLiteral(
-            "CREATE TRIGGER shiwake_counted_redate AFTER UPDATE OF sDay ON shiwake WHEN old.sDay IS NOT new.sDay BEGIN UPDATE "
-            "DayCount SET n = n - 1 WHERE sDay = old.sDay; DELETE FROM DayCount WHERE sDay = old.sDay AND n <= 0; INSERT INTO "
-            "DayCount (sDay, n) SELECT new.sDay, 1 WHERE new.sDay IS NOT NULL ON CONFLICT (sDay) DO UPDATE SET n = n + 1; END"));
+    const QString shown = QDir::toNativeSeparators(filePath());
+    const auto failure = [&](const QString& reason) {
+        return StoreError(QStringLiteral("データベースファイル「%1」を新しい形式にできません。帳簿は元のままです。\n%2").arg(shown, reason));
+    };
+
+    QString copyPath;
+    {
+        QTemporaryFile file(tempfiles::templateFor(filePath()));
+        file.setAutoRemove(false);
+        if (!file.open())
+            throw failure(QStringLiteral("作業用のファイルを作成できません: %1").arg(file.errorString()));
+        copyPath = file.fileName();
     }
-    exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
-    transaction.commit();
+    sqlite3* copy = nullptr;
+    const auto removeCopy = [&] {
+        sqlite3_close_v2(copy);
+        copy = nullptr;
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(copyPath + QString::fromLatin1(suffix));
+    };
+    auto removeCopyOnFailure = qScopeGuard(removeCopy);
+
+    try {
+        int reserve = checksumvfs::kReserveBytes;
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_RESERVE_BYTES, &reserve);
+        QString quoted = copyPath;
+        quoted.replace(u'\'', QStringLiteral("''"));
+        exec(QStringLiteral("VACUUM INTO '%1'").arg(quoted));
+
+        if (sqlite3_open_v2(QFile::encodeName(copyPath).constData(), &copy, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            throw StoreError(readableError(sqlite3_extended_errcode(copy), QString::fromUtf8(sqlite3_errmsg(copy))));
+        sqlite3_extended_result_codes(copy, 1);
+        // The copy is only a step: what reaches the books is synced with them.
+        execOn(copy, QStringLiteral("PRAGMA synchronous=OFF"));
+        execOn(copy, QStringLiteral("BEGIN IMMEDIATE"));
+        if (version < 2) {
+            for (const QString& statement : layoutTwoStatements())
+                execOn(copy, statement);
+        }
+        execOn(copy, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+        execOn(copy, QStringLiteral("COMMIT"));
+        if (!checksumvfs::isChecksummed(copy))
+            throw StoreError(QStringLiteral("作業用のファイルにページのチェックサムの領域がありません。"));
+
+        checksumvfs::Conversion conversion(db_);
+        sqlite3_backup* backup = sqlite3_backup_init(db_, "main", copy, "main");
+        if (!backup)
+            throw StoreError(readableError(sqlite3_extended_errcode(db_), QString::fromUtf8(sqlite3_errmsg(db_))));
+        const int rc = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE)
+            throw StoreError(readableError(sqlite3_extended_errcode(db_), QString::fromUtf8(sqlite3_errstr(rc)), sqlite3_system_errno(db_)));
+        conversion.committed();
+    } catch (const StoreError& e) {
+        throw failure(e.message());
+    }
+    removeCopyOnFailure.dismiss();
+    removeCopy();
+    // The books are of the new layout from the commit on; the log holds all of them until it is
+    // folded in, which happens again at the next checkpoint or when the books are closed if it
+    // fails here.
+    sqlite3_exec(db_, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
     loadTables();
 }
 

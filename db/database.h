@@ -81,7 +81,8 @@ public:
     static constexpr int kApplicationId = 0x546f6c76; // "Tolv"
     // The layout of the books this program writes (PRAGMA user_version). Books of an older
     // layout open and are brought to it by upgradeSchema(); books of a newer one are refused.
-    static constexpr int kSchemaVersion = 2;
+    // Layout 3: every page carries its checksum (db/checksumvfs.h).
+    static constexpr int kSchemaVersion = 3;
 
     // What opening checks besides the file being SQLite and ours with every table.
     // Full: PRAGMA quick_check, which reads every page; its time grows with the journal.
@@ -140,10 +141,11 @@ public:
 
     [[nodiscard]] bool inTransaction() const { return transactionDepth_ > 0; }
 
-    // Brings books of an older layout to this program's, in one transaction: partial
-    // sub-account indexes, the journal's row count kept by triggers. Called by whoever is
-    // about to write (the program at start, the command-line verbs that write), never by a
-    // command that only reads. Nothing to do for books already of this layout.
+    // Brings books of an older layout to this program's, whole or not at all: partial
+    // sub-account indexes, the journal's row count kept by triggers, every page rewritten
+    // with its checksum. Called by whoever is about to write (the program at start, the
+    // command-line verbs that write), outside any transaction, never by a command that only
+    // reads. Nothing to do for books already of this layout.
     void upgradeSchema();
     [[nodiscard]] int schemaVersion();
 

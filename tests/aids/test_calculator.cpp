@@ -102,8 +102,9 @@ TEST(Calculator, KeySequencesGiveTheDisplaysOfADeskCalculator)
         EXPECT_EQ(out.display, QString::fromUtf8(c.display));
         EXPECT_EQ(out.memory, QString::fromUtf8(c.memory));
         EXPECT_EQ(out.messages.size(), c.divisionByZero ? 1 : 0);
-        if (c.divisionByZero && !out.messages.isEmpty())
+        if (c.divisionByZero && !out.messages.isEmpty()) {
             EXPECT_EQ(out.messages[0], QStringLiteral("「0」で割ることはできません！"));
+        }
     }
 }
 

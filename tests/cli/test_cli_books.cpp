@@ -160,6 +160,67 @@ TEST_F(CliBooks, AHalfMadeFolderIsRefusedWithHowToCompleteIt)
     }
 }
 
+// An amount changed on the disk (a bad disk, a bad copy) in pages whose structure stays valid:
+// every verb that reads it stops with the damaged books' message instead of printing a wrong
+// figure, and the check and the backup report the books as damaged.
+TEST_F(CliBooks, AnAmountChangedOnTheDiskStopsEveryVerbThatReadsItAndFailsTheCheckAndTheBackup)
+{
+    // 7,654,321 yen among 3,000 rows of the owner's year (April to March): its pages lie in the
+    // middle of the journal and its indexes, which a normal start does not read.
+    constexpr qint64 kStored = 76'543'210'000;
+    const auto rows = [](int from, int to) {
+        return "WITH RECURSIVE n(i) AS (SELECT " + std::to_string(from) + " UNION ALL SELECT i + 1 FROM n WHERE i < "
+               + std::to_string(to)
+               + ") INSERT INTO shiwake (sDay, Lbunrui, Lcode, Lgaku, Rbunrui, Rcode, Rgaku, syori, Memo) "
+                 "SELECT date('2010-04-01', '+' || (i % 360) || ' days'), '04', '0411', i * 10000, '11', '1111', i * 10000, 10,"
+                 " printf('row %d', i) FROM n;";
+    };
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(books().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(handle, (rows(1, 1500)
+                                 + "INSERT INTO shiwake (sDay, Lbunrui, Lcode, Lgaku, Rbunrui, Rcode, Rgaku, syori, Memo)"
+                                   " VALUES ('2010-06-15', '04', '0411', " + std::to_string(kStored) + ", '11', '1111', "
+                                 + std::to_string(kStored) + ", 10, '印'); " + rows(1501, 3000))
+                                    .c_str(),
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(handle);
+    const QStringList year = {QStringLiteral("--from"), QStringLiteral("2010-04-01"), QStringLiteral("--to"), QStringLiteral("2011-03-31")};
+    const QList<QStringList> readers = {QStringList{QStringLiteral("ledger"), QStringLiteral("1111")} + year,
+                                        QStringList{QStringLiteral("journal"), QStringLiteral("--debit"), QStringLiteral("04")} + year,
+                                        QStringList{QStringLiteral("aggregate")} + year};
+    for (const QStringList& arguments : readers) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.exitCode, 0) << arguments.join(u' ').toStdString() << ": " << run.errText().toStdString();
+        if (arguments.first() != u"aggregate") {
+            EXPECT_TRUE(run.outText().contains(QStringLiteral("7,654,321"))) << arguments.join(u' ').toStdString();
+        }
+    }
+
+    ASSERT_GE(changeStoredInteger(books(), kStored), 3);  // the row and its two index entries
+    const QByteArray changed = bytesOf(books());
+    for (const QStringList& arguments : readers) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(u' ').toStdString();
+        // The aggregation writes its sums, so it reads every page before it begins.
+        const QString message = arguments.first() == u"aggregate" ? QStringLiteral("は壊れているため、開けません")
+                                                                   : QStringLiteral("データベースが壊れています（");
+        EXPECT_TRUE(run.errText().contains(message)) << arguments.join(u' ').toStdString() << ": " << run.errText().toStdString();
+        EXPECT_TRUE(run.errText().contains(QStringLiteral("8202")) || run.errText().contains(QStringLiteral("チェックサム")))
+            << run.errText().toStdString();
+        EXPECT_TRUE(run.outText().isEmpty()) << arguments.join(u' ').toStdString() << ": " << run.outText().toStdString();
+    }
+    const CliRun check = cli({QStringLiteral("check")});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(check.outText().contains(QStringLiteral("NG"))) << check.outText().toStdString();
+    QTemporaryDir out;
+    const CliRun backup = cli({QStringLiteral("backup"), QStringLiteral("-o"), out.filePath(QStringLiteral("copy.sqlite"))});
+    EXPECT_EQ(backup.exitCode, 1);
+    EXPECT_TRUE(backup.errText().contains(QStringLiteral("壊れ"))) << backup.errText().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("copy.sqlite"))));
+    EXPECT_EQ(bytesOf(books()), changed) << "no verb wrote into the damaged books";
+}
+
 TEST_F(CliBooks, ReadingVerbsWriteNothingIntoTheBooks)
 {
     Database::forFolder(folder.path())->exec(QStringLiteral("DELETE FROM Jigyounushi"));

@@ -53,7 +53,9 @@ int main(int argc, char** argv)
         if (!lock.acquired())
             return 3;
         Database& db = *Database::forFolder(folder);
-        if (command == u"year-totals") {
+        if (command == u"upgrade") {
+            db.upgradeSchema();
+        } else if (command == u"year-totals") {
             (void)aggregateYearEnd(db, period);
         } else if (command == u"closing-transfers") {
             const ClosingTransfers result =

@@ -2,6 +2,7 @@
 // are the books before the command or after it, never between, they pass the integrity check,
 // and the next program opens them, taking over the lock the dead one left.
 #include "bookgenerator.h"
+#include "checksumvfs.h"
 #include "database.h"
 #include "datafolder.h"
 #include "testdata.h"
@@ -40,9 +41,12 @@ void copyFolder(const QString& from, const QString& to)
         ASSERT_TRUE(QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)));
 }
 
-// Runs the command to its end in its own process; how long that took.
-qint64 runToTheEnd(const QString& folder, const QString& command)
+// Runs the command to its end in its own process; how long that took. With `from`, on a copy
+// of that folder made first.
+qint64 runToTheEnd(const QString& folder, const QString& command, const QString& from = {})
 {
+    if (!from.isEmpty())
+        copyFolder(from, folder);
     QProcess child;
     QElapsedTimer timer;
     timer.start();
@@ -106,4 +110,58 @@ TEST(Durability, ACommandKilledAtAnyMomentLeavesTheBooksBeforeOrAfterIt)
         ::testing::Test::RecordProperty(("kills before/after: " + command).toStdString(),
                                         QStringLiteral("%1/%2").arg(killedBefore).arg(killedAfter).toStdString());
     }
+}
+
+// Books of layout 2 brought to checksums, killed at a random moment: the next program finds
+// the old books (no checksums, layout 2) or the new ones (checksums, layout 3), every row as
+// it was either way, and the copy the upgrade was making is gone once it takes the folder.
+TEST(Durability, AnUpgradeKilledAtAnyMomentLeavesTheOldBooksOrTheNewOnes)
+{
+    QTemporaryDir dir;
+    const QString books = dir.filePath(QStringLiteral("books"));
+    Database::closeAll();
+    TestDataFolder layoutTwo;
+    makeBooksOfLayoutTwo(layoutTwo.path());
+    bookgen::BookOptions options;
+    options.templateDir = layoutTwo.path();
+    options.years = 3;
+    options.lastDay = QDate(2012, 6, 30);
+    (void)bookgen::generateBooks(books, 12000, 7, options);
+    Database::closeAll();
+    const QByteArray before = stateOf(books);
+    const qint64 duration = runToTheEnd(dir.filePath(QStringLiteral("reference")), QStringLiteral("upgrade"), books);
+
+    int killedBefore = 0, killedAfter = 0;
+    const int rounds = qEnvironmentVariableIsSet("TOLVA_KILL_ROUNDS") ? qEnvironmentVariableIntValue("TOLVA_KILL_ROUNDS") : 30;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE(round);
+        const QString copy = dir.filePath(QStringLiteral("round-%1").arg(round));
+        copyFolder(books, copy);
+        QProcess child;
+        child.start(QStringLiteral(TOLVA_KILL_TARGET), {copy, QStringLiteral("upgrade"), QStringLiteral("2011")});
+        ASSERT_TRUE(child.waitForStarted());
+        QThread::usleep(QRandomGenerator::global()->bounded(quint32(duration * 1200 + 1)));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished(10000);
+
+        int layout = 0;
+        bool checksummed = false;
+        {
+            datafolder::Lock lock(copy);
+            ASSERT_TRUE(lock.acquired()) << lock.refusal().toStdString();
+            Database::closeAll();
+            auto db = Database::forFolder(copy, Database::OpeningChecks::Full);
+            EXPECT_EQ(integrityCheck(*db), QStringLiteral("ok"));
+            layout = db->schemaVersion();
+            checksummed = checksumvfs::isChecksummed(db->handle());
+            db.reset();
+            EXPECT_EQ(stateOf(copy), before) << "rows changed by a killed upgrade";
+            EXPECT_EQ(QDir(copy).entryList({QStringLiteral("*tolva-tmp*")}, QDir::Files | QDir::Hidden), QStringList());
+        }
+        EXPECT_TRUE((layout == 2 && !checksummed) || (layout == Database::kSchemaVersion && checksummed))
+            << "layout " << layout << (checksummed ? " with" : " without") << " checksums";
+        (layout == 2 ? killedBefore : killedAfter) += 1;
+        QDir(copy).removeRecursively();
+    }
+    ::testing::Test::RecordProperty("kills before/after: upgrade", QStringLiteral("%1/%2").arg(killedBefore).arg(killedAfter).toStdString());
 }

@@ -1,5 +1,7 @@
 #include "faultyvfs.h"
 
+#include "checksumvfs.h"
+
 #include <sqlite3.h>
 
 #include <stdexcept>
@@ -235,6 +237,9 @@ FaultyFileSystem::FaultyFileSystem(Fault fault)
 {
     if (real)
         throw std::logic_error("a faulty file system is already installed");
+    // Over the checksum layer, as a disk under the program's own files: the layer must be in
+    // place first, or it would be put over this one and left pointing at it.
+    checksumvfs::install();
     real = sqlite3_vfs_find(nullptr);
     active = fault;
     countFromHere();

@@ -93,6 +93,54 @@ bool damageAJournalPage(const QString& folder, int rows)
     return file.write(QByteArray(int(pageSize), '\x5a')) == pageSize;
 }
 
+void makeBooksOfLayoutTwo(const QString& folder)
+{
+    Database::closeAll();
+    const QString path = QDir(folder).filePath(QString::fromLatin1(Database::kFileName));
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(path + QString::fromLatin1(suffix));
+    const auto text = [](const char* name) {
+        QFile file(QDir(QStringLiteral(TOLVA_DATA_SOURCE_DIR)).filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        return file.readAll();
+    };
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &handle), SQLITE_OK);
+    for (const QByteArray& sql : {text("schema.sql"), QByteArray("BEGIN"), text("seed.sql"),
+                                  QByteArray("COMMIT; ANALYZE; PRAGMA user_version = 2; PRAGMA wal_checkpoint(TRUNCATE)")}) {
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(handle, sql.constData(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+    }
+    sqlite3_close(handle);
+}
+
+int changeStoredInteger(const QString& path, qint64 stored, int most)
+{
+    int bytes = 8;
+    for (const int size : {1, 2, 3, 4, 6}) {
+        if (stored >= -(qint64(1) << (8 * size - 1)) && stored < (qint64(1) << (8 * size - 1))) {
+            bytes = size;
+            break;
+        }
+    }
+    QByteArray pattern;
+    for (int i = bytes - 1; i >= 0; --i)
+        pattern.append(char(quint64(stored) >> (8 * i)));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return 0;
+    QByteArray content = file.readAll();
+    int changed = 0;
+    for (qsizetype at = content.indexOf(pattern); at >= 0 && changed != most; at = content.indexOf(pattern, at + bytes)) {
+        content[at + bytes - 1] = char(content[at + bytes - 1] ^ 0x01);
+        ++changed;
+    }
+    file.seek(0);
+    file.write(content);
+    return changed;
+}
+
 QString TestDataFolder::file(const QString& name) const
 {
     return QDir(dir_.path()).filePath(name);

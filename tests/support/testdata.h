@@ -48,4 +48,15 @@ void expectNoWindowLeftOpen();
 // journal has too few pages.
 [[nodiscard]] bool damageAJournalPage(const QString& folder, int rows = 3000);
 
+// Books as the program made them before their pages carried checksums (layout 2): the
+// folder's database replaced by one built from data/schema.sql and data/seed.sql with no
+// reserved bytes, the books closed.
+void makeBooksOfLayoutTwo(const QString& folder);
+
+// Changes the last byte of every copy of the integer `stored` in a file (the amount as
+// SQLite keeps it in a row and in an index entry: big-endian, in as few bytes as it needs),
+// as a bad disk or copy would: the pages keep their structure; only the first `most` copies
+// when that is given. Returns how many it changed.
+[[nodiscard]] int changeStoredInteger(const QString& file, qint64 stored, int most = -1);
+
 } // namespace tolva::testing

@@ -1,3 +1,5 @@
+#include "checksumvfs.h"
+
 #include <QApplication>
 #include <QLocale>
 
@@ -13,6 +15,8 @@ int main(int argc, char** argv)
     setenv("TZ", "Asia/Tokyo", 1);
     QLocale::setDefault(QLocale::c());
     QApplication app(argc, argv);
+    // Tests also open the books with SQLite alone: through the same layer as the program.
+    tolva::checksumvfs::install();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
