@@ -12,6 +12,7 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProgressDialog>
 #include <QSocketNotifier>
 #include <QTranslator>
 
@@ -75,6 +76,52 @@ bool completeHalfMade(const QString& folder, const QString& templateDir)
 
 } // namespace
 
+BusyNotice::BusyNotice() = default;
+BusyNotice::~BusyNotice() = default;
+
+void BusyNotice::show(const QString& text)
+{
+    // Without a window system (a batch run of the same start) there is nobody to show it to.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    if (!dialog_) {
+        dialog_ = std::make_unique<QProgressDialog>();
+        dialog_->setWindowTitle(QStringLiteral("Tolva2"));
+        dialog_->setCancelButton(nullptr);
+        dialog_->setRange(0, 0);  // no end known: the bar runs to and fro
+        dialog_->setMinimumDuration(0);
+        dialog_->setWindowModality(Qt::ApplicationModal);
+    }
+    dialog_->setLabelText(text);
+    dialog_->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void BusyNotice::hide()
+{
+    dialog_.reset();
+}
+
+void BusyNotice::wholeFileCheckStarted(const QString& path)
+{
+    show(QStringLiteral("帳簿「%1」は前回正しく閉じられていないため、ファイル全体を検査しています。\n"
+                        "大きな帳簿では時間がかかります。しばらくお待ちください。")
+             .arg(QDir::toNativeSeparators(path)));
+}
+
+void BusyNotice::stillChecking()
+{
+    if (dialog_) {
+        dialog_->setValue(0);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+void BusyNotice::wholeFileCheckEnded()
+{
+    hide();
+}
+
 std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString& templateDir)
 {
     const QString shown = QDir::toNativeSeparators(folder);
@@ -108,9 +155,14 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
     if (!completeHalfMade(folder, templateDir))
         return nullptr;
     const auto checks = lock->takenOver() ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded;
+    BusyNotice notice;
     if (!guarded(nullptr, [&] {
-            datafolder::verify(folder, checks);
-            Database::forFolder(folder)->upgradeSchema();
+            datafolder::verify(folder, checks, &notice);
+            auto db = Database::forFolder(folder);
+            if (db->schemaVersion() < Database::kSchemaVersion)
+                notice.show(QStringLiteral("帳簿を新しい形式にしています（一度だけです）。しばらくお待ちください。"));
+            db->upgradeSchema();
+            notice.hide();
         }))
         return nullptr;
     return lock;

@@ -8,6 +8,7 @@
 
 class QApplication;
 class QCoreApplication;
+class QProgressDialog;
 
 namespace tolva {
 
@@ -20,9 +21,25 @@ namespace startup {
 // buttons and dialogs, the Japanese locale for numbers and dates, and a Japanese CJK font.
 void applyJapaneseConventions(QApplication& app);
 
+// A notice shown while opening does something long (the whole file read after an unclean end,
+// the books brought to a new layout): the program is busy, not hung.
+class BusyNotice final : public OpeningObserver {
+public:
+    BusyNotice();
+    ~BusyNotice() override;
+    void show(const QString& text);
+    void hide();
+    void wholeFileCheckStarted(const QString& path) override;
+    void stillChecking() override;
+    void wholeFileCheckEnded() override;
+
+private:
+    std::unique_ptr<QProgressDialog> dialog_;
+};
+
 // Makes the data folder ready for this program: lays it out from the template when it is
 // missing or empty and the user agrees, takes the folder's lock against a second program, and
-// checks the books. Tells the user what is wrong and returns nothing when the program cannot
+// checks the books (with a notice while they take long). Tells the user what is wrong and returns nothing when the program cannot
 // go on.
 [[nodiscard]] std::unique_ptr<datafolder::Lock> openBooks(const QString& folder,
                                                           const QString& templateDir = datafolder::templateFolder());

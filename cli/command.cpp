@@ -1,6 +1,7 @@
 #include "command.h"
 
 #include "database.h"
+#include "output.h"
 #include "storeerror.h"
 #include "textformat.h"
 
@@ -122,6 +123,25 @@ std::optional<QDate> Invocation::date(const QString& name) const
     return day;
 }
 
+namespace {
+
+class TerminalNotice final : public OpeningObserver {
+public:
+    void wholeFileCheckStarted(const QString& path) override
+    {
+        writeErr(QStringLiteral("帳簿「%1」は前回正しく閉じられていないため、ファイル全体を検査しています（大きな帳簿では時間がかかります）…")
+                     .arg(QDir::toNativeSeparators(path)));
+    }
+};
+
+} // namespace
+
+OpeningObserver& terminalNotice()
+{
+    static TerminalNotice notice;
+    return notice;
+}
+
 // --- Books -----------------------------------------------------------------------------------
 
 Books::Books(const QString& folder, Opening opening) : folder_(folder)
@@ -140,7 +160,7 @@ Books::Books(const QString& folder, Opening opening) : folder_(folder)
         if (datafolder::isEmptyFolder(folder))
             throw StoreError(QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
         const bool full = opening == Opening::Full || lock_->takenOver();
-        datafolder::verify(folder, full ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded);
+        datafolder::verify(folder, full ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded, &terminalNotice());
         // A verb that writes brings older books to this program's layout first, as the
         // program does at start; one that only reads leaves them as they are.
         if (opening == Opening::Full)

@@ -75,6 +75,10 @@ private:
 // The options every verb has.
 [[nodiscard]] QList<OptionSpec> commonOptions();
 
+// Says on standard error that opening reads the whole file (after an unclean end), so that a
+// long wait is not taken for a hang.
+[[nodiscard]] OpeningObserver& terminalNotice();
+
 // The books of a data folder, held for one command as the program holds them: the folder's
 // lock first (a running window refuses this command and this command refuses a window, with
 // the same message), then the checks of opening, then the data module over its own program

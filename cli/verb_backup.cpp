@@ -94,7 +94,7 @@ int runRestore(const Invocation& invocation)
     if (QFileInfo::exists(current)) {
         QString now;
         try {
-            now = summaryText(booksbackup::summarise(*Database::forFolder(folder)));
+            now = summaryText(booksbackup::summarise(*Database::forFolder(folder, Database::OpeningChecks::Bounded, &terminalNotice())));
         } catch (const StoreError& e) {
             cancellation::throwIfRequested();
             now = QStringLiteral("開けません（%1）").arg(e.message().section(u'\n', 0, 0));

@@ -50,7 +50,7 @@ int runCheck(const Invocation& invocation)
     QList<JournalFault> faults;
     Item opening{QStringLiteral("開く時の検査（アプリケーションID、quick_check、テーブル、問合せファイル）"), true, {}};
     try {
-        datafolder::verify(folder, Database::OpeningChecks::Full);
+        datafolder::verify(folder, Database::OpeningChecks::Full, &terminalNotice());
     } catch (const StoreError& e) {
         opening.ok = false;
         opening.message = withDetail(e);

@@ -387,14 +387,14 @@ QStringList damageOf(const OpeningCheck& check)
 
 } // namespace
 
-std::shared_ptr<Database> Database::forFolder(const QString& folder, OpeningChecks checks)
+std::shared_ptr<Database> Database::forFolder(const QString& folder, OpeningChecks checks, OpeningObserver* observer)
 {
     auto& databases = registry();
     const QString key = registryKey(folder);
     auto it = databases.find(key);
     if (it != databases.end())
         return it->second;
-    auto db = std::make_shared<Database>(key, checks);
+    auto db = std::make_shared<Database>(key, checks, observer);
     databases.emplace(key, db);
     return db;
 }
@@ -409,7 +409,8 @@ void Database::closeAll()
     registry().clear();
 }
 
-Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder), protected_(folder)
+Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver* observer)
+    : folder_(folder), protected_(folder), observer_(observer)
 {
     const QFileInfo dir(folder_);
     if (!dir.exists())
@@ -472,7 +473,17 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
     sqlite3_extended_result_codes(db_, 1);
     // A stop asked for (Ctrl-C, a termination signal) ends the statement running, whatever
     // it is reading; the write it belonged to then rolls back.
-    sqlite3_progress_handler(db_, 1000, [](void*) { return cancellation::requested() ? 1 : 0; }, nullptr);
+    sqlite3_progress_handler(
+        db_, 1000,
+        [](void* self) {
+            if (cancellation::requested())
+                return 1;
+            auto* db = static_cast<Database*>(self);
+            if (db->observer_ && ++db->progressCalls_ % 64 == 0)
+                db->observer_->stillChecking();
+            return 0;
+        },
+        this);
     // Until every check has passed, closing must not fold the log into the file: books that are
     // refused stay byte for byte as they were, log included.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
@@ -529,7 +540,17 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
                 throw refusal(check);
             findings << damageOf(check);
         };
-        if (checks == OpeningChecks::Full || uncleanEnd) {
+        if (uncleanEnd) {
+            // Read only, before anything of the log is folded into the file: refused books
+            // keep their file, log and index byte for byte.
+            if (observer_)
+                observer_->wholeFileCheckStarted(path);
+            const OpeningCheck integrity = runOpeningCheck(db_, "PRAGMA integrity_check");
+            if (observer_)
+                observer_->wholeFileCheckEnded();
+            consider(integrity);
+            fullyChecked_ = true;
+        } else if (checks == OpeningChecks::Full) {
             consider(runOpeningCheck(db_, "PRAGMA quick_check"));
             fullyChecked_ = true;
         } else {
@@ -595,6 +616,7 @@ Database::Database(const QString& folder, OpeningChecks checks) : folder_(folder
         cancellation::throwIfRequested();
         throw;
     }
+    observer_ = nullptr;
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     sqlite3_busy_timeout(db_, 5000);
 }

@@ -73,6 +73,19 @@ private:
     QString sql_;
 };
 
+// Told when opening reads the whole file, which takes its time with big books: after an unclean
+// end every page is read and every index compared with its table before anything of the log
+// is folded in. A window shows a notice and keeps it painted; the command line says it on
+// standard error.
+class OpeningObserver {
+public:
+    virtual ~OpeningObserver() = default;
+    virtual void wholeFileCheckStarted(const QString& path) = 0;
+    // Now and then while the file is read.
+    virtual void stillChecking() {}
+    virtual void wholeFileCheckEnded() {}
+};
+
 // The one SQLite database of a data folder. Opening checks that the file is ours and sound
 // before anything is written, then sets the storage settings the books rely on.
 class Database {
@@ -89,8 +102,10 @@ public:
     // Bounded: what does not grow with the journal: the file's length against the page count
     // its header gives, the schema, quick_check of every table but the journal (masters,
     // settings, sums, assets: small), the journal's first and last rows. Books that show
-    // their last program did not close them (a log beside the file) get the full check: a
-    // crash is when a half-written page is most likely. A damaged journal page that the
+    // their last program did not close them (a log beside the file) get PRAGMA
+    // integrity_check, which also compares every index with its table, before the log is
+    // folded in: a crash is when a half-written page is most likely, and an older copy of the
+    // file put back beside a newer log is well formed page by page yet wrong as a whole. A damaged journal page that the
     // bounded check does not read is an error (SQLITE_CORRUPT) when a command reads it, and a
     // write that meets it rolls back whole.
     enum class OpeningChecks { Full, Bounded };
@@ -98,11 +113,12 @@ public:
     // The database of a data folder, opened on first use with `checks` and shared by every
     // dataset pointed at that folder.
     [[nodiscard]] static std::shared_ptr<Database> forFolder(const QString& folder,
-                                                             OpeningChecks checks = OpeningChecks::Bounded);
+                                                             OpeningChecks checks = OpeningChecks::Bounded,
+                                                             OpeningObserver* observer = nullptr);
     static void closeFolder(const QString& folder);
     static void closeAll();
 
-    explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Bounded);
+    explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Bounded, OpeningObserver* observer = nullptr);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -164,6 +180,9 @@ private:
     outputfile::ProtectedFolder protected_;
     sqlite3* db_ = nullptr;
     bool fullyChecked_ = false;
+    // While opening: told of the whole-file check, now and then from SQLite's progress handler.
+    OpeningObserver* observer_ = nullptr;
+    int progressCalls_ = 0;
     QHash<QString, TableInfo> tables_;  // key: lower-case name
     QSet<QString> currencyColumns_;
     bool tablesLoaded_ = false;

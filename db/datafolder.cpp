@@ -391,12 +391,12 @@ bool isEmptyFolder(const QString& folder)
     return info.isDir() && QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-void verify(const QString& folder, Database::OpeningChecks checks)
+void verify(const QString& folder, Database::OpeningChecks checks, OpeningObserver* observer)
 {
     const Contents contents = inspect(folder);
     if (contents.state == Contents::State::HalfMade)
         throw StoreError(halfMadeRefusal(folder, contents));
-    (void)Database::forFolder(folder, checks);
+    (void)Database::forFolder(folder, checks, observer);
 }
 
 namespace {

@@ -78,7 +78,8 @@ QStringList removeAbandonedLayouts(const QString& target);
 // Opens the database of the folder with the checks of the store (a half-made folder, missing
 // folder or file, empty or damaged file, a file that is not ours, missing tables);
 // `checks` says how much of the file is read for damage.
-void verify(const QString& folder, Database::OpeningChecks checks = Database::OpeningChecks::Bounded);
+void verify(const QString& folder, Database::OpeningChecks checks = Database::OpeningChecks::Bounded,
+            OpeningObserver* observer = nullptr);
 
 // Holds the folder for this process. A second program on the same folder is refused with a
 // message naming the holder; a lock left by a crashed program is taken over.

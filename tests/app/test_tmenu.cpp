@@ -14,9 +14,13 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSysInfo>
+#include <QTimer>
 #include <QToolButton>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -203,6 +207,40 @@ TEST(OpeningBooks, MissingDamagedAndBusyFolders)
     const qsizetype detailLines = damaged.detail.split(u'\n', Qt::SkipEmptyParts).size();
     EXPECT_GE(detailLines, 1);
     EXPECT_LE(detailLines, 3) << damaged.detail.toStdString();
+    Database::closeAll();
+}
+
+// A log left beside the books: the start reads the whole file before it folds the log in, and
+// says so while it does, in a notice that goes once the books are open.
+TEST(OpeningBooks, AfterAnUncleanEndTheWholeFileIsCheckedUnderABusyNotice)
+{
+    ScriptedPrompter prompts;
+    TestDataFolder folder;
+    {
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(folder.file(QString::fromLatin1(Database::kFileName)).toUtf8().constData(), &handle,
+                                  SQLITE_OPEN_READWRITE, nullptr),
+                  SQLITE_OK);
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        EXPECT_EQ(sqlite3_exec(handle, "UPDATE Jigyounushi SET name = '山田'", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(handle);
+    }
+    ASSERT_TRUE(QFileInfo::exists(folder.file(QStringLiteral("tolva.sqlite-wal"))));
+    QString shown;
+    // Runs from the notice's own repaint, while the check is under way.
+    QTimer::singleShot(0, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* notice = qobject_cast<QProgressDialog*>(widget); notice && notice->isVisible())
+                shown = notice->labelText();
+        }
+    });
+    auto lock = startup::openBooks(folder.path(), tolva::testing::templateDir());
+    ASSERT_NE(lock, nullptr) << (prompts.messages.empty() ? std::string() : prompts.messages.back().text.toStdString());
+    EXPECT_TRUE(Database::forFolder(folder.path())->fullyChecked());
+    EXPECT_TRUE(shown.contains(QStringLiteral("ファイル全体を検査しています"))) << shown.toStdString();
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<QProgressDialog*>(widget) && widget->isVisible()) << "the notice stayed";
+    lock.reset();
     Database::closeAll();
 }
 

@@ -221,6 +221,40 @@ TEST_F(CliBooks, AnAmountChangedOnTheDiskStopsEveryVerbThatReadsItAndFailsTheChe
     EXPECT_EQ(bytesOf(books()), changed) << "no verb wrote into the damaged books";
 }
 
+// An older copy of the file put back beside the log of newer books: every page SQLite reads is
+// well formed, but an index no longer agrees with its table, and the ledger (which sums the
+// index) would print the old amount. The log shows the last program did not close the books:
+// the whole file is compared with its indexes before anything is folded, and the books are
+// refused with all their files as they were.
+TEST_F(CliBooks, AnOlderFileBesideANewerLogIsRefusedBeforeTheLogIsFoldedIn)
+{
+    const QByteArray older = bytesOf(books());
+    {
+        // A change of an amount, folded into the file: the table's and the index's pages.
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(books().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(handle, "UPDATE shiwake SET Lgaku = 13000000, Rgaku = 13000000 WHERE Lcode = '0411'", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(handle);
+    }
+    // Then a memo of the same row, in the log only: the table's page alone.
+    writeKeepingTheLog(books(), "UPDATE shiwake SET Memo = '八百屋（訂正）' WHERE Lcode = '0411'");
+    ASSERT_GT(QFileInfo(books() + QStringLiteral("-wal")).size(), 0);
+    writeFile(books(), older);
+    const QMap<QString, QByteArray> before = folderState(folder.path());
+
+    for (const QStringList& arguments : {QStringList{QStringLiteral("ledger"), QStringLiteral("0411")}, QStringList{QStringLiteral("check")}}) {
+        const std::string what = arguments.join(u' ').toStdString();
+        const CliRun run = cli(arguments);
+        const QString said = run.outText() + run.errText();
+        EXPECT_EQ(run.exitCode, 1) << what << ": " << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("壊れている"))) << what << ": " << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("1,200"))) << what << ": the old figure was shown";
+        EXPECT_TRUE(run.errText().contains(QStringLiteral("全体を検査しています"))) << what << ": " << run.errText().toStdString();
+        EXPECT_TRUE(folderState(folder.path()) == before) << what << ": the refused books were changed";
+    }
+}
+
 TEST_F(CliBooks, ReadingVerbsWriteNothingIntoTheBooks)
 {
     Database::forFolder(folder.path())->exec(QStringLiteral("DELETE FROM Jigyounushi"));
