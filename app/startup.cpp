@@ -161,7 +161,7 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
             auto db = Database::forFolder(folder);
             if (db->schemaVersion() < Database::kSchemaVersion)
                 notice.show(QStringLiteral("帳簿を新しい形式にしています（一度だけです）。しばらくお待ちください。"));
-            db->upgradeSchema();
+            db->makeReadyForWriting();
             notice.hide();
         }))
         return nullptr;

@@ -1,6 +1,7 @@
 #include "tmenu.h"
 
 #include "actionguard.h"
+#include "bookscheck.h"
 #include "database.h"
 #include "help.h"
 #include "programstate.h"
@@ -437,20 +438,37 @@ void TMenu::CheckBooksClick()
 {
     auto db = Database::forFolder(programState().dataFolder);
     QStringList findings;
+    QList<bookscheck::Item> files;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         findings = db->damageFindings();
+        if (findings.isEmpty())
+            files = bookscheck::checkFolderFiles(*db, true);
     }
-    if (findings.isEmpty()) {
-        prompter().information(this, QStringLiteral("帳簿のファイルを検査しました。壊れている箇所はありません。"));
+    if (!findings.isEmpty()) {
+        prompter().error(this,
+                         QStringLiteral("帳簿のファイル「%1」に壊れている箇所が見つかりました。\n"
+                                        "これ以上入力せずに終了し、バックアップからデータフォルダ全体を元に戻してください。")
+                             .arg(QDir::toNativeSeparators(db->filePath())),
+                         findings.mid(0, 3).join(u'\n'));
         return;
     }
-    prompter().error(this,
-                     QStringLiteral("帳簿のファイル「%1」に壊れている箇所が見つかりました。\n"
-                                    "これ以上入力せずに終了し、バックアップからデータフォルダ全体を元に戻してください。")
-                         .arg(QDir::toNativeSeparators(db->filePath())),
-                     findings.mid(0, 3).join(u'\n'));
+    QStringList problems;
+    QStringList repaired;
+    for (const bookscheck::Item& item : std::as_const(files)) {
+        problems << item.findings;
+        repaired << item.repaired;
+    }
+    if (!problems.isEmpty()) {
+        prompter().error(this, QStringLiteral("帳簿のファイルは壊れていませんが、データフォルダの次のファイルに問題があります。\n\n")
+                                   + problems.join(QStringLiteral("\n\n")));
+        return;
+    }
+    QString text = QStringLiteral("帳簿のファイルを検査しました。壊れている箇所はありません。");
+    if (!repaired.isEmpty())
+        text += QStringLiteral("\n仕訳の行数の記録が仕訳と食い違っていたため、数え直して直しました。");
+    prompter().information(this, text);
 }
 
 void TMenu::N12Click()

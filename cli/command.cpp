@@ -164,7 +164,7 @@ Books::Books(const QString& folder, Opening opening) : folder_(folder)
         // A verb that writes brings older books to this program's layout first, as the
         // program does at start; one that only reads leaves them as they are.
         if (opening == Opening::Full)
-            Database::forFolder(folder)->upgradeSchema();
+            Database::forFolder(folder)->makeReadyForWriting();
     }
     state_.dataFolder = folder;
     dm_ = std::make_unique<Tdm01Keiri>(state_);

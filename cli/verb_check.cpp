@@ -1,6 +1,7 @@
 // check: the checks of opening the books, PRAGMA integrity_check on request, and the journal
 // against what the books promise.
 #include "booksbackup.h"
+#include "bookscheck.h"
 #include "database.h"
 #include "journalcheck.h"
 #include "output.h"
@@ -48,7 +49,7 @@ int runCheck(const Invocation& invocation)
     Books books(folder, Books::Opening::LockOnly);
     QList<Item> items;
     QList<JournalFault> faults;
-    Item opening{QStringLiteral("開く時の検査（アプリケーションID、quick_check、テーブル、問合せファイル）"), true, {}};
+    Item opening{QStringLiteral("開く時の検査（アプリケーションID、quick_check、テーブル）"), true, {}};
     try {
         datafolder::verify(folder, Database::OpeningChecks::Full, &terminalNotice());
     } catch (const StoreError& e) {
@@ -60,6 +61,12 @@ int runCheck(const Invocation& invocation)
         if (full) {
             const QStringList findings = booksbackup::integrityFindings(*Database::forFolder(folder));
             items << Item{QStringLiteral("PRAGMA integrity_check"), findings.isEmpty(), findings.mid(0, 10).join(u'\n')};
+        }
+        for (const bookscheck::Item& files : bookscheck::checkFolderFiles(*Database::forFolder(folder), true)) {
+            QString message = files.findings.join(u'\n');
+            if (!files.repaired.isEmpty())
+                message = QStringLiteral("次の食い違いを数え直して直しました。\n") + files.repaired.join(u'\n');
+            items << Item{files.caption, files.findings.isEmpty(), message};
         }
         faults = checkJournal(books.dm().q16temp1);
         qsizetype unequal = 0;
@@ -126,6 +133,8 @@ Verb checkVerb()
             QString(),
             QStringLiteral("帳簿の検査: 開く時の検査と、仕訳の貸借一致・コードを調べます"),
             QStringLiteral("帳簿を開く時の検査（Tolvaのデータベースか、テーブル）と、ファイルの全ページの検査（quick_check）をし、\n"
+                           "問合せファイルが列 code を返す一つの SELECT 文であること、レポートのプロジェクトに使うレポートが\n"
+                           "すべてあること、仕訳の行数の記録（RowCount、DayCount）が仕訳と合うこと（違えば数え直して直します）、\n"
                            "仕訳ごとに借方金額と貸方金額が等しいこと（空の金額は0）と、空でないコードがマスタ\n"
                            "（分類、勘定科目、細目、区分、処理ﾓｰﾄﾞ）にあることを調べて、合わない仕訳を番号と金額で示します。\n"
                            "すべて合っていれば終了コード 0、そうでなければ 1 です。"),

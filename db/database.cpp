@@ -3,6 +3,7 @@
 #include "cancellation.h"
 #include "checksumvfs.h"
 #include "tempfiles.h"
+#include "textformat.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <cerrno>
 
 #include <map>
+#include <optional>
 
 namespace tolva {
 
@@ -458,6 +460,7 @@ Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver*
     // A log is left only by a program that did not close the books: one that crashed, was
     // killed, or lost its machine's power.
     const bool uncleanEnd = walExisted;
+    uncleanEnd_ = uncleanEnd;
 
     // The checksums of the pages are kept and verified below SQLite, for every connection.
     checksumvfs::install();
@@ -723,13 +726,120 @@ void Database::raise(int code, const QString& context) const
     throw StoreError(context.isEmpty() ? message : context + u'\n' + message);
 }
 
+namespace {
+
+QString storedQueryFault(const QString& path, const QString& what)
+{
+    return QStringLiteral("問合せファイル「%1」%2\n"
+                          "プログラムと同じ場所の DataTemplate フォルダにある同じ名前のファイルで置き換えてください。")
+        .arg(QDir::toNativeSeparators(path), what);
+}
+
+// Why a stored query's text cannot serve as the list of codes its callers read, or nothing.
+std::optional<QString> storedQueryProblem(sqlite3* db, const QString& path, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
+        const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        return storedQueryFault(path, QStringLiteral("は正しいSQLではありません（%1）。").arg(detail));
+    }
+    if (!stmt)
+        return storedQueryFault(path, QStringLiteral("が空です。"));
+    const auto finalize = qScopeGuard([&] { sqlite3_finalize(stmt); });
+    sqlite3_stmt* second = nullptr;
+    const int rest = sqlite3_prepare_v2(db, tail, -1, &second, nullptr);
+    sqlite3_finalize(second);
+    if (rest != SQLITE_OK || second)
+        return storedQueryFault(path, QStringLiteral("には文が二つ以上あります。問合せは一つの SELECT 文でなければなりません。"));
+    if (!sqlite3_stmt_readonly(stmt) || sqlite3_column_count(stmt) == 0)
+        return storedQueryFault(path, QStringLiteral("は帳簿を書き換える文です。問合せは一つの SELECT 文でなければなりません。"));
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        if (QString::fromUtf8(sqlite3_column_name(stmt, i)).compare(u"code", Qt::CaseInsensitive) == 0)
+            return std::nullopt;
+    }
+    return storedQueryFault(path, QStringLiteral("の結果に列「code」がありません。"));
+}
+
+} // namespace
+
 QString Database::storedQueryText(const QString& name) const
 {
     const QString path = QDir(folder_).filePath(name + QStringLiteral(".sql"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(QStringLiteral("問合せファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path)));
-    return QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(file.readAll());
+    if (const auto problem = storedQueryProblem(db_, path, text))
+        throw StoreError(*problem);
+    return text;
+}
+
+QStringList Database::storedQueryFindings() const
+{
+    QStringList findings;
+    for (const QString& file : requiredStoredQueries()) {
+        try {
+            (void)storedQueryText(QFileInfo(file).completeBaseName());
+        } catch (const StoreError& e) {
+            findings << e.message();
+        }
+    }
+    return findings;
+}
+
+QStringList Database::countDrift()
+{
+    QStringList drift;
+    if (!hasTable(QStringLiteral("RowCount")) || !hasTable(QStringLiteral("DayCount")))
+        return drift;
+    Statement rows = prepare(QStringLiteral("SELECT (SELECT n FROM RowCount WHERE tableName = 'shiwake'), (SELECT count(*) FROM shiwake)"));
+    if (rows.step() && rows.column(0) != rows.column(1))
+        drift << QStringLiteral("仕訳の行数が %1 行と記録されていますが、実際は %L2 行です。")
+                     .arg(rows.column(0).isNull() ? QStringLiteral("（記録なし）") : QStringLiteral("%L1").arg(rows.columnInt(0)))
+                     .arg(rows.columnInt(1));
+    Statement days = prepare(QStringLiteral(
+        "SELECT sDay, sum(kept), sum(actual) FROM ("
+        " SELECT sDay, n AS kept, 0 AS actual FROM DayCount"
+        " UNION ALL SELECT sDay, 0, count(*) FROM shiwake WHERE sDay IS NOT NULL GROUP BY sDay)"
+        " GROUP BY sDay HAVING sum(kept) <> sum(actual) ORDER BY sDay"));
+    int wrongDays = 0;
+    QStringList examples;
+    while (days.step()) {
+        if (++wrongDays <= 3)
+            examples << QStringLiteral("%1: 記録 %L2 行、実際 %L3 行")
+                            .arg(textformat::shortDate(QDate::fromString(days.column(0).toString(), Qt::ISODate)))
+                            .arg(days.columnInt(1))
+                            .arg(days.columnInt(2));
+    }
+    if (wrongDays > 0)
+        drift << QStringLiteral("日ごとの仕訳の行数が %L1 日分、実際と違います（%2%3）。")
+                     .arg(wrongDays)
+                     .arg(examples.join(QStringLiteral("、")), wrongDays > 3 ? QStringLiteral(" ほか") : QString());
+    return drift;
+}
+
+QStringList Database::repairCounts()
+{
+    Transaction transaction(*this);
+    const QStringList drift = countDrift();
+    if (drift.isEmpty())
+        return drift;
+    exec(QStringLiteral("DELETE FROM RowCount WHERE tableName = 'shiwake'"));
+    exec(QStringLiteral("INSERT INTO RowCount (tableName, n) SELECT 'shiwake', count(*) FROM shiwake"));
+    exec(QStringLiteral("DELETE FROM DayCount"));
+    exec(QStringLiteral("INSERT INTO DayCount (sDay, n) SELECT sDay, count(*) FROM shiwake WHERE sDay IS NOT NULL GROUP BY sDay"));
+    transaction.commit();
+    return drift;
+}
+
+void Database::makeReadyForWriting()
+{
+    upgradeSchema();
+    if (uncleanEnd_)
+        (void)repairCounts();
 }
 
 int Database::schemaVersion()

@@ -141,8 +141,13 @@ public:
     // over and over (a sum per account), and the rewrite need not be repeated.
     [[nodiscard]] const sqldialect::Translation& translation(const QString& localSql);
 
-    // The text of a stored query file of the folder ("qUnionCode" reads "qUnionCode.sql").
+    // The text of a stored query file of the folder ("qUnionCode" reads "qUnionCode.sql"),
+    // checked first: one read-only statement whose result has the column "code", which is what
+    // every statement that uses it reads. A file that is not is refused with a StoreError
+    // naming it (never the whole text of a statement).
     [[nodiscard]] QString storedQueryText(const QString& name) const;
+    // What is wrong with each stored query file, empty when they are all as above.
+    [[nodiscard]] QStringList storedQueryFindings() const;
 
     // The table of that name (case-insensitive, ".DB" allowed); an error when missing.
     [[nodiscard]] const TableInfo& tableInfo(const QString& name);
@@ -165,6 +170,19 @@ public:
     void upgradeSchema();
     [[nodiscard]] int schemaVersion();
 
+    // Where the journal's kept counts (RowCount: its rows; DayCount: its rows per date)
+    // disagree with the journal, empty when they agree. Another program's INSERT OR REPLACE
+    // (its connection without recursive triggers) or a program of an older layout can make
+    // them drift; the journal window would then show a row that is not there or hide one.
+    [[nodiscard]] QStringList countDrift();
+    // Counts them again and puts them right, in one transaction; returns what was put right.
+    QStringList repairCounts();
+    // The last program did not close these books (a log was beside them at opening).
+    [[nodiscard]] bool openedAfterUncleanEnd() const { return uncleanEnd_; }
+    // What a program about to write does first: the books brought to this program's layout
+    // (upgradeSchema) and, after an unclean end, the kept counts put right.
+    void makeReadyForWriting();
+
     // Whether opening read every page (asked for, or after an unclean end).
     [[nodiscard]] bool fullyChecked() const { return fullyChecked_; }
     // What PRAGMA quick_check finds wrong with the whole file, empty when it is sound: every
@@ -180,6 +198,7 @@ private:
     outputfile::ProtectedFolder protected_;
     sqlite3* db_ = nullptr;
     bool fullyChecked_ = false;
+    bool uncleanEnd_ = false;
     // While opening: told of the whole-file check, now and then from SQLite's progress handler.
     OpeningObserver* observer_ = nullptr;
     int progressCalls_ = 0;

@@ -2,6 +2,7 @@
 
 #include "storeerror.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -324,6 +325,33 @@ const QStringList& connectionNames()
         QStringLiteral("RvQueryConnection2"),   QStringLiteral("RvQueryConnection3"),
     };
     return names;
+}
+
+const QStringList& programReports()
+{
+    // 合計試算表 / 精算表 / 細目の集計, the depreciation list, and the three journal books.
+    static const QStringList names = {
+        QStringLiteral("TlRepo01"), QStringLiteral("TlRepo02"),    QStringLiteral("TlRepo03"), QStringLiteral("rGSlist"),
+        QStringLiteral("rShiwake"), QStringLiteral("rShiwakesum"), QStringLiteral("rSaimoku"),
+    };
+    return names;
+}
+
+QStringList projectFindings(const QString& fileName)
+{
+    ReportProject project;
+    try {
+        project = readReportProject(fileName);
+    } catch (const StoreError& e) {
+        return {e.message()};
+    }
+    QStringList findings;
+    for (const QString& name : programReports()) {
+        if (!project.find(name))
+            findings << QStringLiteral("レポートのプロジェクト「%1」にレポート「%2」がありません。")
+                            .arg(QDir::toNativeSeparators(fileName), name);
+    }
+    return findings;
 }
 
 QString FieldRef::describe() const

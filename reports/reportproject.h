@@ -101,4 +101,12 @@ struct ReportProject {
 // naming it.
 [[nodiscard]] ReportProject readReportProject(const QString& fileName);
 
+// The reports the windows run by name: a project that lacks one would be found out only when
+// the user prints.
+[[nodiscard]] const QStringList& programReports();
+
+// What is wrong with a project file for this program: unreadable, malformed, or without one of
+// the reports it runs. Empty when it is whole.
+[[nodiscard]] QStringList projectFindings(const QString& fileName);
+
 } // namespace tolva::reports

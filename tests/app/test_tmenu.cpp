@@ -210,6 +210,41 @@ TEST(OpeningBooks, MissingDamagedAndBusyFolders)
     Database::closeAll();
 }
 
+// 帳簿の検査 reads the files beside the database too, and puts drifted row counts right.
+TEST(OpeningBooks, TheMenusCheckNamesABrokenStoredQueryAndCountsTheJournalAgain)
+{
+    ScriptedPrompter prompts;
+    TestDataFolder folder;
+    auto lock = startup::openBooks(folder.path(), tolva::testing::templateDir());
+    ASSERT_NE(lock, nullptr);
+    TMenu menu(folder.path());
+    auto* check = menu.findChild<QAction*>(QStringLiteral("CheckBooks"));
+    ASSERT_NE(check, nullptr);
+
+    QFile query(folder.file(QStringLiteral("uqSai.sql")));
+    ASSERT_TRUE(query.open(QIODevice::ReadOnly));
+    const QByteArray good = query.readAll();
+    query.close();
+    ASSERT_TRUE(query.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    query.write("DELETE FROM shiwake");
+    query.close();
+    check->trigger();
+    ASSERT_FALSE(prompts.messages.empty());
+    EXPECT_EQ(prompts.messages.back().kind, ScriptedPrompter::Message::Error);
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("uqSai.sql"))) << prompts.messages.back().text.toStdString();
+    ASSERT_TRUE(query.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    query.write(good);
+    query.close();
+
+    Database::forFolder(folder.path())->exec(QStringLiteral("UPDATE RowCount SET n = n + 5 WHERE tableName = 'shiwake'"));
+    check->trigger();
+    EXPECT_EQ(prompts.messages.back().kind, ScriptedPrompter::Message::Information);
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("数え直して"))) << prompts.messages.back().text.toStdString();
+    EXPECT_TRUE(Database::forFolder(folder.path())->countDrift().isEmpty());
+    lock.reset();
+    Database::closeAll();
+}
+
 // A log left beside the books: the start reads the whole file before it folds the log in, and
 // says so while it does, in a notice that goes once the books are open.
 TEST(OpeningBooks, AfterAnUncleanEndTheWholeFileIsCheckedUnderABusyNotice)

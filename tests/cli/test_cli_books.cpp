@@ -138,6 +138,89 @@ TEST_F(CliBooks, CheckReportsBooksThatDoNotOpen)
     EXPECT_TRUE(run.outText().contains(QStringLiteral("NG  開く時の検査"))) << run.outText().toStdString();
 }
 
+// The files beside the database that the program reads later: a stored query that is no longer
+// one SELECT of the codes, a report project without a report it runs. The check names each,
+// and a command that uses the query says which file is wrong (not its whole text) and writes
+// nothing.
+TEST_F(CliBooks, CheckFindsStoredQueriesAndAReportProjectThatWouldFailLater)
+{
+    const QString query = folder.file(QStringLiteral("qUnionCode.sql"));
+    const QString project = folder.file(QStringLiteral("TlRepo01.rav"));
+    const QByteArray goodQuery = bytesOf(query);
+    const QByteArray goodProject = bytesOf(project);
+    struct Case {
+        const char* what;
+        QString file;
+        QByteArray content;
+        const char* found;
+    };
+    const QList<Case> cases{
+        {"an empty stored query", query, "", "が空です"},
+        {"a stored query that deletes", query, "DELETE FROM shiwake", "帳簿を書き換える文"},
+        {"two statements", query, "SELECT code FROM Kamoku; DELETE FROM shiwake", "文が二つ以上"},
+        {"no column code", query, "SELECT bunrui FROM Kamoku", "列「code」がありません"},
+        {"not SQL", query, "SELEKT code", "正しいSQLではありません"},
+        {"a report project cut short", project, goodProject.left(goodProject.size() / 2), "TlRepo01.rav"},
+        {"a report project without the journal book", project,
+         QByteArray(goodProject).replace("\"rShiwake\"", "\"rShiwakeX\""), "レポート「rShiwake」がありません"},
+    };
+    for (const Case& c : cases) {
+        writeFile(c.file, c.content);
+        const CliRun check = cli({QStringLiteral("check")});
+        EXPECT_EQ(check.exitCode, 1) << c.what;
+        EXPECT_TRUE(check.outText().contains(QString::fromUtf8(c.found))) << c.what << ": " << check.outText().toStdString();
+        if (c.file == query) {
+            const QByteArray before = bytesOf(books());
+            const CliRun totals = cli({QStringLiteral("year-totals"), QStringLiteral("--year"), QStringLiteral("2010")});
+            EXPECT_EQ(totals.exitCode, 1) << c.what;
+            EXPECT_TRUE(totals.errText().contains(QStringLiteral("qUnionCode.sql"))) << c.what << ": " << totals.errText().toStdString();
+            EXPECT_FALSE(totals.errText().contains(QStringLiteral("FROM"))) << c.what << ": " << totals.errText().toStdString();
+            EXPECT_EQ(countInFile(books(), "SELECT count(*) FROM shiwake"), 2) << c.what;
+        }
+        writeFile(query, goodQuery);
+        writeFile(project, goodProject);
+    }
+    const CliRun sound = cli({QStringLiteral("check")});
+    EXPECT_EQ(sound.exitCode, 0) << sound.outText().toStdString();
+}
+
+// The journal's kept counts drift when another program writes without our triggers' settings
+// (its INSERT OR REPLACE deletes without telling the count) or sets them by hand. The check
+// finds it and counts again; after an unclean end the next program to write does the same.
+TEST_F(CliBooks, DriftedRowCountsAreFoundAndCountedAgain)
+{
+    const auto kept = [&] {
+        return QStringLiteral("%1/%2/%3")
+            .arg(countInFile(books(), "SELECT n FROM RowCount WHERE tableName = 'shiwake'"))
+            .arg(countInFile(books(), "SELECT count(*) FROM shiwake"))
+            .arg(countInFile(books(), "SELECT count(*) FROM (SELECT sDay, count(*) AS n FROM shiwake GROUP BY sDay"
+                                      " EXCEPT SELECT sDay, n FROM DayCount)"));
+    };
+    ASSERT_EQ(kept(), QStringLiteral("2/2/0"));
+    {
+        // Another program, with SQLite's default settings: the replaced row counts twice.
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(books().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(handle,
+                               "INSERT OR REPLACE INTO shiwake SELECT * FROM shiwake WHERE id = 1",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(handle);
+    }
+    ASSERT_EQ(kept(), QStringLiteral("3/2/1"));
+    const CliRun check = cli({QStringLiteral("check")});
+    EXPECT_EQ(check.exitCode, 0) << check.outText().toStdString();
+    EXPECT_TRUE(check.outText().contains(QStringLiteral("数え直して直しました"))) << check.outText().toStdString();
+    EXPECT_EQ(kept(), QStringLiteral("2/2/0"));
+
+    // Set too low by hand, then the books left with their log: the next writer puts it right.
+    writeKeepingTheLog(books(), "UPDATE RowCount SET n = 1 WHERE tableName = 'shiwake'");
+    ASSERT_TRUE(QFileInfo::exists(books() + QStringLiteral("-wal")));
+    const CliRun totals = cli({QStringLiteral("year-totals"), QStringLiteral("--year"), QStringLiteral("2010")});
+    EXPECT_EQ(totals.exitCode, 0) << totals.errText().toStdString();
+    EXPECT_EQ(kept(), QStringLiteral("2/2/0"));
+}
+
 // A folder whose layout stopped part way is refused by every verb, with the command that
 // completes it; nothing is added to it.
 TEST_F(CliBooks, AHalfMadeFolderIsRefusedWithHowToCompleteIt)
