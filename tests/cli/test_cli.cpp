@@ -1,5 +1,9 @@
 // tolva-cli's reading verbs and its command line, against small books written as data.
 #include "clirun.h"
+#include "closingoutput.h"
+#include "depreciationlist.h"
+#include "journalprint.h"
+#include "reportproject.h"
 #include "database.h"
 #include "datafolder.h"
 #include "journalrows.h"
@@ -433,3 +437,20 @@ TEST_F(Cli, AProgramHoldingTheFolderIsToldAsTheWindowsTellIt)
 }
 
 } // namespace
+
+// The check's list of the reports the windows run holds every name a window asks for, and the
+// template's project holds them all.
+TEST(ReportsTheProgramRuns, AreTheWindowsOwnAndInTheTemplate)
+{
+    const QStringList asked{journalprint::kJournalBook,
+                            journalprint::kSelection,
+                            journalprint::kDetailed,
+                            kDepreciationListReport,
+                            closingReportName(ClosingView::TrialBalance),
+                            closingReportName(ClosingView::Worksheet),
+                            QStringLiteral("TlRepo03")};
+    for (const QString& name : asked)
+        EXPECT_TRUE(reports::programReports().contains(name)) << name.toStdString();
+    EXPECT_EQ(reports::programReports().size(), asked.size());
+    EXPECT_TRUE(reports::projectFindings(QDir(tolva::testing::templateDir()).filePath(QStringLiteral("TlRepo01.rav"))).isEmpty());
+}
