@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace tolva::cli {
 
@@ -117,9 +118,18 @@ std::optional<QDate> Invocation::date(const QString& name) const
         return std::nullopt;
     const QString text = parser_.value(name);
     const std::optional<QDate> day = textformat::parseDateEntry(text);
-    if (!day)
+    if (!day) {
+        // A real date the books cannot hold is told as such, not as a mistyped one.
+        static const QRegularExpression form(QStringLiteral(R"(^\s*(\d{4})[-/](\d{1,2})[-/](\d{1,2})\s*$)"));
+        const QRegularExpressionMatch match = form.match(text);
+        if (match.hasMatch() && QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt()).isValid())
+            throw UsageError(QStringLiteral("--%1 の日付「%2」は扱える範囲（%3/01/01 ～ %4/12/31）の外です。範囲の中の日付を指定してください。")
+                                 .arg(name, text)
+                                 .arg(textformat::kFirstEntryYear)
+                                 .arg(textformat::kLastEntryYear));
         throw UsageError(QStringLiteral("--%1 の日付「%2」は正しくありません（yyyy-mm-dd か yyyy/mm/dd で、ある日付を指定してください）。")
                              .arg(name, text));
+    }
     return day;
 }
 
@@ -246,11 +256,10 @@ QList<OptionSpec> yearOption()
                        QStringLiteral("会計年度（事業主の決算月による期間の始まる年）。省略すると事業主の現在の年度。")}};
 }
 
-FiscalPeriod yearPeriod(const Invocation& invocation, Books& books)
+std::optional<int> requestedYear(const Invocation& invocation)
 {
-    const FiscalPeriod current = books.fiscalPeriod();
     if (!invocation.isSet(kYear))
-        return current;
+        return std::nullopt;
     bool ok = false;
     const int year = invocation.value(kYear).toInt(&ok);
     if (!ok || year < kFirstFiscalYear || year > kLastFiscalYear)
@@ -258,8 +267,23 @@ FiscalPeriod yearPeriod(const Invocation& invocation, Books& books)
                              .arg(kFirstFiscalYear)
                              .arg(kLastFiscalYear)
                              .arg(invocation.value(kYear)));
+    return year;
+}
+
+FiscalPeriod yearPeriod(std::optional<int> year, Books& books)
+{
+    const FiscalPeriod current = books.fiscalPeriod();
+    if (!year)
+        return current;
     const int closingMonth = current.start.month() == 1 ? 12 : current.start.month() - 1;
-    return periodForFiscalYear(year, closingMonth);
+    return periodForFiscalYear(*year, closingMonth);
+}
+
+void checkOutputBeforeOpening(const QString& folder, const QString& path, outputfile::Purpose purpose)
+{
+    // The folder's files are known by identity from here on, as they will be once it is held.
+    const outputfile::ProtectedFolder books(folder);
+    (void)outputfile::checkTarget(path, purpose);
 }
 
 } // namespace tolva::cli

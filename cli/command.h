@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datafolder.h"
+#include "outputfile.h"
 #include "fiscalperiod.h"
 #include "programstate.h"
 #include "tdm01keiri.h"
@@ -112,7 +113,14 @@ private:
 
 // The --year option of the verbs over one fiscal year, and the period it names: the fiscal
 // year with the owner's closing month, or the owner's current one when it is not given.
+// The year is checked when the command line is read, before the books are opened.
 [[nodiscard]] QList<OptionSpec> yearOption();
-[[nodiscard]] FiscalPeriod yearPeriod(const Invocation& invocation, Books& books);
+[[nodiscard]] std::optional<int> requestedYear(const Invocation& invocation);
+[[nodiscard]] FiscalPeriod yearPeriod(std::optional<int> year, Books& books);
+
+// A file named with -o refused (one of the books' own files, a folder, ...) before the books
+// are opened: a command refused after opening them could already have brought them to a new
+// layout or folded their log in.
+void checkOutputBeforeOpening(const QString& folder, const QString& path, outputfile::Purpose purpose);
 
 } // namespace tolva::cli

@@ -105,8 +105,9 @@ int runDepreciation(const Invocation& invocation)
 {
     invocation.expectPositional({});
     const OutputChoice output = outputChoice(invocation);
+    const std::optional<int> year = requestedYear(invocation);
     Books books(invocation.dataFolder());
-    const FiscalPeriod period = yearPeriod(invocation, books);
+    const FiscalPeriod period = yearPeriod(year, books);
     const std::vector<DepreciationListRow> rows = depreciationListRows(*Database::forFolder(books.folder()), period);
     Totals totals;
     for (const DepreciationListRow& row : rows)

@@ -33,6 +33,8 @@ int runBackup(const Invocation& invocation)
     if (output && output->trimmed().isEmpty())
         throw UsageError(QStringLiteral("-o のファイル名が空です。"));
     const QString folder = invocation.dataFolder();
+    if (output)
+        checkOutputBeforeOpening(folder, *output, outputfile::Purpose::NewBackupCopy);
 
     Books books(folder, Books::Opening::Full);
     const QString target = output ? QFileInfo(*output).absoluteFilePath()

@@ -64,8 +64,9 @@ int runYearTotals(const Invocation& invocation)
 {
     invocation.expectPositional({});
     const OutputChoice output = outputChoice(invocation);
+    const std::optional<int> year = requestedYear(invocation);
     Books books(invocation.dataFolder(), Books::Opening::Full);
-    const FiscalPeriod period = yearPeriod(invocation, books);
+    const FiscalPeriod period = yearPeriod(year, books);
     const YearEndAggregation result = aggregateYearEnd(*Database::forFolder(books.folder()), period);
     if (output.format == Format::Json) {
         writeOut("{\"yearCode\":" + jsonString(result.yearCode) + ",\"from\":" + jsonString(textformat::isoDate(period.start))
@@ -81,8 +82,9 @@ int runYearTotals(const Invocation& invocation)
 int runClosingTransfersVerb(const Invocation& invocation)
 {
     invocation.expectPositional({});
+    const std::optional<int> year = requestedYear(invocation);
     Books books(invocation.dataFolder(), Books::Opening::Full);
-    const FiscalPeriod period = yearPeriod(invocation, books);
+    const FiscalPeriod period = yearPeriod(year, books);
     const ClosingTransfers result = runClosingTransfers(
         *Database::forFolder(books.folder()), period, BackupRequest{backupFolder(books.folder()), QDateTime::currentDateTime(), 10});
     if (result.refusal) {
@@ -137,8 +139,9 @@ int runClosingView(const Invocation& invocation, ClosingView view)
 {
     invocation.expectPositional({});
     const OutputChoice output = outputChoice(invocation);
+    const std::optional<int> year = requestedYear(invocation);
     Books books(invocation.dataFolder());
-    const FiscalPeriod period = yearPeriod(invocation, books);
+    const FiscalPeriod period = yearPeriod(year, books);
     const ClosingGrid grid = readClosingGrid(*Database::forFolder(books.folder()), yearCode(period.start), view);
     const QList<QStringList> rows = gridRows(grid);
     const QString heading = viewCaption(view) + u'\n' + closingPeriodLine(period);

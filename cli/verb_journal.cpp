@@ -233,6 +233,7 @@ int runExportJournal(const Invocation& invocation)
     const Conditions conditions = conditionsOf(invocation, Use::Export);
     if (!conditions.any())
         throw UsageError(QStringLiteral("出力条件を指定してください。（--from、--to、--debit、--credit、--use、--mode のどれか）"));
+    checkOutputBeforeOpening(invocation.dataFolder(), *path, outputfile::Purpose::UserFile);
 
     Books books(invocation.dataFolder());
     const Choice choice = choiceOf(books, conditions);

@@ -123,6 +123,7 @@ int runExportLedger(const Invocation& invocation)
     if (!path || path->trimmed().isEmpty())
         throw UsageError(QStringLiteral("出力先のファイルを -o FILE で指定してください。"));
     const Invocation::DateRange given = invocation.dateRange();
+    checkOutputBeforeOpening(invocation.dataFolder(), *path, outputfile::Purpose::UserFile);
 
     Books books(invocation.dataFolder());
     const BuiltLedger built = build(books, code, given);

@@ -61,11 +61,44 @@ QString sideFile(const QString& path, const char* suffix)
 // A copy of a file as it is, synced; an existing target is not replaced.
 void copyFile(const QString& from, const QString& to)
 {
-    if (QFileInfo::exists(to))
-        throw StoreError(QStringLiteral("「%1」は既にあります。上書きはしません。").arg(shown(to)));
-    if (!QFile::copy(from, to))
-        throw StoreError(QStringLiteral("「%1」を「%2」にコピーできません。").arg(shown(from), shown(to)));
-    syncToDisk(to);
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        throw StoreError(QStringLiteral("「%1」を読めません（%2）。").arg(shown(from), QString::fromLocal8Bit(std::strerror(errno))));
+    const auto closeIn = qScopeGuard([&] { ::close(in); });
+    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        if (errno == EEXIST)
+            throw StoreError(QStringLiteral("「%1」は既にあります。上書きはしません。").arg(shown(to)));
+        throw StoreError(outputfile::writeFailure(to, errno));
+    }
+    bool done = false;
+    const auto closeOut = qScopeGuard([&] {
+        ::close(out);
+        if (!done)
+            ::unlink(QFile::encodeName(to).constData());
+    });
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        cancellation::throwIfRequested();
+        const ssize_t n = ::read(in, buffer.data(), size_t(buffer.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw StoreError(QStringLiteral("「%1」を読めません（%2）。").arg(shown(from), QString::fromLocal8Bit(std::strerror(errno))));
+        if (n == 0)
+            break;
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = ::write(out, buffer.constData() + written, size_t(n - written));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                throw StoreError(outputfile::writeFailure(to, w < 0 ? errno : ENOSPC));
+            written += w;
+        }
+    }
+    if (::fsync(out) != 0)
+        throw StoreError(outputfile::writeFailure(to, errno));
+    done = true;
 }
 
 } // namespace

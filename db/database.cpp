@@ -128,6 +128,11 @@ QString checksumFailure()
 
 QString readableError(int code, const QString& detail, int systemError = 0)
 {
+    // SUM() over amounts that together pass the 64-bit range: no figure is better than a
+    // wrong one, and the user can look for the amount typed with too many digits.
+    if ((code & 0xff) == SQLITE_ERROR && detail.contains(u"integer overflow"))
+        return QStringLiteral("金額の合計が大きすぎて計算できません（扱える金額の範囲を超えました）。"
+                              "桁を誤って入力した金額がないか、仕訳を確かめてください。");
     if (code == SQLITE_IOERR_DATA)
         return QStringLiteral("データベースが壊れています（%1）。").arg(checksumFailure());
     switch (code & 0xff) {

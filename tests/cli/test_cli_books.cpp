@@ -4,18 +4,24 @@
 #include "journalrows.h"
 #include "testdata.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <sys/stat.h>
 
 using namespace tolva;
 using namespace tolva::testing;
@@ -434,6 +440,179 @@ TEST_F(CliBooks, RestoreRefusesWhatIsNotSoundBooksOfOursAndLeavesTheBooksAsTheyW
         EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("backup")))) << c.file.toStdString();
     }
     EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral(".restore.tolva-tmp-*")}, QDir::Dirs | QDir::Hidden).isEmpty());
+}
+
+// Restore while another program has the books open: its later writes would go into a log the
+// restore removes. The books are refused as in use, and nothing is replaced.
+TEST_F(CliBooks, RestoreRefusesBooksAnotherProgramHoldsOpen)
+{
+    QTemporaryDir out;
+    const QString copy = out.filePath(QStringLiteral("copy.sqlite"));
+    ASSERT_EQ(cli({QStringLiteral("backup"), QStringLiteral("-o"), copy}).exitCode, 0);
+    const QByteArray before = bytesOf(books());
+
+    // Another program's connection, idle but open, as a program between two writes.
+    QProcess holder;
+    holder.setProgram(QCoreApplication::applicationFilePath());
+    holder.setArguments({QStringLiteral("--gtest_filter=CliBooksLockChild.*"), QStringLiteral("--gtest_also_run_disabled_tests")});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TOLVA_HOLD_BOOKS"), books());
+    holder.setProcessEnvironment(env);
+    holder.start();
+    ASSERT_TRUE(holder.waitForReadyRead(30000)) << holder.readAllStandardError().toStdString();
+    const CliRun run = cli({QStringLiteral("restore"), copy, QStringLiteral("--yes")});
+    EXPECT_EQ(run.exitCode, 1) << run.outText().toStdString();
+    EXPECT_TRUE(run.errText().contains(QStringLiteral("他のプログラムが使用中"))) << run.errText().toStdString();
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(30000));
+    EXPECT_EQ(holder.exitCode(), 0) << holder.readAllStandardError().toStdString();
+    EXPECT_EQ(bytesOf(books()), before);
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("backup"))));
+}
+
+// A source whose last commits are still in its log beside it comes back as committed, and the
+// user sees both books side by side before anything is replaced; without a terminal and without
+// --yes nothing is replaced.
+TEST_F(CliBooks, RestoreTakesTheSourcesLogAndShowsBothBooksFirst)
+{
+    QTemporaryDir out;
+    const QString source = out.filePath(QStringLiteral("books.sqlite"));
+    ASSERT_TRUE(QFile::copy(books(), source));
+    // Three rows more, then two removed, in the source's log only.
+    writeKeepingTheLog(source, "INSERT INTO shiwake (sDay, Lcode, Lgaku, Rcode, Rgaku, syori) VALUES ('2010-06-01','0411',10000,'1111',10000,10),"
+                               " ('2010-06-02','0411',20000,'1111',20000,10), ('2010-06-03','0411',30000,'1111',30000,10)");
+    writeKeepingTheLog(source, "DELETE FROM shiwake WHERE sDay IN ('2010-06-01','2010-06-02')");
+    ASSERT_GT(QFileInfo(source + QStringLiteral("-wal")).size(), 0);
+    ASSERT_EQ(countInFile(source, "SELECT count(*) FROM shiwake"), 2) << "the file alone holds the rows before the log";
+    const QByteArray sourceBytes = bytesOf(source);
+    const QByteArray sourceLog = bytesOf(source + QStringLiteral("-wal"));
+
+    const QByteArray before = bytesOf(books());
+    const CliRun unconfirmed = cli({QStringLiteral("restore"), source});
+    EXPECT_EQ(unconfirmed.exitCode, 2) << unconfirmed.errText().toStdString();
+    EXPECT_TRUE(unconfirmed.errText().contains(QStringLiteral("--yes"))) << unconfirmed.errText().toStdString();
+    EXPECT_EQ(bytesOf(books()), before);
+
+    const CliRun run = cli({QStringLiteral("restore"), source, QStringLiteral("--yes")});
+    ASSERT_EQ(run.exitCode, 0) << run.errText().toStdString();
+    const QString said = run.outText();
+    EXPECT_TRUE(said.contains(QStringLiteral("復元する帳簿: ") + QDir::toNativeSeparators(source))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("仕訳 3 件、2010/04/05 ～ 2010/06/03"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("今の帳簿:"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("仕訳 2 件、2010/04/05 ～ 2010/04/06"))) << said.toStdString();
+    EXPECT_LT(said.indexOf(QStringLiteral("今の帳簿:")), said.indexOf(QStringLiteral("から帳簿を復元しました")));
+    EXPECT_EQ(countInFile(books(), "SELECT count(*) FROM shiwake"), 3);
+    EXPECT_EQ(countInFile(books(), "SELECT count(*) FROM shiwake WHERE sDay = '2010-06-03'"), 1);
+    // The source is read, never written.
+    EXPECT_EQ(bytesOf(source), sourceBytes);
+    EXPECT_EQ(bytesOf(source + QStringLiteral("-wal")), sourceLog);
+}
+
+TEST_F(CliBooks, ARestoredFileKeepsThePermissionBitsOfTheBooksItReplaces)
+{
+    QTemporaryDir out;
+    const QString copy = out.filePath(QStringLiteral("copy.sqlite"));
+    ASSERT_EQ(cli({QStringLiteral("backup"), QStringLiteral("-o"), copy}).exitCode, 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(copy).constData(), 0600), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(books()).constData(), 0644), 0);
+    ASSERT_EQ(cli({QStringLiteral("restore"), copy, QStringLiteral("--yes")}).exitCode, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(books()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode_t(0644));
+}
+
+// What a user reads when a command cannot be done: one sentence naming the value or file and
+// what to do, checked before the books are touched.
+TEST_F(CliBooks, MessagesNameTheValueAndTheBooksAreNotTouchedForAMistakenCommandLine)
+{
+    // Books the last program did not close: opening them would fold their log in.
+    writeKeepingTheLog(books(), "UPDATE Jigyounushi SET name = '山田'");
+    const QMap<QString, QByteArray> before = folderState(folder.path());
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* told;
+    };
+    const QList<Case> cases{
+        {{QStringLiteral("year-totals"), QStringLiteral("--year"), QStringLiteral("1899")}, 2, "--year には 1980 から 2100"},
+        {{QStringLiteral("closing-transfers"), QStringLiteral("--year"), QStringLiteral("二〇一〇")}, 2, "--year には"},
+        {{QStringLiteral("depreciation"), QStringLiteral("--year"), QStringLiteral("2101")}, 2, "--year には"},
+        {{QStringLiteral("ledger"), QStringLiteral("1111"), QStringLiteral("--to"), QStringLiteral("9999-12-31")}, 2, "扱える範囲（1900/01/01 ～ 2999/12/31）の外"},
+        {{QStringLiteral("ledger"), QStringLiteral("1111"), QStringLiteral("--to"), QStringLiteral("2010-02-30")}, 2, "正しくありません"},
+        {{QStringLiteral("backup"), QStringLiteral("-o"), books()}, 1, "帳簿を守るため"},
+        {{QStringLiteral("export"), QStringLiteral("ledger"), QStringLiteral("1111"), QStringLiteral("-o"), folder.file(QStringLiteral("uqSai.sql"))}, 1, "帳簿を守るため"},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.arguments.join(u' ').toStdString();
+        const CliRun run = cli(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << what << ": " << run.errText().toStdString();
+        EXPECT_TRUE(run.errText().contains(QString::fromUtf8(c.told))) << what << ": " << run.errText().toStdString();
+        EXPECT_TRUE(folderState(folder.path()) == before) << what << ": files changed";
+    }
+}
+
+TEST_F(CliBooks, ASumBeyondTheRangeOfAmountsIsToldAsSuch)
+{
+    // Two amounts typed with far too many digits: each fits, their sum does not.
+    addEntries(folder.path(), {
+                                  {"2010-05-01", "0411", 500'000'000'000'000, "1111", 500'000'000'000'000},
+                                  {"2010-05-02", "0411", 500'000'000'000'000, "1111", 500'000'000'000'000},
+                              });
+    Database::closeAll();
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("year-totals"), QStringLiteral("--year"), QStringLiteral("2010")},
+          QStringList{QStringLiteral("aggregate"), QStringLiteral("--from"), QStringLiteral("2010-04-01"), QStringLiteral("--to"), QStringLiteral("2011-03-31")},
+          QStringList{QStringLiteral("journal"), QStringLiteral("--from"), QStringLiteral("2010-04-01"), QStringLiteral("--format"), QStringLiteral("json")}}) {
+        const std::string what = arguments.join(u' ').toStdString();
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.exitCode, 1) << what << ": " << run.outText().left(200).toStdString();
+        EXPECT_TRUE(run.errText().contains(QStringLiteral("金額の合計が大きすぎて"))) << what << ": " << run.errText().toStdString();
+        EXPECT_FALSE(run.errText().contains(QStringLiteral("overflow"))) << what;
+    }
+}
+
+// The copy a restore makes cannot be written (here a file size limit): the reason is told, and
+// the books are as they were.
+TEST_F(CliBooks, ARestoreThatCannotCopyItsSourceSaysWhy)
+{
+    QTemporaryDir out;
+    const QString copy = out.filePath(QStringLiteral("copy.sqlite"));
+    ASSERT_EQ(cli({QStringLiteral("backup"), QStringLiteral("-o"), copy}).exitCode, 0);
+    const QByteArray before = bytesOf(books());
+    QProcess limited;
+    limited.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 16; exec \"$@\""), QStringLiteral("bash"),
+                                           QStringLiteral(TOLVA_CLI), QStringLiteral("restore"), copy, QStringLiteral("--yes"),
+                                           QStringLiteral("--data-dir"), folder.path()});
+    ASSERT_TRUE(limited.waitForFinished(60000));
+    const QString said = QString::fromUtf8(limited.readAllStandardError());
+    EXPECT_EQ(limited.exitCode(), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("ファイルの大きさの上限を超えたため"))) << said.toStdString();
+    EXPECT_EQ(bytesOf(books()), before);
+
+    // A backup folder that is a file: refused before anything, without a word of restoring.
+    writeFile(folder.file(QStringLiteral("backup")), "a file in the way");
+    const CliRun run = cli({QStringLiteral("restore"), copy, QStringLiteral("--yes")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errText().contains(QStringLiteral("フォルダではないため"))) << run.errText().toStdString();
+    EXPECT_FALSE((run.outText() + run.errText()).contains(QStringLiteral("復元します"))) << run.outText().toStdString();
+    EXPECT_EQ(bytesOf(books()), before);
+}
+
+// Run only as the child process of RestoreRefusesBooksAnotherProgramHoldsOpen: holds the books
+// open, as another program would, until its standard input is closed.
+TEST(CliBooksLockChild, DISABLED_HoldTheBooks)
+{
+    const QString path = qEnvironmentVariable("TOLVA_HOLD_BOOKS");
+    if (path.isEmpty())
+        GTEST_SKIP();
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, "SELECT count(*) FROM shiwake", nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
+    printf("holding\n");
+    fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    sqlite3_close_v2(handle);
 }
 
 } // namespace
