@@ -426,6 +426,18 @@ TEST_F(ClosingWindows, TheFilesHoldTheGridInCodePage932WithCrLf)
     prompts.fileNames = {std::nullopt};
     window->exportAction()->trigger();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    // A name that is the books' own file: refused before anything is written.
+    const QString books = folder.file(QString::fromLatin1(Database::kFileName));
+    const QString state = integrityCheck(db()) + QString::number(count(QStringLiteral("SELECT count(*) FROM shiwake")));
+    QFile original(books);
+    const qint64 size = original.size();
+    prompts.messages.clear();
+    prompts.fileNames = {books};
+    window->exportAction()->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("帳簿を守るため"))) << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(original.size(), size);
+    EXPECT_EQ(integrityCheck(db()) + QString::number(count(QStringLiteral("SELECT count(*) FROM shiwake"))), state);
     window->close();
 }
 
