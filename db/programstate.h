@@ -18,7 +18,7 @@ struct ProgramState {
     int currentPropertyId = 0;
     int currentItemId = 0;
     // The books were opened for reading only (Database::readOnly): a read-only medium, a
-    // folder this user may not write.
+    // folder this user may not write. No window offers a command that changes them.
     bool readOnly = false;
 };
 

@@ -71,4 +71,9 @@ QString readOnlyRefusal(const QString& folder, ReadOnlyCause cause)
         .arg(QDir::toNativeSeparators(folder), causeClause(cause));
 }
 
+QString exportStartFolder(const QString& dataFolder, bool booksReadOnly)
+{
+    return booksReadOnly ? QDir::homePath() : dataFolder;
+}
+
 } // namespace tolva

@@ -24,4 +24,8 @@ enum class ReadOnlyCause {
 // Why a command that changes the books is not run on books that can only be read.
 [[nodiscard]] QString readOnlyRefusal(const QString& folder, ReadOnlyCause cause);
 
+// The folder a file dialog of an export starts in: the data folder, or the home folder when
+// nothing can be saved beside the books.
+[[nodiscard]] QString exportStartFolder(const QString& dataFolder, bool booksReadOnly);
+
 } // namespace tolva
