@@ -40,7 +40,7 @@ QString causeClause(ReadOnlyCause cause)
     case ReadOnlyCause::Folder:
         return QStringLiteral("このユーザーがファイルを作成できないフォルダである");
     case ReadOnlyCause::File:
-        return QStringLiteral("データベースファイル「%1」にこのユーザーが書き込めない").arg(QString::fromLatin1(Database::kFileName));
+        return QStringLiteral("、中のデータベースファイル「%1」にこのユーザーが書き込めない").arg(QString::fromLatin1(Database::kFileName));
     }
     return {};
 }
