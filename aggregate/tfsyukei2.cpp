@@ -321,7 +321,11 @@ void TfSyukei2::SpeedButton3Click()
     (void)aggregatePeriod(db(), range, QDateTime::currentDateTime());
     if (range.isEmpty())
         statusBar_->showMessage(emptyRangeNotice(range));
-    prompter().information(this, periodAggregationMessage());
+    // Books that can only be read are aggregated in memory (Database::workTables).
+    prompter().information(this, dm_.state().readOnly ? periodAggregationMessage()
+                                                            + QStringLiteral("\n帳簿は読み取り専用のため、集計の結果は帳簿に記録されません"
+                                                                             "（このプログラムを終了するまで表示できます）。")
+                                                      : periodAggregationMessage());
 }
 
 void TfSyukei2::SpeedButton4Click()
@@ -380,7 +384,8 @@ void TfSyukei2::N2Click()
 void TfSyukei2::N5Click()
 {
     const AggregateGrid& grid = model_->grid();
-    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), dataFolder_,
+    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"),
+                                                                exportStartFolder(dataFolder_, dm_.state().readOnly),
                                                                 aggregateFileName(grid), QStringLiteral("csv (*.csv)"));
     if (!path)
         return;

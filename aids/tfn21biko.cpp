@@ -91,6 +91,12 @@ Tfn21biko::Tfn21biko(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
     on(c_.endEdit, &Tfn21biko::EndEditClick);
     connect(c_.phrases, &QListWidget::itemClicked, this, [this] { guarded(this, [&] { PhraseClick(); }); });
     connect(c_.close, &QPushButton::clicked, this, &QDialog::accept);
+    // The phrases and the memo are kept in the books: on books that can only be read they are
+    // shown, and nothing else.
+    if (dm_.state().readOnly) {
+        for (QPushButton* button : {c_.edit, c_.addToMemo, c_.remove, c_.append, c_.overwrite})
+            button->setEnabled(false);
+    }
 
     resize(520, 420);
 }

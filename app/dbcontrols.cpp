@@ -84,6 +84,9 @@ void DbEdit::refreshFromField()
 {
     dirty_ = false;
     refused_ = false;
+    // Books opened for reading: the box shows, and is never typed into.
+    if (dataset_.booksReadOnly())
+        setReadOnly(true);
     setText(fieldText(hasFocus()));
 }
 
@@ -231,6 +234,8 @@ void DbLookupCombo::reloadList()
 
 void DbLookupCombo::refreshFromField()
 {
+    if (dataset_.booksReadOnly())
+        setEnabled(false);
     updating_ = true;
     int index = -1;
     if (dataset_.isActive()) {
@@ -295,6 +300,8 @@ DbComboBox::DbComboBox(Dataset& dataset, QString field, const QList<Item>& items
 
 void DbComboBox::refreshFromField()
 {
+    if (dataset_.booksReadOnly())
+        setEnabled(false);
     updating_ = true;
     int index = -1;
     if (dataset_.isActive()) {
@@ -371,6 +378,8 @@ int DbRadioGroup::chosenIndex() const
 
 void DbRadioGroup::refreshFromField()
 {
+    if (dataset_.booksReadOnly())
+        setEnabled(false);
     int index = -1;
     if (dataset_.isActive()) {
         if (const auto field = dataset_.findField(field_); field && !field->isNull()) {
@@ -476,15 +485,17 @@ void DbNavigator::updateButtons()
     const bool browsing = active && dataset_.state() == Dataset::State::Browse;
     const bool editing = active && !browsing;
     const bool empty = !active || dataset_.isEmpty();
+    // Books opened for reading are moved through, never changed.
+    const bool writable = !dataset_.booksReadOnly();
     buttons_[First]->setEnabled(active && !empty && (editing || !dataset_.bof()));
     buttons_[Prior]->setEnabled(active && !empty && (editing || !dataset_.bof()));
     buttons_[Next]->setEnabled(active && !empty && (editing || !dataset_.eof()));
     buttons_[Last]->setEnabled(active && !empty && (editing || !dataset_.eof()));
-    buttons_[Insert]->setEnabled(active);
-    buttons_[Delete]->setEnabled(active && (!empty || editing));
-    buttons_[Edit]->setEnabled(browsing);
-    buttons_[Post]->setEnabled(editing);
-    buttons_[Cancel]->setEnabled(editing);
+    buttons_[Insert]->setEnabled(active && writable);
+    buttons_[Delete]->setEnabled(active && writable && (!empty || editing));
+    buttons_[Edit]->setEnabled(browsing && writable);
+    buttons_[Post]->setEnabled(editing && writable);
+    buttons_[Cancel]->setEnabled(editing && writable);
     buttons_[Refresh]->setEnabled(active);
 }
 

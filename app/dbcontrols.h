@@ -27,7 +27,9 @@ class Query;
 // What is applied is checked as a user enters it: an amount in whole yen up to
 // Money::kMaxEntryYen, a date as yyyy/M/d from 1900 to 2999, a text without control
 // characters and within its length. A refusal names the box by its caption, never by the
-// field.
+// field. On books opened for reading (Dataset::booksReadOnly) every bound control shows its
+// field and offers no change: boxes are read-only, lists and choices disabled, and the
+// navigator's insert, delete, edit, post and cancel disabled.
 class DbEdit : public QLineEdit {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "actionguard.h"
+#include "programstate.h"
 #include "prompter.h"
 #include "tdm02repo.h"
 
@@ -130,9 +131,17 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         prompter().error(nullptr, QStringLiteral("「%1」はフォルダではありません。データフォルダにはフォルダを指定してください。").arg(shown));
         return nullptr;
     }
+    // Books that cannot be written are read as they are: nothing is laid out, completed or
+    // removed in or beside their folder.
+    const bool readOnly = readOnlyCause(folder).has_value();
     // What a start killed while laying the folder out left beside it.
-    datafolder::removeAbandonedLayouts(folder);
+    if (!readOnly)
+        datafolder::removeAbandonedLayouts(folder);
     const bool missing = !info.exists();
+    if (readOnly && datafolder::inspect(folder).state == datafolder::Contents::State::Empty) {
+        prompter().error(nullptr, QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
+        return nullptr;
+    }
     if (missing || datafolder::inspect(folder).state == datafolder::Contents::State::Empty) {
         const QString question = missing
             ? QStringLiteral("データフォルダ「%1」がありません。\n新しい帳簿を作成しますか？").arg(shown)
@@ -152,13 +161,17 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
         prompter().error(nullptr, lock->refusal());
         return nullptr;
     }
-    if (!completeHalfMade(folder, templateDir))
+    if (!lock->readOnly() && !completeHalfMade(folder, templateDir))
         return nullptr;
     const auto checks = lock->takenOver() ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded;
     BusyNotice notice;
     if (!guarded(nullptr, [&] {
-            datafolder::verify(folder, checks, &notice);
+            datafolder::verify(folder, checks, &notice, Database::WhenReadOnly::OpenForReading);
             auto db = Database::forFolder(folder);
+            // Books that can only be read keep their layout: every window reads an older one.
+            programState().readOnly = db->readOnly();
+            if (db->readOnly())
+                return;
             if (db->schemaVersion() < Database::kSchemaVersion)
                 notice.show(QStringLiteral("帳簿を新しい形式にしています（一度だけです）。しばらくお待ちください。"));
             db->makeReadyForWriting();

@@ -40,7 +40,8 @@ private:
 // Makes the data folder ready for this program: lays it out from the template when it is
 // missing or empty and the user agrees, takes the folder's lock against a second program, and
 // checks the books (with a notice while they take long). Tells the user what is wrong and returns nothing when the program cannot
-// go on.
+// go on. Books that cannot be written (a read-only medium, a folder this user may not write)
+// are opened for reading, without a lock file, and programState().readOnly says so.
 [[nodiscard]] std::unique_ptr<datafolder::Lock> openBooks(const QString& folder,
                                                           const QString& templateDir = datafolder::templateFolder());
 

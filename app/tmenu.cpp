@@ -103,6 +103,12 @@ TMenu::~TMenu() = default;
 void TMenu::setDataModule(Tdm01Keiri& dm)
 {
     dm_ = &dm;
+    const bool readOnly = programState().readOnly;
+    setWindowTitle(readOnly ? QStringLiteral("メイン画面（読み取り専用）") : QStringLiteral("メイン画面"));
+    readOnlyNotice_->setVisible(readOnly);
+    if (readOnly)
+        readOnlyNotice_->setText(Database::forFolder(programState().dataFolder)->readOnlyNotice()
+                                 + QStringLiteral("\n見ること、印刷すること、ファイルに出力することはできますが、帳簿を変更する操作はできません。"));
 }
 
 Tdm01Keiri& TMenu::dm() const
@@ -167,6 +173,13 @@ void TMenu::buildUi()
     yearLayout->setColumnStretch(3, 1);
     yearLayout->addWidget(periodLabel_, 1, 0, 1, 4);
     outer->addWidget(yearPanel);
+
+    readOnlyNotice_ = new QLabel(central);
+    readOnlyNotice_->setObjectName(QStringLiteral("ReadOnlyNotice"));
+    readOnlyNotice_->setWordWrap(true);
+    readOnlyNotice_->setStyleSheet(QStringLiteral("QLabel { background-color: #fff4d6; border: 1px solid #d9a400; padding: 6px; }"));
+    readOnlyNotice_->hide();
+    outer->addWidget(readOnlyNotice_);
     connect(upDown_, &YearUpDown::clicked, this, [this](int position) { guarded(this, [&] { UpDown1Click(position); }); });
 
     auto makeButton = [this](Window window, const QString& caption, const QString& objectName, void (TMenu::*handler)(),
@@ -247,7 +260,8 @@ void TMenu::showEvent(QShowEvent* event)
 
 void TMenu::LoadFiscalPeriod(const QDate& today)
 {
-    const FiscalSettings settings = loadFiscalPeriod(dm(), today);
+    // Books that can only be read give the same period without an owner row being made.
+    const FiscalSettings settings = programState().readOnly ? readFiscalPeriod(dm(), today) : loadFiscalPeriod(dm(), today);
     yearDisplay_->setText(QString::number(settings.year));
     upDown_->setPosition(settings.year);
     programState().periodStart = settings.period.start;
@@ -258,7 +272,9 @@ void TMenu::LoadFiscalPeriod(const QDate& today)
 void TMenu::UpDown1Click(int position)
 {
     yearDisplay_->setText(QString::number(position));
-    storeFiscalYear(dm(), position);
+    // On books that can only be read the year moves what is shown, and nothing is kept.
+    if (!programState().readOnly)
+        storeFiscalYear(dm(), position);
     ProgramState& state = programState();
     const FiscalPeriod moved = periodMovedToYear({state.periodStart, state.periodEnd}, position);
     state.periodStart = moved.start;

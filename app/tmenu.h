@@ -59,7 +59,8 @@ public:
     ~TMenu() override;
 
     // The shared data module, created after the main window; every window it opens is
-    // given it.
+    // given it. Books opened for reading only (programState().readOnly) are said so in the
+    // title and in a line under the period.
     void setDataModule(Tdm01Keiri& dm);
 
     // What FormShow runs: reads the owner row and shows the year and the period.
@@ -81,6 +82,7 @@ public:
     void N13Click();           // help
 
     [[nodiscard]] QString periodText() const;
+    [[nodiscard]] QLabel* readOnlyNotice() const { return readOnlyNotice_; }
     [[nodiscard]] QString yearText() const;
     [[nodiscard]] YearUpDown* upDown() const { return upDown_; }
     [[nodiscard]] QPushButton* button(Window window) const;
@@ -101,6 +103,7 @@ private:
     QLineEdit* yearDisplay_ = nullptr;
     YearUpDown* upDown_ = nullptr;
     QLabel* periodLabel_ = nullptr;
+    QLabel* readOnlyNotice_ = nullptr;
     std::map<Window, QPushButton*> buttons_;
     std::map<Window, QList<QAction*>> menuItems_;
     bool shownOnce_ = false;

@@ -127,6 +127,7 @@ TfKobetu::TfKobetu(Tdm01Keiri& dm, const QString& propertyName, const Rate& prev
     outer->addWidget(yearBox);
 
     connect(c_.recalc, &QPushButton::clicked, this, [this] { guarded(this, [&] { RecalcClick(); }); });
+    c_.recalc->setEnabled(!dm_.state().readOnly);
     connect(c_.close, &QPushButton::clicked, this, &QDialog::reject);
 }
 

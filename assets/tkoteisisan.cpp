@@ -213,7 +213,7 @@ QVariant AssetLevelModel::headerData(int section, Qt::Orientation orientation, i
 Qt::ItemFlags AssetLevelModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && !columns_[index.column()].readOnly)
+    if (index.isValid() && !columns_[index.column()].readOnly && !table_.booksReadOnly())
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -397,6 +397,11 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
     connect(c_.yearControl, &QSpinBox::valueChanged, this,
             [this](int year) { guarded(this, [&] { YearControlClick(year); }); });
     connect(c_.individual, &QPushButton::clicked, this, [this] { guarded(this, [&] { IndividualClick(); }); });
+    // The individual window finds or makes the year's row of the item and recalculates it.
+    if (dm_.state().readOnly) {
+        c_.individual->setEnabled(false);
+        c_.individual->setToolTip(QStringLiteral("帳簿が読み取り専用のため、使えません。"));
+    }
     connect(c_.list, &QPushButton::clicked, this, [this] { guarded(this, [&] { ListClick(); }); });
     connect(c_.close, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -154,7 +154,7 @@ OpeningObserver& terminalNotice()
 
 // --- Books -----------------------------------------------------------------------------------
 
-Books::Books(const QString& folder, Opening opening) : folder_(folder)
+Books::Books(const QString& folder, Opening opening, Purpose purpose) : folder_(folder)
 {
     const QString shown = QDir::toNativeSeparators(folder);
     const QFileInfo info(folder);
@@ -162,19 +162,30 @@ Books::Books(const QString& folder, Opening opening) : folder_(folder)
         throw StoreError(QStringLiteral("データフォルダ「%1」が見つかりません。").arg(shown));
     if (!info.isDir())
         throw StoreError(QStringLiteral("「%1」はフォルダではありません。データフォルダにはフォルダを指定してください。").arg(shown));
+    // A command that changes the books is refused before anything is read where it could not
+    // finish: on a read-only medium, in a folder this user may not write.
+    if (purpose == Purpose::Writing) {
+        if (const auto cause = readOnlyCause(folder))
+            throw StoreError(readOnlyRefusal(folder, *cause));
+    }
     // Refused before anything is read: a second program on the same books.
     lock_ = std::make_unique<datafolder::Lock>(folder);
     if (!lock_->acquired())
         throw StoreError(lock_->refusal());
+    state_.readOnly = lock_->readOnly().has_value();
     if (opening != Opening::LockOnly) {
         if (datafolder::isEmptyFolder(folder))
             throw StoreError(QStringLiteral("データフォルダ「%1」に帳簿がありません。").arg(shown));
         const bool full = opening == Opening::Full || lock_->takenOver();
-        datafolder::verify(folder, full ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded, &terminalNotice());
+        datafolder::verify(folder, full ? Database::OpeningChecks::Full : Database::OpeningChecks::Bounded, &terminalNotice(),
+                           purpose == Purpose::Writing ? Database::WhenReadOnly::Refuse : Database::WhenReadOnly::OpenForReading);
+        auto db = Database::forFolder(folder);
+        state_.readOnly = db->readOnly();
         // A verb that writes brings older books to this program's layout first, as the
-        // program does at start; one that only reads leaves them as they are.
-        if (opening == Opening::Full)
-            Database::forFolder(folder)->makeReadyForWriting();
+        // program does at start; one that only reads leaves them as they are, and books that
+        // can only be read are never changed.
+        if (opening == Opening::Full && !db->readOnly())
+            db->makeReadyForWriting();
     }
     state_.dataFolder = folder;
     dm_ = std::make_unique<Tdm01Keiri>(state_);

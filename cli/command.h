@@ -84,6 +84,8 @@ private:
 // lock first (a running window refuses this command and this command refuses a window, with
 // the same message), then the checks of opening, then the data module over its own program
 // state. Everything is closed and the folder released when the object goes.
+// Books that cannot be written (a read-only medium, a folder this user may not write) are held
+// without a lock file and opened for reading, or refused to a command that changes them.
 class Books {
 public:
     enum class Opening {
@@ -91,12 +93,16 @@ public:
         Full,      // every page read for damage first, for a command that writes much
         LockOnly,  // the books are not opened (a check or a restore opens them itself)
     };
-    explicit Books(const QString& folder, Opening opening = Opening::Reading);
+    // Whether the command changes the books (or writes into their folder).
+    enum class Purpose { Reading, Writing };
+    explicit Books(const QString& folder, Opening opening = Opening::Reading, Purpose purpose = Purpose::Reading);
     ~Books();
     Books(const Books&) = delete;
     Books& operator=(const Books&) = delete;
 
     [[nodiscard]] const QString& folder() const { return folder_; }
+    // The books can only be read: whatever the command writes into them stays in memory.
+    [[nodiscard]] bool readOnly() const { return state_.readOnly; }
     [[nodiscard]] Tdm01Keiri& dm();
     // The owner's current fiscal period, read without writing.
     [[nodiscard]] FiscalPeriod fiscalPeriod();

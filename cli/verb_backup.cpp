@@ -36,7 +36,9 @@ int runBackup(const Invocation& invocation)
     if (output)
         checkOutputBeforeOpening(folder, *output, outputfile::Purpose::NewBackupCopy);
 
-    Books books(folder, Books::Opening::Full);
+    // A copy named with -o goes elsewhere, and books that can only be read are copied so;
+    // the default place is the folder's own backup folder.
+    Books books(folder, Books::Opening::Full, output ? Books::Purpose::Reading : Books::Purpose::Writing);
     const QString target = output ? QFileInfo(*output).absoluteFilePath()
                                   : booksbackup::defaultBackupPath(folder, QDateTime::currentDateTime());
     booksbackup::copyBooks(*Database::forFolder(folder), target);
@@ -74,7 +76,7 @@ int runRestore(const Invocation& invocation)
         throw UsageError(QStringLiteral("復元すると今の帳簿が置き換わります。確かめたうえで --yes を付けて実行してください。"));
 
     // Only the lock: the books in the folder may be what the user restores from a backup for.
-    Books books(folder, Books::Opening::LockOnly);
+    Books books(folder, Books::Opening::LockOnly, Books::Purpose::Writing);
     // The current books are kept in the backup folder before they are replaced: a place that
     // cannot take them stops the restore before anything is done.
     const QFileInfo backups(backupFolder(folder));

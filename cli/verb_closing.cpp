@@ -65,7 +65,7 @@ int runYearTotals(const Invocation& invocation)
     invocation.expectPositional({});
     const OutputChoice output = outputChoice(invocation);
     const std::optional<int> year = requestedYear(invocation);
-    Books books(invocation.dataFolder(), Books::Opening::Full);
+    Books books(invocation.dataFolder(), Books::Opening::Full, Books::Purpose::Writing);
     const FiscalPeriod period = yearPeriod(year, books);
     const YearEndAggregation result = aggregateYearEnd(*Database::forFolder(books.folder()), period);
     if (output.format == Format::Json) {
@@ -83,7 +83,7 @@ int runClosingTransfersVerb(const Invocation& invocation)
 {
     invocation.expectPositional({});
     const std::optional<int> year = requestedYear(invocation);
-    Books books(invocation.dataFolder(), Books::Opening::Full);
+    Books books(invocation.dataFolder(), Books::Opening::Full, Books::Purpose::Writing);
     const FiscalPeriod period = yearPeriod(year, books);
     const ClosingTransfers result = runClosingTransfers(
         *Database::forFolder(books.folder()), period, BackupRequest{backupFolder(books.folder()), QDateTime::currentDateTime(), 10});
@@ -175,6 +175,9 @@ int runAggregate(const Invocation& invocation)
     Books books(invocation.dataFolder(), Books::Opening::Full);
     const PeriodAggregation result =
         aggregatePeriod(*Database::forFolder(books.folder()), DateRange{*given.from, *given.to}, QDateTime::currentDateTime());
+    // On books that can only be read the sums are made in memory (Database::workTables).
+    if (books.readOnly())
+        writeErr(QStringLiteral("帳簿は読み取り専用のため、集計の結果は Sum01・Sum02 に記録していません。"));
     if (output.format == Format::Json) {
         writeOut("{\"from\":" + jsonString(textformat::isoDate(*given.from)) + ",\"to\":" + jsonString(textformat::isoDate(*given.to))
                  + ",\"accounts\":" + jsonTotals(result.accounts) + ",\"subAccounts\":" + jsonTotals(result.subAccounts) + "}\n");
@@ -239,7 +242,8 @@ Verb aggregateVerb()
             QString(),
             QStringLiteral("科目・細目集計: 期間の勘定科目・細目ごとの合計を Sum01・Sum02 に書きます"),
             QStringLiteral("集計表の「集計実行」と同じく、期間の仕訳を勘定科目（Sum01）と細目（Sum02）ごとに合計し、\n"
-                           "集計の条件を記録します。"),
+                           "集計の条件を記録します。読み取り専用の帳簿（書き込みできない場所のもの）では、集計して表示するだけで\n"
+                           "記録はしません。"),
             rangeOptions(QStringLiteral("省略できません。")) + formatOptions(),
             runAggregate};
 }

@@ -125,6 +125,15 @@ void TfKessan::buildUi()
     }
     outer->addWidget(yearPanel);
 
+    // The year's totals and the closing transfers are written into the books; the views of
+    // the totals and the period aggregation only read them.
+    if (dm_.state().readOnly) {
+        for (QPushButton* writing : {aggregate_, transfers_}) {
+            writing->setEnabled(false);
+            writing->setToolTip(QStringLiteral("帳簿が読み取り専用のため、実行できません。"));
+        }
+    }
+
     auto* closeRow = new QHBoxLayout;
     closeRow->addStretch(1);
     auto* closeButton = new QPushButton(QStringLiteral("閉じる"), this);

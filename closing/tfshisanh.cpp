@@ -251,7 +251,8 @@ void TfShisanH::N5Click()
         return;
     const ClosingView view = *view_;
     const FiscalPeriod period{dm_.state().periodStart, dm_.state().periodEnd};
-    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), dataFolder_,
+    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"),
+                                                                exportStartFolder(dataFolder_, dm_.state().readOnly),
                                                                 closingFileName(view), QStringLiteral("csv (*.csv)"));
     if (!path)
         return;

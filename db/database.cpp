@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryFile>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -56,6 +58,15 @@ const QStringList& requiredTables()
         QStringLiteral("RepoJyoken"), QStringLiteral("KoteiA"),   QStringLiteral("KoteiB"),
         QStringLiteral("KoteiC"),   QStringLiteral("Kkubun"),     QStringLiteral("Ksyubetu"),
         QStringLiteral("shouhou"),  QStringLiteral("biko"),
+    };
+    return names;
+}
+
+const QStringList& workTables()
+{
+    static const QStringList names = {
+        QStringLiteral("RepoJyoken"), QStringLiteral("Repo01"), QStringLiteral("Repo02"), QStringLiteral("Repo03"),
+        QStringLiteral("sjyoken"),    QStringLiteral("Sum01"),  QStringLiteral("Sum02"),
     };
     return names;
 }
@@ -166,6 +177,15 @@ QString readableError(int code, const QString& detail, int systemError = 0)
     }
 }
 
+// The same for a statement of a connection: a write that books opened for reading refuse is
+// said as such, not as a file that cannot be written.
+QString statementError(sqlite3* db, int code, const QString& detail, int systemError = 0)
+{
+    if ((code & 0xff) == SQLITE_READONLY && db && sqlite3_db_readonly(db, "main") == 1)
+        return QStringLiteral("帳簿は読み取り専用で開いているため、書き込めません（%1）。").arg(detail);
+    return readableError(code, detail, systemError);
+}
+
 } // namespace
 
 // --- Statement -------------------------------------------------------------------------
@@ -236,7 +256,7 @@ bool Statement::step()
     sqlite3_reset(stmt_);
     if (code == SQLITE_INTERRUPT && cancellation::requested())
         throw cancellation::Cancelled();
-    throw StoreError(readableError(code, detail, systemError));
+    throw StoreError(statementError(db_, code, detail, systemError));
 }
 
 void Statement::reset()
@@ -394,14 +414,15 @@ QStringList damageOf(const OpeningCheck& check)
 
 } // namespace
 
-std::shared_ptr<Database> Database::forFolder(const QString& folder, OpeningChecks checks, OpeningObserver* observer)
+std::shared_ptr<Database> Database::forFolder(const QString& folder, OpeningChecks checks, OpeningObserver* observer,
+                                              WhenReadOnly whenReadOnly)
 {
     auto& databases = registry();
     const QString key = registryKey(folder);
     auto it = databases.find(key);
     if (it != databases.end())
         return it->second;
-    auto db = std::make_shared<Database>(key, checks, observer);
+    auto db = std::make_shared<Database>(key, checks, observer, whenReadOnly);
     databases.emplace(key, db);
     return db;
 }
@@ -416,7 +437,7 @@ void Database::closeAll()
     registry().clear();
 }
 
-Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver* observer)
+Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver* observer, WhenReadOnly whenReadOnly)
     : folder_(folder), protected_(folder), observer_(observer)
 {
     const QFileInfo dir(folder_);
@@ -469,32 +490,10 @@ Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver*
 
     // The checksums of the pages are kept and verified below SQLite, for every connection.
     checksumvfs::install();
-    // No SQLITE_OPEN_CREATE: the program never makes a database of its own.
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const int code = db_ ? sqlite3_extended_errcode(db_) : rc;
-        const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw openingRefusal(openingFaultOf(code, bytesAvailable(folder_)), path, detail);
-    }
-    sqlite3_extended_result_codes(db_, 1);
-    // A stop asked for (Ctrl-C, a termination signal) ends the statement running, whatever
-    // it is reading; the write it belonged to then rolls back.
-    sqlite3_progress_handler(
-        db_, 1000,
-        [](void* self) {
-            if (cancellation::requested())
-                return 1;
-            auto* db = static_cast<Database*>(self);
-            if (db->observer_ && ++db->progressCalls_ % 64 == 0)
-                db->observer_->stillChecking();
-            return 0;
-        },
-        this);
-    // Until every check has passed, closing must not fold the log into the file: books that are
-    // refused stay byte for byte as they were, log included.
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    readOnlyCause_ = tolva::readOnlyCause(folder_);
+    if (readOnlyCause_ && whenReadOnly == WhenReadOnly::Refuse)
+        throw openingRefusal(OpeningFault::ReadOnly, path, readOnlyNotice());
+    openConnection(path);
 
     bool readAttempted = false;
     bool lockRefused = false;
@@ -506,14 +505,22 @@ Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver*
     };
     try {
         // SQLite falls back to reading only when the file may not be written; every later write
-        // would fail, so the books are refused before anything is read.
-        if (sqlite3_db_readonly(db_, "main") == 1)
-            throw openingRefusal(OpeningFault::ReadOnly, path, QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY)));
+        // would fail, so the books are refused before anything is read, or opened for reading.
+        if (!readOnlyCause_ && sqlite3_db_readonly(db_, "main") == 1) {
+            if (whenReadOnly == WhenReadOnly::Refuse)
+                throw openingRefusal(OpeningFault::ReadOnly, path, QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY)));
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            readOnlyCause_ = ReadOnlyCause::File;
+            openConnection(path);
+        }
 
         // One program holds the books. In exclusive locking mode the lock is taken at the first
         // read, so another program's hold shows at once instead of after a wait, and the log's
         // index lives in this process's memory: no shared-memory file (-shm) is made or changed.
-        exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+        // Books opened for reading take no such lock: it needs the file open for writing.
+        if (!readOnlyCause_)
+            exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
         exec(QStringLiteral("PRAGMA trusted_schema=OFF"));
         // Pages the opening did not read are checked as they are read: a damaged one is an
         // error instead of rows read from garbage.
@@ -607,17 +614,23 @@ Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver*
         }
 
         exec(QStringLiteral("PRAGMA query_only=OFF"));
-        const OpeningCheck mode = runOpeningCheck(db_, "PRAGMA journal_mode=WAL");
-        if (mode.code != SQLITE_OK)
-            throw refusal(mode);
-        exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        // A row replaced by INSERT OR REPLACE (another program may write so) is a delete and
-        // an insert to the journal's row count too.
-        exec(QStringLiteral("PRAGMA recursive_triggers=ON"));
-        exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
+        if (readOnlyCause_) {
+            // The connection cannot write the books; what is written from here on goes to memory.
+            copyWorkTablesIntoMemory();
+        } else {
+            const OpeningCheck mode = runOpeningCheck(db_, "PRAGMA journal_mode=WAL");
+            if (mode.code != SQLITE_OK)
+                throw refusal(mode);
+            exec(QStringLiteral("PRAGMA synchronous=FULL"));
+            // A row replaced by INSERT OR REPLACE (another program may write so) is a delete and
+            // an insert to the journal's row count too.
+            exec(QStringLiteral("PRAGMA recursive_triggers=ON"));
+            exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
+        }
     } catch (...) {
         // While the lock is still held no other program can be using a log this opening made.
-        if (readAttempted && !lockRefused && !walExisted && QFileInfo(walPath).size() == 0)
+        // Books opened for reading made none.
+        if (!readOnlyCause_ && readAttempted && !lockRefused && !walExisted && QFileInfo(walPath).size() == 0)
             QFile::remove(walPath);
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -625,8 +638,93 @@ Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver*
         throw;
     }
     observer_ = nullptr;
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    // Closing folds the log into the file; a connection for reading has nothing to fold.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, readOnlyCause_ ? 1 : 0, nullptr);
     sqlite3_busy_timeout(db_, 5000);
+}
+
+void Database::openConnection(const QString& path)
+{
+    QByteArray name = path.toUtf8();
+    int flags = SQLITE_OPEN_NOMUTEX;
+    if (readOnlyCause_) {
+        // A log with something in it holds writes of the books that are not in the file yet.
+        // SQLite reads a log only through its index (-shm), which our program never makes (it
+        // holds the books in exclusive locking mode) and which nothing may make here; read
+        // without the log the books would silently lack those writes.
+        const QString wal = path + QStringLiteral("-wal");
+        const bool logged = QFileInfo(wal).size() > 0;
+        if ((logged && !QFileInfo::exists(path + QStringLiteral("-shm"))) || QFileInfo(path + QStringLiteral("-journal")).size() > 0)
+            throw StoreError(QStringLiteral("データフォルダ「%1」の帳簿は前回正しく閉じられていないため、"
+                                            "書き込みできる場所へデータフォルダごとコピーしてから開いてください。")
+                                 .arg(QDir::toNativeSeparators(folder_)),
+                             readOnlyNotice());
+        // Without a log the file is the whole of the books, and nobody can change it: SQLite
+        // reads it as immutable, takes no lock, and never looks for a log nor makes one. A log
+        // with its index beside it is read with the index held in this process's memory.
+        name = "file:" + QUrl::toPercentEncoding(path, "/")
+               + (logged ? QByteArrayLiteral("?mode=ro&readonly_shm=1") : QByteArrayLiteral("?mode=ro&immutable=1"));
+        flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    } else {
+        // No SQLITE_OPEN_CREATE: the program never makes a database of its own.
+        flags |= SQLITE_OPEN_READWRITE;
+    }
+    const int rc = sqlite3_open_v2(name.constData(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const int code = db_ ? sqlite3_extended_errcode(db_) : rc;
+        const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw openingRefusal(openingFaultOf(code, bytesAvailable(folder_)), path, detail);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    // A stop asked for (Ctrl-C, a termination signal) ends the statement running, whatever
+    // it is reading; the write it belonged to then rolls back.
+    sqlite3_progress_handler(
+        db_, 1000,
+        [](void* self) {
+            if (cancellation::requested())
+                return 1;
+            auto* db = static_cast<Database*>(self);
+            if (db->observer_ && ++db->progressCalls_ % 64 == 0)
+                db->observer_->stillChecking();
+            return 0;
+        },
+        this);
+    // Until every check has passed, closing must not fold the log into the file: books that are
+    // refused stay byte for byte as they were, log included.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
+// Reports and the period aggregation write their work tables and read them back. On books
+// opened for reading those tables are temporary ones of the same name and layout, filled with
+// what the books hold: SQLite looks for a table among the temporary ones before the books',
+// so every statement of those commands runs as it is, and the books stay as they are.
+void Database::copyWorkTablesIntoMemory()
+{
+    exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
+    static const QRegularExpression createTable(QStringLiteral(R"(^\s*CREATE\s+TABLE\s+)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    for (const QString& table : workTables()) {
+        Statement schema = prepare(
+            QStringLiteral("SELECT name, sql FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE"));
+        schema.bind(1, table);
+        if (!schema.step())
+            continue;
+        QString quoted = schema.column(0).toString();
+        quoted.replace(u'"', QStringLiteral("\"\""));
+        QString create = schema.column(1).toString();
+        if (!createTable.match(create).hasMatch())
+            continue;
+        create.replace(createTable, QStringLiteral("CREATE TEMP TABLE "));
+        exec(create);
+        exec(QStringLiteral("INSERT INTO temp.\"%1\" SELECT * FROM main.\"%1\" ORDER BY rowid").arg(quoted));
+    }
+}
+
+QString Database::readOnlyNotice() const
+{
+    return readOnlyCause_ ? tolva::readOnlyNotice(folder_, *readOnlyCause_) : QString();
 }
 
 Database::~Database()
@@ -710,7 +808,7 @@ void Database::exec(const QString& sql)
         sqlite3_free(error);
         if (rc == SQLITE_INTERRUPT && cancellation::requested())
             throw cancellation::Cancelled();
-        throw StoreError(readableError(sqlite3_extended_errcode(db_), detail, sqlite3_system_errno(db_)));
+        throw StoreError(statementError(db_, sqlite3_extended_errcode(db_), detail, sqlite3_system_errno(db_)));
     }
 }
 
@@ -727,7 +825,7 @@ int Database::changes() const
 void Database::raise(int code, const QString& context) const
 {
     const QString detail = QString::fromUtf8(sqlite3_errmsg(db_));
-    const QString message = readableError(code, detail, sqlite3_system_errno(db_));
+    const QString message = statementError(db_, code, detail, sqlite3_system_errno(db_));
     throw StoreError(context.isEmpty() ? message : context + u'\n' + message);
 }
 
@@ -922,6 +1020,8 @@ void Database::upgradeSchema()
     const int version = schemaVersion();
     if (version >= kSchemaVersion)
         return;
+    if (readOnlyCause_)
+        throw StoreError(readOnlyNotice() + QStringLiteral("帳簿を新しい形式にはできません。"));
     const QString shown = QDir::toNativeSeparators(filePath());
     const auto failure = [&](const QString& reason) {
         return StoreError(QStringLiteral("データベースファイル「%1」を新しい形式にできません。帳簿は元のままです。\n%2").arg(shown, reason));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outputfile.h"
+#include "readonlybooks.h"
 #include "sqldialect.h"
 #include "storeerror.h"
 
@@ -11,6 +12,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -110,15 +112,24 @@ public:
     // write that meets it rolls back whole.
     enum class OpeningChecks { Full, Bounded };
 
+    // What becomes of books that this process cannot write (readOnlyCause(), or a file that
+    // SQLite can open for reading only): refused as the books of a command that writes, or
+    // opened for reading. Books opened for reading get a read-only connection that writes
+    // nothing anywhere (no log, no index of it, no checkpoint, no temporary file); every
+    // check of opening still runs. Their work tables (workTables()) are copies in memory.
+    enum class WhenReadOnly { OpenForReading, Refuse };
+
     // The database of a data folder, opened on first use with `checks` and shared by every
     // dataset pointed at that folder.
     [[nodiscard]] static std::shared_ptr<Database> forFolder(const QString& folder,
                                                              OpeningChecks checks = OpeningChecks::Bounded,
-                                                             OpeningObserver* observer = nullptr);
+                                                             OpeningObserver* observer = nullptr,
+                                                             WhenReadOnly whenReadOnly = WhenReadOnly::OpenForReading);
     static void closeFolder(const QString& folder);
     static void closeAll();
 
-    explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Bounded, OpeningObserver* observer = nullptr);
+    explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Bounded, OpeningObserver* observer = nullptr,
+                      WhenReadOnly whenReadOnly = WhenReadOnly::OpenForReading);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -126,6 +137,13 @@ public:
     [[nodiscard]] const QString& folder() const { return folder_; }
     [[nodiscard]] QString filePath() const;
     [[nodiscard]] sqlite3* handle() const { return db_; }
+
+    // The books were opened for reading only, and why.
+    [[nodiscard]] bool readOnly() const { return readOnlyCause_.has_value(); }
+    [[nodiscard]] const std::optional<ReadOnlyCause>& readOnlyCause() const { return readOnlyCause_; }
+    // Why nothing can be changed ("…ため、帳簿は読み取り専用で開いています。"); empty for books
+    // that can be written.
+    [[nodiscard]] QString readOnlyNotice() const;
 
     [[nodiscard]] Statement prepare(const QString& sql);
     // The same, taking a statement of that text from the pool of finished ones when there is
@@ -166,7 +184,8 @@ public:
     // sub-account indexes, the journal's row count kept by triggers, every page rewritten
     // with its checksum. Called by whoever is about to write (the program at start, the
     // command-line verbs that write), outside any transaction, never by a command that only
-    // reads. Nothing to do for books already of this layout.
+    // reads. Nothing to do for books already of this layout; books opened for reading are
+    // refused.
     void upgradeSchema();
     [[nodiscard]] int schemaVersion();
 
@@ -192,11 +211,16 @@ public:
 private:
     friend class Transaction;
     void loadTables();
+    // Opens the connection: for reading and writing, or for reading when readOnlyCause_ is set.
+    void openConnection(const QString& path);
+    // The work tables of books opened for reading, copied into memory.
+    void copyWorkTablesIntoMemory();
 
     QString folder_;
     // Nothing the program writes for the user may land on these books' files.
     outputfile::ProtectedFolder protected_;
     sqlite3* db_ = nullptr;
+    std::optional<ReadOnlyCause> readOnlyCause_;
     bool fullyChecked_ = false;
     bool uncleanEnd_ = false;
     // While opening: told of the whole-file check, now and then from SQLite's progress handler.
@@ -234,6 +258,10 @@ inline constexpr const char* kBackupFolderName = "backup";
 
 // The names of every table a data folder must hold.
 [[nodiscard]] const QStringList& requiredTables();
+// The tables that a printed report or the period aggregation empties and fills again before
+// it reads them back: on books opened for reading they are copies in memory, which those
+// commands fill while the books stay as they are.
+[[nodiscard]] const QStringList& workTables();
 [[nodiscard]] const QStringList& requiredStoredQueries();
 // The database file and the files SQLite keeps beside it (the log, its index, the rollback
 // journal). Any one of them means books are, or were, in the folder.

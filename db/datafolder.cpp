@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -329,6 +330,8 @@ Layout initialise(const QString& target, const QString& templateDir)
     Lock lock(folder);
     if (!lock.acquired())
         throw StoreError(lock.refusal());
+    if (lock.readOnly())
+        throw StoreError(readOnlyRefusal(folder, *lock.readOnly()));
     return complete(folder, templateDir);
 }
 
@@ -391,12 +394,12 @@ bool isEmptyFolder(const QString& folder)
     return info.isDir() && QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-void verify(const QString& folder, Database::OpeningChecks checks, OpeningObserver* observer)
+void verify(const QString& folder, Database::OpeningChecks checks, OpeningObserver* observer, Database::WhenReadOnly whenReadOnly)
 {
     const Contents contents = inspect(folder);
     if (contents.state == Contents::State::HalfMade)
         throw StoreError(halfMadeRefusal(folder, contents));
-    (void)Database::forFolder(folder, checks, observer);
+    (void)Database::forFolder(folder, checks, observer, whenReadOnly);
 }
 
 namespace {
@@ -409,11 +412,27 @@ void sweepAbandoned(const QString& folder)
     tempfiles::sweep(QDir(folder).filePath(QString::fromLatin1(kBackupFolderName)));
 }
 
+QString inUseRefusal(const QString& folder, qint64 pid, const QString& host)
+{
+    return QStringLiteral("データフォルダ「%1」は別のTolva（プロセス番号 %2、コンピュータ %3）が使用中です。\n"
+                          "そちらを終了してから起動してください。")
+        .arg(QDir::toNativeSeparators(folder))
+        .arg(pid)
+        .arg(host);
+}
+
 } // namespace
 
 Lock::Lock(const QString& folder)
 {
     const QString path = QDir(folder).filePath(QString::fromLatin1(kLockFileName));
+    // Books this process cannot write are read without a lock file: none could be made there,
+    // and while they are read no program of this user can change them.
+    readOnly_ = readOnlyCause(folder);
+    if (readOnly_) {
+        holdForReading(folder, path);
+        return;
+    }
     // A program that ends normally removes its lock file; one found here and taken over was
     // left by a program that crashed or was killed.
     const bool leftBehind = QFileInfo::exists(path);
@@ -447,15 +466,46 @@ Lock::Lock(const QString& folder)
         }
     }
     if (file_->error() == QLockFile::LockFailedError && file_->getLockInfo(&pid, &host, &application)) {
-        refusal_ = QStringLiteral("データフォルダ「%1」は別のTolva（プロセス番号 %2、コンピュータ %3）が使用中です。\n"
-                                  "そちらを終了してから起動してください。")
-                       .arg(QDir::toNativeSeparators(folder))
-                       .arg(pid)
-                       .arg(host);
+        refusal_ = inUseRefusal(folder, pid, host);
     } else {
         refusal_ = QStringLiteral("データフォルダ「%1」をロックできません（書き込みできない場所の可能性があります）。")
                        .arg(QDir::toNativeSeparators(folder));
     }
+}
+
+// A program that may write the books (the folder's owner, a computer that mounts the share
+// for writing) holds its lock file with the locks QLockFile takes, an flock and an fcntl lock
+// of the whole file; both are asked for without writing anything. A lock file nobody holds was
+// left by a program that did not end.
+void Lock::holdForReading(const QString& folder, const QString& path)
+{
+    acquired_ = true;
+    if (!QFileInfo::exists(path))
+        return;
+    bool held = false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        struct flock probe = {};
+        probe.l_type = F_RDLCK;
+        probe.l_whence = SEEK_SET;
+        held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+        if (!held && ::flock(fd, LOCK_SH | LOCK_NB) != 0)
+            held = errno == EWOULDBLOCK;
+        ::close(fd);
+    }
+    if (!held) {
+        takenOver_ = true;
+        return;
+    }
+    acquired_ = false;
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (QLockFile(path).getLockInfo(&pid, &host, &application))
+        refusal_ = inUseRefusal(folder, pid, host);
+    else
+        refusal_ = QStringLiteral("データフォルダ「%1」は別のTolvaが使用中です。\nそちらを終了してから起動してください。")
+                       .arg(QDir::toNativeSeparators(folder));
 }
 
 } // namespace tolva::datafolder

@@ -2,12 +2,14 @@
 
 #include "database.h"
 #include "outputfile.h"
+#include "readonlybooks.h"
 
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace tolva {
 
@@ -77,28 +79,38 @@ QStringList removeAbandonedLayouts(const QString& target);
 
 // Opens the database of the folder with the checks of the store (a half-made folder, missing
 // folder or file, empty or damaged file, a file that is not ours, missing tables);
-// `checks` says how much of the file is read for damage.
+// `checks` says how much of the file is read for damage, `whenReadOnly` what becomes of books
+// that cannot be written.
 void verify(const QString& folder, Database::OpeningChecks checks = Database::OpeningChecks::Bounded,
-            OpeningObserver* observer = nullptr);
+            OpeningObserver* observer = nullptr,
+            Database::WhenReadOnly whenReadOnly = Database::WhenReadOnly::OpenForReading);
 
 // Holds the folder for this process. A second program on the same folder is refused with a
-// message naming the holder; a lock left by a crashed program is taken over.
+// message naming the holder; a lock left by a crashed program is taken over. A folder whose
+// books this process cannot write (readOnlyCause) is held without a lock file: only a program
+// holding one there refuses it.
 class Lock {
 public:
     explicit Lock(const QString& folder);
     [[nodiscard]] bool acquired() const { return acquired_; }
-    // The lock was taken over from a program that is gone: that program did not close the
-    // books, and they deserve the full check.
+    // The lock was taken over from a program that is gone (or, on books that can only be read,
+    // its lock file was found left behind): that program did not close the books, and they
+    // deserve the full check.
     [[nodiscard]] bool takenOver() const { return takenOver_; }
     // Why the lock was refused, in Japanese.
     [[nodiscard]] const QString& refusal() const { return refusal_; }
+    // Why the books can only be read; nothing when the folder was locked for writing.
+    [[nodiscard]] const std::optional<ReadOnlyCause>& readOnly() const { return readOnly_; }
 
 private:
+    void holdForReading(const QString& folder, const QString& path);
+
     std::unique_ptr<QLockFile> file_;
     std::unique_ptr<outputfile::ProtectedFolder> protected_;
     bool acquired_ = false;
     bool takenOver_ = false;
     QString refusal_;
+    std::optional<ReadOnlyCause> readOnly_;
 };
 
 } // namespace datafolder

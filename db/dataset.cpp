@@ -299,6 +299,12 @@ void Dataset::requireActive(const char* action) const
         throw StoreError(QStringLiteral("データセット「%1」が開いていないため、%2ができません。").arg(name_, QString::fromUtf8(action)));
 }
 
+void Dataset::requireWritableBooks() const
+{
+    if (booksReadOnly())
+        throw StoreError(db_->readOnlyNotice() + QStringLiteral("データは変更できません。"));
+}
+
 void Dataset::requireBrowse()
 {
     checkBrowseMode();
@@ -448,6 +454,7 @@ void Dataset::setCurrentValue(int index, const QVariant& value)
 void Dataset::append()
 {
     requireActive("行の追加");
+    requireWritableBooks();
     requireBrowse();
     if (!canModify())
         throw StoreError(QStringLiteral("データセット「%1」は読み取り専用です。").arg(name_));
@@ -466,6 +473,7 @@ void Dataset::edit()
     requireActive("編集");
     if (state_ == State::Edit || state_ == State::Insert)
         return;
+    requireWritableBooks();
     if (!canModify())
         throw StoreError(QStringLiteral("データセット「%1」は読み取り専用です。").arg(name_));
     if (empty_) {
@@ -509,6 +517,7 @@ void Dataset::cancel()
 void Dataset::remove()
 {
     requireActive("削除");
+    requireWritableBooks();
     if (state_ == State::Insert) {
         cancel();
         return;

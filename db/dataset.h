@@ -155,6 +155,9 @@ public:
     void setCurrentValue(int index, const QVariant& value);
 
     [[nodiscard]] std::shared_ptr<Database> database();
+    // The books this open dataset reads were opened for reading only (Database::readOnly):
+    // append, edit and remove are refused, and bound controls offer no editing.
+    [[nodiscard]] bool booksReadOnly() const { return db_ && db_->readOnly(); }
 
 signals:
     // A field of the current row changed (its index), or the current row itself changed,
@@ -184,6 +187,8 @@ protected:
     void runUpdateHooks();
     void requireActive(const char* action) const;
     void requireBrowse();
+    // A change of books opened for reading is refused with what the user can do about it.
+    void requireWritableBooks() const;
 
     // Converts between the database's storage values and field values.
     [[nodiscard]] QVariant toFieldValue(int index, const QVariant& storage) const;

@@ -17,6 +17,9 @@ struct ProgramState {
     int entryMode = code(ProcessingMode::Ordinary);
     int currentPropertyId = 0;
     int currentItemId = 0;
+    // The books were opened for reading only (Database::readOnly): a read-only medium, a
+    // folder this user may not write. No window offers a command that changes them.
+    bool readOnly = false;
 };
 
 ProgramState& programState();

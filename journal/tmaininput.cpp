@@ -102,10 +102,11 @@ QLabel* caption(const QString& text, QWidget* parent)
 TMainInput::TMainInput(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
 {
     setObjectName(QStringLiteral("MainInput"));
-    setWindowTitle(QStringLiteral("仕訳処理"));
+    setWindowTitle(dm_.state().readOnly ? QStringLiteral("仕訳処理（読み取り専用）") : QStringLiteral("仕訳処理"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    // FormCreate: the export's file dialog starts in the data folder.
-    exportFolder_ = dm_.state().dataFolder;
+    // FormCreate: the export's file dialog starts in the data folder (elsewhere when nothing
+    // can be saved there).
+    exportFolder_ = exportStartFolder(dm_.state().dataFolder, dm_.state().readOnly);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 0);
@@ -299,6 +300,13 @@ QWidget* TMainInput::buildEntryPanel()
     grid->setColumnStretch(6, 1);
 
     connect(c_.copy, &QPushButton::clicked, this, [this] { guarded(this, [&] { SpeedButton4Click(); }); });
+
+    // Books that can only be read: the bound boxes and the navigator offer no change by
+    // themselves; what else would put a row into editing is off too.
+    if (dm_.state().readOnly) {
+        for (QWidget* control : std::initializer_list<QWidget*>{c_.calendar, c_.memoButton, c_.copy})
+            control->setEnabled(false);
+    }
 
     // The cascading lists: choosing narrows the next list of the same side.
     connect(c_.debitCategory, &DbLookupCombo::closeUp, this,
@@ -939,7 +947,7 @@ void TMainInput::DBGrid1DblClick(int row)
 void TMainInput::DateTimePicker1Exit()
 {
     Table& t = dm_.t01keiri;
-    if (!t.isActive())
+    if (!t.isActive() || t.booksReadOnly())
         return;
     if (t.state() == Dataset::State::Browse)
         t.edit();
@@ -948,6 +956,9 @@ void TMainInput::DateTimePicker1Exit()
 
 void TMainInput::copyAmount(DbEdit* from, const QString& toField)
 {
+    // Nothing is copied into a row of books that can only be read.
+    if (dm_.t01keiri.booksReadOnly())
+        return;
     // The other box's text was refused as the focus left it, and the user was told: saying
     // it again here would be the same message twice.
     if (from->holdsRefusedText())

@@ -515,7 +515,8 @@ void Tfm04Motocho::CSV1Click()
     // The period of the lines in the file: the range the ledger was built for.
     const QString periodLine = ledgerExportPeriodLine(shownRequest_.from, shownRequest_.to);
 
-    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), dataFolder_,
+    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"),
+                                                                exportStartFolder(dataFolder_, dm_.state().readOnly),
                                                                 QStringLiteral("元帳.csv"), QStringLiteral("csv (*.csv)"));
     if (!path)
         return;

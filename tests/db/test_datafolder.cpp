@@ -335,6 +335,7 @@ TEST(DataFolder, BooksOfAnOlderLayoutAreBroughtToTheCurrentOneAndKeepTheirJourna
 
 // Only a check that found damage calls books damaged: a disk, a folder or another program
 // can stop good books from opening, and a user told they are broken may throw them away.
+// (Whoever only reads opens a file that may only be read for reading: tests/readonly.)
 TEST(DataFolder, UnwritableBooksAreRefusedAsSuchAndNothingIsLeftBehind)
 {
     const std::pair<Fault, const char*> cases[] = {
@@ -347,7 +348,12 @@ TEST(DataFolder, UnwritableBooksAreRefusedAsSuchAndNothingIsLeftBehind)
         QString message;
         {
             FaultyFileSystem fileSystem(fault);
-            message = openingError(folder.path());
+            try {
+                datafolder::verify(folder.path(), Database::OpeningChecks::Bounded, nullptr, Database::WhenReadOnly::Refuse);
+            } catch (const StoreError& e) {
+                message = e.message();
+            }
+            Database::closeAll();
         }
         EXPECT_TRUE(message.contains(QStringLiteral("読み取りしかできない"))) << what << ": " << message.toStdString();
         EXPECT_TRUE(message.contains(QStringLiteral("書き込みの権限"))) << what;
