@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStorageInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QThread>
@@ -423,6 +424,25 @@ QString inUseRefusal(const QString& folder, qint64 pid, const QString& host)
 
 } // namespace
 
+QString lockRefusal(const QString& folder, QLockFile::LockError error, qint64 bytesAvailable)
+{
+    const QString shown = QDir::toNativeSeparators(folder);
+    // A full disk makes the lock file but cannot write the holder's details into it; said as a
+    // place that cannot be written, the user would look for the wrong cause.
+    if (bytesAvailable >= 0 && bytesAvailable < kLowDiskSpace)
+        return QStringLiteral("ディスクの空き容量が足りないため、データフォルダ「%1」をロックできません（空き %L2 KB）。\n"
+                              "不要なファイルを削除して空き容量を増やしてから、もう一度起動してください。")
+            .arg(shown)
+            .arg(bytesAvailable / 1024);
+    if (error == QLockFile::PermissionError)
+        return QStringLiteral("データフォルダ「%1」をロックできません（このフォルダにファイルを作る権限がありません）。\n"
+                              "フォルダの権限を確かめてから、もう一度起動してください。")
+            .arg(shown);
+    return QStringLiteral("データフォルダ「%1」をロックできません（ロックファイル「%2」を書き込めません。"
+                          "ディスクの空き容量や接続を確かめてください）。")
+        .arg(shown, QString::fromLatin1(kLockFileName));
+}
+
 Lock::Lock(const QString& folder)
 {
     const QString path = QDir(folder).filePath(QString::fromLatin1(kLockFileName));
@@ -468,8 +488,8 @@ Lock::Lock(const QString& folder)
     if (file_->error() == QLockFile::LockFailedError && file_->getLockInfo(&pid, &host, &application)) {
         refusal_ = inUseRefusal(folder, pid, host);
     } else {
-        refusal_ = QStringLiteral("データフォルダ「%1」をロックできません（書き込みできない場所の可能性があります）。")
-                       .arg(QDir::toNativeSeparators(folder));
+        const QStorageInfo storage(folder);
+        refusal_ = lockRefusal(folder, file_->error(), storage.isValid() ? storage.bytesAvailable() : -1);
     }
 }
 

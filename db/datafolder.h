@@ -85,6 +85,10 @@ void verify(const QString& folder, Database::OpeningChecks checks = Database::Op
             OpeningObserver* observer = nullptr,
             Database::WhenReadOnly whenReadOnly = Database::WhenReadOnly::OpenForReading);
 
+// Why the folder could not be locked when no program holds it: its lock file could not be
+// made (`error`) with `bytesAvailable` left on its disk (negative when unknown).
+[[nodiscard]] QString lockRefusal(const QString& folder, QLockFile::LockError error, qint64 bytesAvailable);
+
 // Holds the folder for this process. A second program on the same folder is refused with a
 // message naming the holder; a lock left by a crashed program is taken over. A folder whose
 // books this process cannot write (readOnlyCause) is held without a lock file: only a program

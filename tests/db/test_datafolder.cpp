@@ -676,6 +676,33 @@ TEST(DataFolder, OneProgramPerFolder)
     EXPECT_FALSE(again.takenOver());
 }
 
+TEST(DataFolder, ALockFileThatCannotBeMadeIsToldByItsCause)
+{
+    // QLockFile reports a lock file it made but could not write as an unknown error: that is
+    // what a full disk gives.
+    struct Case {
+        QLockFile::LockError error;
+        qint64 free;
+        const char* says;
+        const char* neverSays;
+    };
+    const Case cases[] = {
+        {QLockFile::UnknownError, 0, "空き容量が足りない", "権限"},
+        {QLockFile::UnknownError, 512 * 1024, "空き 512 KB", "権限"},
+        {QLockFile::PermissionError, 0, "空き容量が足りない", "権限"},
+        {QLockFile::PermissionError, 10 * kLowDiskSpace, "権限がありません", "空き容量が足りない"},
+        {QLockFile::UnknownError, 10 * kLowDiskSpace, "tolva.lock", "空き容量が足りない"},
+        {QLockFile::UnknownError, -1, "tolva.lock", "空き容量が足りない"},
+    };
+    for (const Case& c : cases) {
+        const QString text = datafolder::lockRefusal(QStringLiteral("/books"), c.error, c.free);
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_TRUE(text.contains(QStringLiteral("/books")));
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.says)));
+        EXPECT_FALSE(text.contains(QString::fromUtf8(c.neverSays)));
+    }
+}
+
 TEST(DataFolder, ALockLeftByACrashedProgramIsTakenOver)
 {
     TestDataFolder folder;
