@@ -1,9 +1,9 @@
-#include "aggregateoutput.h"
+#include "aggregate/aggregateoutput.h"
 
-#include "closingoutput.h"
-#include "database.h"
-#include "storeerror.h"
-#include "textformat.h"
+#include "closing/closingoutput.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aggregategrid.h"
+#include "aggregate/aggregategrid.h"
 
 #include <QDate>
 #include <QList>

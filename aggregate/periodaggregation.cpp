@@ -1,7 +1,7 @@
-#include "periodaggregation.h"
+#include "aggregate/periodaggregation.h"
 
-#include "database.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

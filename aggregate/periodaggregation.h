@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aggregation.h"
+#include "closing/aggregation.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,15 +1,15 @@
-#include "tfsyukei2.h"
+#include "aggregate/tfsyukei2.h"
 
-#include "actionguard.h"
-#include "aggregateoutput.h"
-#include "csvwriter.h"
-#include "database.h"
-#include "dataset.h"
-#include "gridcells.h"
-#include "help.h"
-#include "prompter.h"
-#include "tdm01keiri.h"
-#include "tdm02repo.h"
+#include "aggregate/aggregateoutput.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/tdm01keiri.h"
+#include "reports/csvwriter.h"
+#include "ui/actionguard.h"
+#include "ui/gridcells.h"
+#include "ui/help.h"
+#include "ui/prompter.h"
+#include "ui/tdm02repo.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aggregategrid.h"
-#include "periodaggregation.h"
+#include "aggregate/aggregategrid.h"
+#include "aggregate/periodaggregation.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "calculator.h"
+#include "aids/calculator.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
-#include "tcalcul.h"
+#include "aids/tcalcul.h"
 
-#include "actionguard.h"
-#include "help.h"
-#include "prompter.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
+#include "ui/prompter.h"
 
 #include <QAction>
 #include <QGridLayout>

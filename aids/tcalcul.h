@@ -1,6 +1,6 @@
 #pragma once
 
-#include "calculator.h"
+#include "aids/calculator.h"
 
 #include <QDialog>
 #include <QMap>

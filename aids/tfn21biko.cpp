@@ -1,11 +1,11 @@
-#include "tfn21biko.h"
+#include "aids/tfn21biko.h"
 
-#include "actionguard.h"
-#include "database.h"
-#include "dataset.h"
-#include "help.h"
-#include "prompter.h"
-#include "tdm01keiri.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/tdm01keiri.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
+#include "ui/prompter.h"
 
 #include <QAction>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "actionguard.h"
-#include "programstate.h"
-#include "prompter.h"
-#include "tdm02repo.h"
+#include "db/programstate.h"
+#include "ui/actionguard.h"
+#include "ui/prompter.h"
+#include "ui/tdm02repo.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "datafolder.h"
+#include "db/datafolder.h"
 
 #include <QString>
 

@@ -1,13 +1,13 @@
-#include "tmenu.h"
+#include "app/tmenu.h"
 
-#include "actionguard.h"
-#include "bookscheck.h"
-#include "database.h"
-#include "help.h"
-#include "programstate.h"
-#include "prompter.h"
-#include "tdm01keiri.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "reports/bookscheck.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
+#include "ui/prompter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "depreciationlist.h"
+#include "assets/depreciationlist.h"
 
-#include "database.h"
-#include "dataset.h"
-#include "tdm01keiri.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

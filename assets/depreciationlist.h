@@ -1,8 +1,8 @@
 #pragma once
 
-#include "depreciation.h"
-#include "fiscalperiod.h"
-#include "money.h"
+#include "db/depreciation.h"
+#include "db/fiscalperiod.h"
+#include "db/money.h"
 
 #include <QDate>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "depreciationperiod.h"
+#include "assets/depreciationperiod.h"
 
 namespace tolva {
 

@@ -1,8 +1,8 @@
-#include "depreciationreport.h"
+#include "assets/depreciationreport.h"
 
-#include "depreciationlist.h"
-#include "tdm01keiri.h"
-#include "tdm02repo.h"
+#include "assets/depreciationlist.h"
+#include "db/tdm01keiri.h"
+#include "ui/tdm02repo.h"
 
 #include <QScopeGuard>
 

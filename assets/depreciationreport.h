@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fiscalperiod.h"
+#include "db/fiscalperiod.h"
 
 #include <QDate>
 

@@ -1,12 +1,12 @@
-#include "tfkobetu.h"
+#include "assets/tfkobetu.h"
 
-#include "actionguard.h"
-#include "dataset.h"
-#include "help.h"
-#include "tcalcul.h"
-#include "tdm01keiri.h"
-#include "textformat.h"
-#include "yearrow.h"
+#include "aids/tcalcul.h"
+#include "assets/yearrow.h"
+#include "db/dataset.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
 
 #include <QAction>
 #include <QGridLayout>

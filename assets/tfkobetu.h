@@ -1,8 +1,8 @@
 #pragma once
 
-#include "dbcontrols.h"
-#include "money.h"
-#include "rate.h"
+#include "db/money.h"
+#include "db/rate.h"
+#include "ui/dbcontrols.h"
 
 #include <QDialog>
 

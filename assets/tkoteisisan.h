@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dbcontrols.h"
-#include "depreciationperiod.h"
+#include "assets/depreciationperiod.h"
+#include "ui/dbcontrols.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

@@ -1,8 +1,8 @@
-#include "yearrow.h"
+#include "assets/yearrow.h"
 
-#include "database.h"
-#include "depreciation.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/depreciation.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "depreciationperiod.h"
-#include "money.h"
-#include "rate.h"
+#include "assets/depreciationperiod.h"
+#include "db/money.h"
+#include "db/rate.h"
 
 #include <QString>
 

@@ -6,18 +6,18 @@
 // The books are the benchmarks' shared ones (1,000,000 rows, or TOLVA_BENCH_ROWS). The
 // aggregation writes shisanH of that year, which no other benchmark reads; the closing
 // transfers run on a copy.
-#include "aggregategrid.h"
-#include "aggregation.h"
-#include "backup.h"
-#include "benchbooks.h"
-#include "closingentries.h"
-#include "closinggrid.h"
-#include "database.h"
-#include "periodaggregation.h"
-#include "dataset.h"
-#include "storeerror.h"
-#include "textformat.h"
-#include "yearend.h"
+#include "aggregate/aggregategrid.h"
+#include "aggregate/periodaggregation.h"
+#include "bench/benchbooks.h"
+#include "closing/aggregation.h"
+#include "closing/closingentries.h"
+#include "closing/closinggrid.h"
+#include "closing/yearend.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
 
 #include <benchmark/benchmark.h>
 

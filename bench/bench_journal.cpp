@@ -4,14 +4,14 @@
 // and its end, filtered or not. Beside them, in the same run, one raw UNION ALL … GROUP BY of
 // a year over the journal read through its primary key alone, as a yardstick of the machine.
 // TOLVA_BENCH_3M=1 adds books of three million rows (generated on first use; not for CI).
-#include "benchbooks.h"
-#include "database.h"
-#include "journallistmodel.h"
-#include "largeblocks.h"
-#include "programstate.h"
-#include "tdm01keiri.h"
-#include "tmaininput.h"
-#include "textformat.h"
+#include "bench/benchbooks.h"
+#include "db/database.h"
+#include "db/largeblocks.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "journal/journallistmodel.h"
+#include "journal/tmaininput.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,13 +1,13 @@
 // "CSV出力" of the whole journal of big books (tolva-cli export journal, and the journal
 // window once it offers it), beside stepping the same rows on SQLite alone.
-#include "benchbooks.h"
-#include "database.h"
-#include "dataset.h"
-#include "journalexport.h"
-#include "journallist.h"
-#include "sqldialect.h"
-#include "storeerror.h"
-#include "textformat.h"
+#include "bench/benchbooks.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/sqldialect.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
+#include "journal/journalexport.h"
+#include "journal/journallist.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,15 +5,15 @@
 // most rows of the last complete fiscal year name on either side. Beside them, in the same
 // run, one raw UNION ALL … GROUP BY of that year over the journal read through its primary
 // key alone, as a yardstick of the machine.
-#include "benchbooks.h"
-#include "csvwriter.h"
-#include "database.h"
-#include "dataset.h"
-#include "largeblocks.h"
-#include "ledgerbook.h"
-#include "sqldialect.h"
-#include "storeerror.h"
-#include "textformat.h"
+#include "bench/benchbooks.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/largeblocks.h"
+#include "db/sqldialect.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
+#include "ledger/ledgerbook.h"
+#include "reports/csvwriter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,13 +2,13 @@
 // all ten years, shown ("表示") and then written to a file as "CSVファイル出力" writes it.
 // Time of each, and the memory: resident after showing, the peak while building and showing,
 // and the peak the export adds. TOLVA_BENCH_3M=1 adds three million rows.
-#include "benchbooks.h"
-#include "database.h"
-#include "ledgerbook.h"
-#include "largeblocks.h"
-#include "programstate.h"
-#include "tdm01keiri.h"
-#include "tfm04motocho.h"
+#include "bench/benchbooks.h"
+#include "db/database.h"
+#include "db/largeblocks.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "ledger/ledgerbook.h"
+#include "ledger/tfm04motocho.h"
 
 #include <QApplication>
 #include <QComboBox>

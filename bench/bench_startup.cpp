@@ -6,16 +6,16 @@
 // log of a program that crashed beside the books compares every index with its table first. The size of the
 // books beside that of the journal table is a counter of BM_StartUp.
 // TOLVA_BENCH_3M=1 adds books of three million rows (generated on first use; not for CI).
-#include "benchbooks.h"
-#include "database.h"
-#include "datafolder.h"
-#include "largeblocks.h"
-#include "programstate.h"
-#include "startup.h"
-#include "tdm01keiri.h"
-#include "textformat.h"
-#include "tdm02repo.h"
-#include "tmenu.h"
+#include "app/startup.h"
+#include "app/tmenu.h"
+#include "bench/benchbooks.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "db/largeblocks.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "ui/tdm02repo.h"
 
 #include <QApplication>
 #include <QFile>

@@ -3,11 +3,11 @@
 //
 // The books (1,000,000 rows, or TOLVA_BENCH_ROWS) are generated once into the build folder
 // and reused by later runs.
-#include "benchbooks.h"
-#include "bookgenerator.h"
-#include "database.h"
-#include "dataset.h"
-#include "storeerror.h"
+#include "bench/benchbooks.h"
+#include "bench/bookgenerator.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/storeerror.h"
 
 #include <benchmark/benchmark.h>
 

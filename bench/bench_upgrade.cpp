@@ -4,10 +4,10 @@
 // the generator's rows on a template built as the program built it before (no reserved bytes),
 // made once under the build folder; each run upgrades a fresh copy of them. Counters: the
 // file's size before and after, and its growth.
-#include "bookgenerator.h"
-#include "checksumvfs.h"
-#include "database.h"
-#include "storeerror.h"
+#include "bench/bookgenerator.h"
+#include "db/checksumvfs.h"
+#include "db/database.h"
+#include "db/storeerror.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "benchbooks.h"
+#include "bench/benchbooks.h"
 
-#include "bookgenerator.h"
-#include "database.h"
-#include "textformat.h"
+#include "bench/bookgenerator.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 #include <QDir>
 #include <QFileInfo>

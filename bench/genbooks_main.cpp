@@ -1,8 +1,8 @@
 // tolva-genbooks FOLDER ROWS [SEED]: makes a data folder with big books, for trying the
 // program and its reports on a decade of a busy journal.
-#include "bookgenerator.h"
-#include "datafolder.h"
-#include "storeerror.h"
+#include "bench/bookgenerator.h"
+#include "db/datafolder.h"
+#include "db/storeerror.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Checks that generated books are books the program can live with: the chart keeps its
 // code rules, every row names accounts that exist, the closings net to zero, and a seed
 // always gives the same rows.
-#include "bookgenerator.h"
-#include "database.h"
+#include "bench/bookgenerator.h"
+#include "db/database.h"
 
 #include <gtest/gtest.h>
 

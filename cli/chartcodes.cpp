@@ -1,4 +1,4 @@
-#include "chartcodes.h"
+#include "cli/chartcodes.h"
 
 namespace tolva::cli {
 

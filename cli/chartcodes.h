@@ -1,7 +1,7 @@
 #pragma once
 
-#include "command.h"
-#include "masterlookup.h"
+#include "cli/command.h"
+#include "db/masterlookup.h"
 
 namespace tolva::cli {
 

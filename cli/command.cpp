@@ -1,9 +1,9 @@
-#include "command.h"
+#include "cli/command.h"
 
-#include "database.h"
-#include "output.h"
-#include "storeerror.h"
-#include "textformat.h"
+#include "cli/output.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "datafolder.h"
-#include "outputfile.h"
-#include "fiscalperiod.h"
-#include "programstate.h"
-#include "tdm01keiri.h"
+#include "db/datafolder.h"
+#include "db/fiscalperiod.h"
+#include "db/outputfile.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

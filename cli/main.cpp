@@ -1,10 +1,10 @@
 // tolva-cli: the books of a data folder from the command line, through the same core routines
 // as the windows.
-#include "cancellation.h"
-#include "largeblocks.h"
-#include "output.h"
-#include "storeerror.h"
-#include "verbs.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "db/cancellation.h"
+#include "db/largeblocks.h"
+#include "db/storeerror.h"
 
 #include <QCoreApplication>
 #include <QLocale>

@@ -1,8 +1,8 @@
-#include "output.h"
+#include "cli/output.h"
 
-#include "cancellation.h"
-#include "csvwriter.h"
-#include "textformat.h"
+#include "db/cancellation.h"
+#include "db/textformat.h"
+#include "reports/csvwriter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

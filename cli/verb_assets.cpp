@@ -1,9 +1,9 @@
 // depreciation: the depreciation list of a fiscal year, as the asset register prints it.
-#include "database.h"
-#include "depreciationlist.h"
-#include "output.h"
-#include "textformat.h"
-#include "verbs.h"
+#include "assets/depreciationlist.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 namespace tolva::cli {
 

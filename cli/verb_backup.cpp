@@ -1,13 +1,13 @@
 // backup and restore: a consistent copy of the books, and books put back from one.
-#include "backup.h"
-#include "booksbackup.h"
-#include "cancellation.h"
-#include "database.h"
-#include "dataset.h"
-#include "journalcheck.h"
-#include "output.h"
-#include "textformat.h"
-#include "verbs.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "db/backup.h"
+#include "db/booksbackup.h"
+#include "db/cancellation.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/textformat.h"
+#include "journal/journalcheck.h"
 
 #include <QDateTime>
 #include <QDir>

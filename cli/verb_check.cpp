@@ -1,13 +1,13 @@
 // check: the checks of opening the books, PRAGMA integrity_check on request, and the journal
 // against what the books promise.
-#include "booksbackup.h"
-#include "bookscheck.h"
-#include "database.h"
-#include "journalcheck.h"
-#include "output.h"
-#include "storeerror.h"
-#include "textformat.h"
-#include "verbs.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "db/booksbackup.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
+#include "journal/journalcheck.h"
+#include "reports/bookscheck.h"
 
 #include <QDir>
 

@@ -1,16 +1,16 @@
 // year-totals, closing-transfers, trial-balance, worksheet and aggregate: the closing menu's
 // commands and views, and the period aggregation, over the routines the windows call.
-#include "aggregategrid.h"
-#include "backup.h"
-#include "closingentries.h"
-#include "closinggrid.h"
-#include "closingoutput.h"
-#include "database.h"
-#include "output.h"
-#include "periodaggregation.h"
-#include "textformat.h"
-#include "verbs.h"
-#include "yearend.h"
+#include "aggregate/aggregategrid.h"
+#include "aggregate/periodaggregation.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "closing/closingentries.h"
+#include "closing/closinggrid.h"
+#include "closing/closingoutput.h"
+#include "closing/yearend.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 #include <QDateTime>
 

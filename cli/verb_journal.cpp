@@ -1,15 +1,15 @@
 // journal and export journal: the journal window's list and its "CSV出力", on the same
 // statements.
-#include "chartcodes.h"
-#include "codes.h"
-#include "dataset.h"
-#include "journalexport.h"
-#include "journallist.h"
-#include "masterlookup.h"
-#include "output.h"
-#include "querymodel.h"
-#include "textformat.h"
-#include "verbs.h"
+#include "cli/chartcodes.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "db/codes.h"
+#include "db/dataset.h"
+#include "db/masterlookup.h"
+#include "db/querymodel.h"
+#include "db/textformat.h"
+#include "journal/journalexport.h"
+#include "journal/journallist.h"
 
 #include <QScopeGuard>
 

@@ -1,10 +1,10 @@
 // ledger CODE and export ledger CODE: the ledger window's lines, built by the same routine.
-#include "chartcodes.h"
-#include "csvwriter.h"
-#include "ledgerbook.h"
-#include "output.h"
-#include "textformat.h"
-#include "verbs.h"
+#include "cli/chartcodes.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "db/textformat.h"
+#include "ledger/ledgerbook.h"
+#include "reports/csvwriter.h"
 
 #include <QDir>
 

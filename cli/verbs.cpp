@@ -1,4 +1,4 @@
-#include "verbs.h"
+#include "cli/verbs.h"
 
 namespace tolva::cli {
 

@@ -1,11 +1,11 @@
-#include "aggregation.h"
+#include "closing/aggregation.h"
 
-#include "codes.h"
-#include "database.h"
-#include "storeerror.h"
-#include "storedamount.h"
-#include "tdm01keiri.h"
-#include "textformat.h"
+#include "closing/storedamount.h"
+#include "db/codes.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
 
 #include <QSet>
 

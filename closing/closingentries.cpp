@@ -1,9 +1,9 @@
-#include "closingentries.h"
+#include "closing/closingentries.h"
 
-#include "backup.h"
-#include "database.h"
-#include "textformat.h"
-#include "yearend.h"
+#include "closing/yearend.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 #include <algorithm>
 

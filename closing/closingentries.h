@@ -1,10 +1,10 @@
 #pragma once
 
-#include "backup.h"
-#include "closinggrid.h"
-#include "codes.h"
-#include "fiscalperiod.h"
-#include "money.h"
+#include "closing/closinggrid.h"
+#include "db/backup.h"
+#include "db/codes.h"
+#include "db/fiscalperiod.h"
+#include "db/money.h"
 
 #include <QDate>
 #include <QString>

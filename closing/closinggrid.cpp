@@ -1,8 +1,8 @@
-#include "closinggrid.h"
+#include "closing/closinggrid.h"
 
-#include "database.h"
-#include "storedamount.h"
-#include "textformat.h"
+#include "closing/storedamount.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

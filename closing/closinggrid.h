@@ -1,7 +1,7 @@
 #pragma once
 
-#include "codes.h"
-#include "money.h"
+#include "db/codes.h"
+#include "db/money.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "closingoutput.h"
+#include "closing/closingoutput.h"
 
-#include "database.h"
-#include "storeerror.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "closinggrid.h"
-#include "fiscalperiod.h"
+#include "closing/closinggrid.h"
+#include "db/fiscalperiod.h"
 
 #include <QDate>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "storedamount.h"
+#include "closing/storedamount.h"
 
-#include "database.h"
-#include "storeerror.h"
+#include "db/database.h"
+#include "db/storeerror.h"
 
 #include <cmath>
 

@@ -1,15 +1,15 @@
-#include "tfkessan.h"
+#include "closing/tfkessan.h"
 
-#include "actionguard.h"
-#include "backup.h"
-#include "closingentries.h"
-#include "dataset.h"
-#include "help.h"
-#include "prompter.h"
-#include "tdm01keiri.h"
-#include "textformat.h"
-#include "tfshisanh.h"
-#include "yearend.h"
+#include "closing/closingentries.h"
+#include "closing/tfshisanh.h"
+#include "closing/yearend.h"
+#include "db/backup.h"
+#include "db/dataset.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
+#include "ui/prompter.h"
 
 #include <QAction>
 #include <QDateTime>

@@ -1,16 +1,16 @@
-#include "tfshisanh.h"
+#include "closing/tfshisanh.h"
 
-#include "actionguard.h"
-#include "closingoutput.h"
-#include "csvwriter.h"
-#include "dataset.h"
-#include "gridcells.h"
-#include "help.h"
-#include "prompter.h"
-#include "tdm01keiri.h"
-#include "tdm02repo.h"
-#include "textformat.h"
-#include "yearend.h"
+#include "closing/closingoutput.h"
+#include "closing/yearend.h"
+#include "db/dataset.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "reports/csvwriter.h"
+#include "ui/actionguard.h"
+#include "ui/gridcells.h"
+#include "ui/help.h"
+#include "ui/prompter.h"
+#include "ui/tdm02repo.h"
 
 #include <QAction>
 #include <QFontMetrics>

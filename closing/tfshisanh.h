@@ -1,6 +1,6 @@
 #pragma once
 
-#include "closinggrid.h"
+#include "closing/closinggrid.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

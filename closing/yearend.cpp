@@ -1,7 +1,7 @@
-#include "yearend.h"
+#include "closing/yearend.h"
 
-#include "database.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

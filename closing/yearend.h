@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aggregation.h"
-#include "fiscalperiod.h"
+#include "closing/aggregation.h"
+#include "db/fiscalperiod.h"
 
 #include <QString>
 

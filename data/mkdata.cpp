@@ -2,7 +2,7 @@
 // with every table and its starting content, the two stored query files and the report
 // project. Run by the build; the program itself never creates a table. The database carries
 // the checksums of its pages from its first page on.
-#include "checksumvfs.h"
+#include "db/checksumvfs.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
-#include "backup.h"
+#include "db/backup.h"
 
-#include "booksbackup.h"
-#include "database.h"
-#include "storeerror.h"
+#include "db/booksbackup.h"
+#include "db/database.h"
+#include "db/storeerror.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "booksbackup.h"
+#include "db/booksbackup.h"
 
-#include "cancellation.h"
-#include "database.h"
-#include "outputfile.h"
-#include "storeerror.h"
-#include "tempfiles.h"
+#include "db/cancellation.h"
+#include "db/database.h"
+#include "db/outputfile.h"
+#include "db/storeerror.h"
+#include "db/tempfiles.h"
 
 #include <QDir>
 #include <QFile>

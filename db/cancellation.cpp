@@ -1,4 +1,4 @@
-#include "cancellation.h"
+#include "db/cancellation.h"
 
 #include <csignal>
 

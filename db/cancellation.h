@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storeerror.h"
+#include "db/storeerror.h"
 
 namespace tolva::cancellation {
 

@@ -1,4 +1,4 @@
-#include "checksumvfs.h"
+#include "db/checksumvfs.h"
 
 #include <sqlite3.h>
 

@@ -1,9 +1,9 @@
-#include "database.h"
+#include "db/database.h"
 
-#include "cancellation.h"
-#include "checksumvfs.h"
-#include "tempfiles.h"
-#include "textformat.h"
+#include "db/cancellation.h"
+#include "db/checksumvfs.h"
+#include "db/tempfiles.h"
+#include "db/textformat.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "outputfile.h"
-#include "readonlybooks.h"
-#include "sqldialect.h"
-#include "storeerror.h"
+#include "db/outputfile.h"
+#include "db/readonlybooks.h"
+#include "db/sqldialect.h"
+#include "db/storeerror.h"
 
 #include <QHash>
 #include <QSet>

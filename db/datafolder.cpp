@@ -1,8 +1,8 @@
-#include "datafolder.h"
+#include "db/datafolder.h"
 
-#include "database.h"
-#include "storeerror.h"
-#include "tempfiles.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "db/tempfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

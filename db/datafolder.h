@@ -1,8 +1,8 @@
 #pragma once
 
-#include "database.h"
-#include "outputfile.h"
-#include "readonlybooks.h"
+#include "db/database.h"
+#include "db/outputfile.h"
+#include "db/readonlybooks.h"
 
 #include <QLockFile>
 #include <QString>

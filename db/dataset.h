@@ -1,7 +1,7 @@
 #pragma once
 
-#include "database.h"
-#include "money.h"
+#include "db/database.h"
+#include "db/money.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "depreciation.h"
+#include "db/depreciation.h"
 
-#include "dataset.h"
+#include "db/dataset.h"
 
 namespace tolva {
 

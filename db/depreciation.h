@@ -1,7 +1,7 @@
 #pragma once
 
-#include "money.h"
-#include "rate.h"
+#include "db/money.h"
+#include "db/rate.h"
 
 #include <QDate>
 

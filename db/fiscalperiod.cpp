@@ -1,7 +1,7 @@
-#include "fiscalperiod.h"
+#include "db/fiscalperiod.h"
 
-#include "database.h"
-#include "tdm01keiri.h"
+#include "db/database.h"
+#include "db/tdm01keiri.h"
 
 #include <QScopeGuard>
 

@@ -1,4 +1,4 @@
-#include "largeblocks.h"
+#include "db/largeblocks.h"
 
 #if __has_include(<malloc.h>)
 #include <malloc.h>

@@ -1,6 +1,6 @@
-#include "masterlookup.h"
+#include "db/masterlookup.h"
 
-#include "dataset.h"
+#include "db/dataset.h"
 
 #include <QScopeGuard>
 

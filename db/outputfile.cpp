@@ -1,9 +1,9 @@
-#include "outputfile.h"
+#include "db/outputfile.h"
 
-#include "cancellation.h"
-#include "database.h"
-#include "storeerror.h"
-#include "tempfiles.h"
+#include "db/cancellation.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "db/tempfiles.h"
 
 #include <QDir>
 #include <QFile>

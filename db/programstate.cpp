@@ -1,4 +1,4 @@
-#include "programstate.h"
+#include "db/programstate.h"
 
 namespace tolva {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "codes.h"
+#include "db/codes.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "querymodel.h"
+#include "db/querymodel.h"
 
-#include "textformat.h"
+#include "db/textformat.h"
 
 namespace tolva {
 

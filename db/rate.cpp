@@ -1,6 +1,6 @@
-#include "rate.h"
+#include "db/rate.h"
 
-#include "storeerror.h"
+#include "db/storeerror.h"
 
 #include <algorithm>
 #include <charconv>

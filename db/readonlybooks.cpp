@@ -1,6 +1,6 @@
-#include "readonlybooks.h"
+#include "db/readonlybooks.h"
 
-#include "database.h"
+#include "db/database.h"
 
 #include <QDir>
 #include <QFile>

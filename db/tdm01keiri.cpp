@@ -1,6 +1,6 @@
-#include "tdm01keiri.h"
+#include "db/tdm01keiri.h"
 
-#include "depreciation.h"
+#include "db/depreciation.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dataset.h"
-#include "programstate.h"
+#include "db/dataset.h"
+#include "db/programstate.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "tempfiles.h"
+#include "db/tempfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "textformat.h"
+#include "db/textformat.h"
 
 #include <QRegularExpression>
 

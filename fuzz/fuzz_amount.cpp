@@ -1,8 +1,8 @@
 // What a user may type as an amount: any text is read or refused, never misread. What is
 // read writes back as text that reads as the same amount, and an entry stays within the
 // whole yen the books take.
-#include "fuzzcheck.h"
-#include "textformat.h"
+#include "db/textformat.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QString>
 

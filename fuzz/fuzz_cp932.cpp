@@ -1,8 +1,8 @@
 // Text into code page 932: whatever the conversion reports as written reads back as the same
 // text (its look-alike twins taken into account), and a character it could not hold is always
 // reported, never dropped.
-#include "csvwriter.h"
-#include "fuzzcheck.h"
+#include "fuzz/fuzzcheck.h"
+#include "reports/csvwriter.h"
 
 #include <QString>
 #include <QStringDecoder>

@@ -1,7 +1,7 @@
 // The quoting of exported rows: a row joined into a line splits back into the same cells, so
 // that a spreadsheet reads what was written.
-#include "csvwriter.h"
-#include "fuzzcheck.h"
+#include "fuzz/fuzzcheck.h"
+#include "reports/csvwriter.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // Dates as typed and as stored: any text is read or refused; a date read writes back as
 // text that reads as the same date.
-#include "fuzzcheck.h"
-#include "textformat.h"
+#include "db/textformat.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QString>
 

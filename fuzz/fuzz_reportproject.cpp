@@ -1,9 +1,9 @@
 // The report project file: any bytes are read as a project or refused with the store's
 // error, never anything else, and a project read plans its pages for any number of rows.
-#include "fuzzcheck.h"
-#include "reportproject.h"
-#include "reportrenderer.h"
-#include "storeerror.h"
+#include "db/storeerror.h"
+#include "fuzz/fuzzcheck.h"
+#include "reports/reportproject.h"
+#include "reports/reportrenderer.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 // The rewrite of the local SQL: any text rewrites without a crash, every parameter found is
 // numbered, and text inside quotes is never touched.
-#include "fuzzcheck.h"
-#include "sqldialect.h"
+#include "db/sqldialect.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QString>
 

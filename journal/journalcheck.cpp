@@ -1,8 +1,8 @@
-#include "journalcheck.h"
+#include "journal/journalcheck.h"
 
-#include "database.h"
-#include "dataset.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/textformat.h"
 
 #include <QScopeGuard>
 #include <QSet>

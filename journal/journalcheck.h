@@ -1,6 +1,6 @@
 #pragma once
 
-#include "money.h"
+#include "db/money.h"
 
 #include <QDate>
 #include <QList>

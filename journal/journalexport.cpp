@@ -1,9 +1,9 @@
-#include "journalexport.h"
+#include "journal/journalexport.h"
 
-#include "database.h"
-#include "dataset.h"
-#include "storeerror.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
 
 #include <QHash>
 #include <QScopeGuard>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "csvwriter.h"
-#include "journallist.h"
+#include "journal/journallist.h"
+#include "reports/csvwriter.h"
 
 #include <QString>
 #include <QStringList>

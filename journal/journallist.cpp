@@ -1,8 +1,8 @@
-#include "journallist.h"
+#include "journal/journallist.h"
 
-#include "database.h"
-#include "dataset.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/textformat.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
-#include "journallistmodel.h"
+#include "journal/journallistmodel.h"
 
-#include "database.h"
-#include "dataset.h"
-#include "querymodel.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/querymodel.h"
 
 #include <algorithm>
 #include <limits>

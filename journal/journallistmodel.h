@@ -1,6 +1,6 @@
 #pragma once
 
-#include "journallist.h"
+#include "journal/journallist.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

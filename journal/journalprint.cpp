@@ -1,7 +1,7 @@
-#include "journalprint.h"
+#include "journal/journalprint.h"
 
-#include "database.h"
-#include "textformat.h"
+#include "db/database.h"
+#include "db/textformat.h"
 
 namespace tolva::journalprint {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "journalexport.h"
+#include "journal/journalexport.h"
 
 #include <QDate>
 #include <QString>

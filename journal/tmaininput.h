@@ -1,8 +1,8 @@
 #pragma once
 
-#include "dataset.h"
-#include "journalexport.h"
-#include "journallist.h"
+#include "db/dataset.h"
+#include "journal/journalexport.h"
+#include "journal/journallist.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "csvwriter.h"
-#include "masterlookup.h"
-#include "money.h"
+#include "db/masterlookup.h"
+#include "db/money.h"
+#include "reports/csvwriter.h"
 
 #include <QDate>
 #include <QList>

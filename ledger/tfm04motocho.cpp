@@ -1,13 +1,13 @@
-#include "tfm04motocho.h"
+#include "ledger/tfm04motocho.h"
 
-#include "actionguard.h"
-#include "codes.h"
-#include "csvwriter.h"
-#include "help.h"
-#include "programstate.h"
-#include "prompter.h"
-#include "tdm01keiri.h"
-#include "textformat.h"
+#include "db/codes.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "reports/csvwriter.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
+#include "ui/prompter.h"
 
 #include <QAction>
 #include <QApplication>

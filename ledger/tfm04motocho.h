@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ledgerbook.h"
+#include "ledger/ledgerbook.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

@@ -1,6 +1,6 @@
-#include "masterchecks.h"
+#include "masters/masterchecks.h"
 
-#include "database.h"
+#include "db/database.h"
 
 namespace tolva::masters {
 

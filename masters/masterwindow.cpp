@@ -1,9 +1,9 @@
-#include "masterwindow.h"
+#include "masters/masterwindow.h"
 
-#include "actionguard.h"
-#include "dataset.h"
-#include "dbcontrols.h"
-#include "prompter.h"
+#include "db/dataset.h"
+#include "ui/actionguard.h"
+#include "ui/dbcontrols.h"
+#include "ui/prompter.h"
 
 #include <QAction>
 #include <QLabel>

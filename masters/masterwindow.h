@@ -1,6 +1,6 @@
 #pragma once
 
-#include "masterchecks.h"
+#include "masters/masterchecks.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
-#include "tfjigyounushi.h"
+#include "masters/tfjigyounushi.h"
 
-#include "actionguard.h"
-#include "help.h"
-#include "masterchecks.h"
-#include "masterwindow.h"
-#include "tdm01keiri.h"
+#include "db/tdm01keiri.h"
+#include "masters/masterchecks.h"
+#include "masters/masterwindow.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

@@ -1,9 +1,9 @@
-#include "tftablek_t2.h"
+#include "masters/tftablek_t2.h"
 
-#include "actionguard.h"
-#include "help.h"
-#include "masterwindow.h"
-#include "tdm01keiri.h"
+#include "db/tdm01keiri.h"
+#include "masters/masterwindow.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
 
 #include <QAction>
 #include <QGridLayout>

@@ -1,11 +1,11 @@
-#include "tftablem.h"
+#include "masters/tftablem.h"
 
-#include "actionguard.h"
-#include "codes.h"
-#include "help.h"
-#include "masterwindow.h"
-#include "querymodel.h"
-#include "tdm01keiri.h"
+#include "db/codes.h"
+#include "db/querymodel.h"
+#include "db/tdm01keiri.h"
+#include "masters/masterwindow.h"
+#include "ui/actionguard.h"
+#include "ui/help.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

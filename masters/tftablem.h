@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dbcontrols.h"
+#include "ui/dbcontrols.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "bookscheck.h"
+#include "reports/bookscheck.h"
 
-#include "database.h"
-#include "reportproject.h"
+#include "db/database.h"
+#include "reports/reportproject.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "csvwriter.h"
+#include "reports/csvwriter.h"
 
-#include "outputfile.h"
-#include "storeerror.h"
+#include "db/outputfile.h"
+#include "db/storeerror.h"
 
 #include <QDir>
 #include <QHash>

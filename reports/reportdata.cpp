@@ -1,8 +1,8 @@
-#include "reportdata.h"
+#include "reports/reportdata.h"
 
-#include "dataset.h"
-#include "storeerror.h"
-#include "tdm01keiri.h"
+#include "db/dataset.h"
+#include "db/storeerror.h"
+#include "db/tdm01keiri.h"
 
 #include <QRegularExpression>
 

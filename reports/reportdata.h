@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reportproject.h"
-#include "reportrenderer.h"
+#include "reports/reportproject.h"
+#include "reports/reportrenderer.h"
 
 #include <functional>
 

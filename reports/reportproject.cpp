@@ -1,6 +1,6 @@
-#include "reportproject.h"
+#include "reports/reportproject.h"
 
-#include "storeerror.h"
+#include "db/storeerror.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "reportrenderer.h"
+#include "reports/reportrenderer.h"
 
-#include "storeerror.h"
-#include "textformat.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
 
 #include <QFont>
 #include <QFontMetricsF>

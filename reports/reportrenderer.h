@@ -1,7 +1,7 @@
 #pragma once
 
-#include "money.h"
-#include "reportproject.h"
+#include "db/money.h"
+#include "reports/reportproject.h"
 
 #include <QDate>
 #include <QString>

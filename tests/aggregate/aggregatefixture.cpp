@@ -1,7 +1,7 @@
-#include "aggregatefixture.h"
+#include "tests/aggregate/aggregatefixture.h"
 
-#include "database.h"
-#include "money.h"
+#include "db/database.h"
+#include "db/money.h"
 
 namespace tolva::testing {
 

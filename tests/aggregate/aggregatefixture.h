@@ -1,6 +1,6 @@
 #pragma once
 
-#include "closingfixture.h"
+#include "tests/closing/closingfixture.h"
 
 #include <QString>
 

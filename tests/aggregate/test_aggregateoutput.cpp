@@ -1,8 +1,8 @@
-#include "aggregatefixture.h"
-#include "aggregateoutput.h"
-#include "csvwriter.h"
-#include "database.h"
-#include "testdata.h"
+#include "aggregate/aggregateoutput.h"
+#include "db/database.h"
+#include "reports/csvwriter.h"
+#include "tests/aggregate/aggregatefixture.h"
+#include "tests/support/testdata.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
-#include "aggregategrid.h"
-#include "bookgenerator.h"
-#include "closingfixture.h"
-#include "database.h"
-#include "periodaggregation.h"
-#include "testdata.h"
-#include "textformat.h"
-#include "yearend.h"
+#include "aggregate/aggregategrid.h"
+#include "aggregate/periodaggregation.h"
+#include "bench/bookgenerator.h"
+#include "closing/yearend.h"
+#include "db/database.h"
+#include "db/textformat.h"
+#include "tests/closing/closingfixture.h"
+#include "tests/support/testdata.h"
 
 #include <QTemporaryDir>
 

@@ -1,12 +1,12 @@
 // The period aggregation run once to count its writes, syncs and truncates, then again failing
 // at each of them in turn: the run reports the failure, the status row and both tables are
 // exactly as the previous run left them, the books are sound, and the run then goes through.
-#include "database.h"
-#include "faultyvfs.h"
-#include "journalrows.h"
-#include "periodaggregation.h"
-#include "storeerror.h"
-#include "testdata.h"
+#include "aggregate/periodaggregation.h"
+#include "db/database.h"
+#include "db/storeerror.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/faultyvfs.h"
+#include "tests/support/testdata.h"
 
 #include <sqlite3.h>
 

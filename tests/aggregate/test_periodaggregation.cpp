@@ -1,8 +1,8 @@
-#include "aggregatefixture.h"
-#include "database.h"
-#include "journalrows.h"
-#include "periodaggregation.h"
-#include "testdata.h"
+#include "aggregate/periodaggregation.h"
+#include "db/database.h"
+#include "tests/aggregate/aggregatefixture.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The calculator's keys as a user presses them, one sequence per case.
-#include "calculator.h"
+#include "aids/calculator.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 // The calculator window as a user works it: keys on the keyboard and clicks on its keys, and
 // the windows that open it.
-#include "scriptedprompter.h"
-#include "tcalcul.h"
+#include "aids/tcalcul.h"
+#include "tests/support/scriptedprompter.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,13 +1,13 @@
 // The memo phrase book as a user works it, on its own and from the journal window.
-#include "database.h"
-#include "dbcontrols.h"
-#include "programstate.h"
-#include "scriptedprompter.h"
-#include "tcalcul.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "tfn21biko.h"
-#include "tmaininput.h"
+#include "aids/tcalcul.h"
+#include "aids/tfn21biko.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "journal/tmaininput.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
+#include "ui/dbcontrols.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // The program itself, started as a user or a session manager starts it.
-#include "database.h"
-#include "prompter.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "tests/support/testdata.h"
+#include "ui/prompter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "database.h"
-#include "programstate.h"
-#include "scriptedprompter.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "startup.h"
-#include "tmenu.h"
+#include "app/startup.h"
+#include "app/tmenu.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "database.h"
-#include "programstate.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

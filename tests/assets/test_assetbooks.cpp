@@ -1,6 +1,6 @@
-#include "assetfixture.h"
-#include "depreciationlist.h"
-#include "yearrow.h"
+#include "assets/depreciationlist.h"
+#include "assets/yearrow.h"
+#include "tests/assets/assetfixture.h"
 
 #include <QSignalSpy>
 

@@ -1,10 +1,10 @@
-#include "assetfixture.h"
-#include "scriptedprompter.h"
-#include "tcalcul.h"
-#include "tfkobetu.h"
-#include "tkoteisisan.h"
-#include "tmenu.h"
-#include "windows.h"
+#include "aids/tcalcul.h"
+#include "app/tmenu.h"
+#include "app/windows.h"
+#include "assets/tfkobetu.h"
+#include "assets/tkoteisisan.h"
+#include "tests/assets/assetfixture.h"
+#include "tests/support/scriptedprompter.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "depreciation.h"
-#include "depreciationperiod.h"
-#include "yearrow.h"
+#include "assets/depreciationperiod.h"
+#include "assets/yearrow.h"
+#include "db/depreciation.h"
 
 #include <gtest/gtest.h>
 

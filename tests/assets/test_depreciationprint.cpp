@@ -1,8 +1,8 @@
-#include "assetfixture.h"
-#include "depreciationreport.h"
-#include "pdftext.h"
-#include "prompter.h"
-#include "scriptedprompter.h"
+#include "assets/depreciationreport.h"
+#include "tests/assets/assetfixture.h"
+#include "tests/reports/pdftext.h"
+#include "tests/support/scriptedprompter.h"
+#include "ui/prompter.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

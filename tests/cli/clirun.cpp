@@ -1,6 +1,6 @@
-#include "clirun.h"
+#include "tests/cli/clirun.h"
 
-#include "database.h"
+#include "db/database.h"
 
 #include <QDirIterator>
 #include <QFile>

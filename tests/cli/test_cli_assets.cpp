@@ -1,7 +1,7 @@
 // tolva-cli depreciation: the depreciation list's rows and totals, from the same routine as the
 // printed list.
-#include "../assets/assetfixture.h"
-#include "clirun.h"
+#include "tests/assets/assetfixture.h"
+#include "tests/cli/clirun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

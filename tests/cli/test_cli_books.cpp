@@ -1,8 +1,8 @@
 // tolva-cli's check, backup and restore, and what reading verbs leave untouched.
-#include "clirun.h"
-#include "database.h"
-#include "journalrows.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "tests/cli/clirun.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 // tolva-cli's closing verbs and the period aggregation: the same routines as the closing menu
 // and the aggregation window, so the same figures.
-#include "aggregategrid.h"
-#include "clirun.h"
-#include "closinggrid.h"
-#include "database.h"
-#include "journalrows.h"
-#include "testdata.h"
-#include "yearend.h"
+#include "aggregate/aggregategrid.h"
+#include "closing/closinggrid.h"
+#include "closing/yearend.h"
+#include "db/database.h"
+#include "tests/cli/clirun.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,9 +1,9 @@
 // Where tolva-cli may write what it is told to write with -o: never over the books' own files,
 // into pipes and devices as streams, over regular files keeping their permission bits.
-#include "clirun.h"
-#include "database.h"
-#include "journalrows.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "tests/cli/clirun.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "closingfixture.h"
+#include "tests/closing/closingfixture.h"
 
-#include "database.h"
+#include "db/database.h"
 
 namespace tolva::testing {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fiscalperiod.h"
-#include "money.h"
+#include "db/fiscalperiod.h"
+#include "db/money.h"
 
 #include <QString>
 

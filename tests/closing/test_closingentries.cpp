@@ -1,10 +1,10 @@
-#include "backup.h"
-#include "closingentries.h"
-#include "closingfixture.h"
-#include "database.h"
-#include "journalrows.h"
-#include "testdata.h"
-#include "textformat.h"
+#include "closing/closingentries.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "db/textformat.h"
+#include "tests/closing/closingfixture.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 

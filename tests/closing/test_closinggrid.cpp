@@ -1,7 +1,7 @@
-#include "closingfixture.h"
-#include "closinggrid.h"
-#include "database.h"
-#include "testdata.h"
+#include "closing/closinggrid.h"
+#include "db/database.h"
+#include "tests/closing/closingfixture.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

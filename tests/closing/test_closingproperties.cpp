@@ -1,11 +1,11 @@
-#include "bookgenerator.h"
-#include "closingentries.h"
-#include "closingfixture.h"
-#include "closinggrid.h"
-#include "database.h"
-#include "testdata.h"
-#include "textformat.h"
-#include "yearend.h"
+#include "bench/bookgenerator.h"
+#include "closing/closingentries.h"
+#include "closing/closinggrid.h"
+#include "closing/yearend.h"
+#include "db/database.h"
+#include "db/textformat.h"
+#include "tests/closing/closingfixture.h"
+#include "tests/support/testdata.h"
 
 #include <QTemporaryDir>
 

@@ -1,14 +1,14 @@
 // The year-end aggregation and the closing transfers, run once to count their writes, syncs
 // and truncates, then again failing at each of them in turn: the command reports the failure,
 // the books are exactly as before and sound, and the same command then goes through.
-#include "backup.h"
-#include "closingentries.h"
-#include "closingfixture.h"
-#include "database.h"
-#include "faultyvfs.h"
-#include "journalrows.h"
-#include "testdata.h"
-#include "yearend.h"
+#include "closing/closingentries.h"
+#include "closing/yearend.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "tests/closing/closingfixture.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/faultyvfs.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 

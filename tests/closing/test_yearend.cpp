@@ -1,9 +1,9 @@
-#include "closingfixture.h"
-#include "database.h"
-#include "journalrows.h"
-#include "testdata.h"
-#include "aggregation.h"
-#include "yearend.h"
+#include "closing/aggregation.h"
+#include "closing/yearend.h"
+#include "db/database.h"
+#include "tests/closing/closingfixture.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

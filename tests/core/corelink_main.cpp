@@ -1,11 +1,11 @@
 // A small program over the core libraries alone, as a command-line front end would be. Its
 // test checks that the linked program needs no Qt Widgets library.
-#include "csvwriter.h"
-#include "database.h"
-#include "fiscalperiod.h"
-#include "journallist.h"
-#include "ledgerbook.h"
-#include "reportproject.h"
+#include "db/database.h"
+#include "db/fiscalperiod.h"
+#include "journal/journallist.h"
+#include "ledger/ledgerbook.h"
+#include "reports/csvwriter.h"
+#include "reports/reportproject.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "backup.h"
-#include "database.h"
-#include "testdata.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 // The checksum of every page: an amount changed on the disk in a page whose structure stays
 // valid is an error wherever it is read (the file, the log, a copy), never a figure; books of
 // the layout before are brought to checksums whole or not at all.
-#include "booksbackup.h"
-#include "checksumvfs.h"
-#include "database.h"
-#include "datafolder.h"
-#include "faultyvfs.h"
-#include "testdata.h"
+#include "db/booksbackup.h"
+#include "db/checksumvfs.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "tests/support/faultyvfs.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "codes.h"
+#include "db/codes.h"
 
 #include <gtest/gtest.h>
 

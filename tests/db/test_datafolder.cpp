@@ -1,8 +1,8 @@
-#include "database.h"
-#include "datafolder.h"
-#include "faultyvfs.h"
-#include "tempfiles.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "db/tempfiles.h"
+#include "tests/support/faultyvfs.h"
+#include "tests/support/testdata.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
-#include "fiscalperiod.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "textformat.h"
+#include "db/fiscalperiod.h"
+#include "db/tdm01keiri.h"
+#include "db/textformat.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

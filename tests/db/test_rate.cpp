@@ -1,7 +1,7 @@
-#include "rate.h"
+#include "db/rate.h"
 
-#include "storeerror.h"
-#include "textformat.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sqldialect.h"
+#include "db/sqldialect.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "database.h"
-#include "programstate.h"
-#include "querymodel.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/querymodel.h"
+#include "db/tdm01keiri.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

@@ -2,14 +2,14 @@
 // takes the folder's lock as the program does, opens the books and runs one command to its
 // end. "first-start" is the program's start instead (startup::openBooks), every question
 // answered Yes and written to the standard output.
-#include "backup.h"
-#include "closingentries.h"
-#include "database.h"
-#include "datafolder.h"
-#include "scriptedprompter.h"
-#include "startup.h"
-#include "storeerror.h"
-#include "yearend.h"
+#include "app/startup.h"
+#include "closing/closingentries.h"
+#include "closing/yearend.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "db/storeerror.h"
+#include "tests/support/scriptedprompter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,9 +1,9 @@
 // tolva-cli stopped from outside: by Ctrl-C or a termination request it rolls back, removes its
 // temporary files and releases the folder; killed outright, what it left is removed by the next
 // program that takes the folder.
-#include "bookgenerator.h"
-#include "database.h"
-#include "testdata.h"
+#include "bench/bookgenerator.h"
+#include "db/database.h"
+#include "tests/support/testdata.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -2,16 +2,16 @@
 // operating system refuses every write past the first byte of a file, as a full disk refuses
 // them. Every command that writes fails with a message saying why, and the books are exactly
 // as they were.
-#include "backup.h"
-#include "closingentries.h"
-#include "csvwriter.h"
-#include "database.h"
-#include "dataset.h"
-#include "journalrows.h"
-#include "programstate.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "yearend.h"
+#include "closing/closingentries.h"
+#include "closing/yearend.h"
+#include "db/backup.h"
+#include "db/database.h"
+#include "db/dataset.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "reports/csvwriter.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 #include <QFileInfo>

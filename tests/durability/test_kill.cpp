@@ -1,11 +1,11 @@
 // A writing command killed at a random moment (a power cut, a crash): the books it leaves
 // are the books before the command or after it, never between, they pass the integrity check,
 // and the next program opens them, taking over the lock the dead one left.
-#include "bookgenerator.h"
-#include "checksumvfs.h"
-#include "database.h"
-#include "datafolder.h"
-#include "testdata.h"
+#include "bench/bookgenerator.h"
+#include "db/checksumvfs.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "tests/support/testdata.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -2,9 +2,9 @@
 // folder is left absent (or still empty) or complete, or one that the next start or
 // --init-data recognises as half-made and completes. The user's own files stay byte for byte,
 // and nothing of the killed program is left beside the folder or in it.
-#include "database.h"
-#include "datafolder.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 #include <QFile>

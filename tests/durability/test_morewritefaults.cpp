@@ -1,12 +1,12 @@
 // The asset register's "個別処理" (the target year's row found or made) and a master's delete,
 // run once to count their writes, syncs and truncates, then failing at each in turn: the
 // books are exactly as before and sound, and the same command then goes through.
-#include "database.h"
-#include "faultyvfs.h"
-#include "programstate.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "yearrow.h"
+#include "assets/yearrow.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "tests/support/faultyvfs.h"
+#include "tests/support/testdata.h"
 
 #include <QScopeGuard>
 

@@ -1,7 +1,7 @@
-#include "journallist.h"
-#include "journallistmodel.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
+#include "db/tdm01keiri.h"
+#include "journal/journallist.h"
+#include "journal/journallistmodel.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

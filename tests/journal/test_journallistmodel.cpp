@@ -1,7 +1,7 @@
-#include "database.h"
-#include "journallistmodel.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/tdm01keiri.h"
+#include "journal/journallistmodel.h"
+#include "tests/support/testdata.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>

@@ -1,15 +1,15 @@
 // The journal window's "印刷" menu: the export and the three printed journals, run from the
 // real menu items, the reports read back from their PDF.
-#include "../reports/pdftext.h"
-#include "database.h"
-#include "csvwriter.h"
-#include "journalexport.h"
-#include "journallistmodel.h"
-#include "programstate.h"
-#include "scriptedprompter.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "tmaininput.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "journal/journalexport.h"
+#include "journal/journallistmodel.h"
+#include "journal/tmaininput.h"
+#include "reports/csvwriter.h"
+#include "tests/reports/pdftext.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
 
 #include <QAction>
 #include <QApplication>

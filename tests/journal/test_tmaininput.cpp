@@ -1,11 +1,11 @@
-#include "database.h"
-#include "dbcontrols.h"
-#include "journallistmodel.h"
-#include "programstate.h"
-#include "scriptedprompter.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "tmaininput.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "journal/journallistmodel.h"
+#include "journal/tmaininput.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
+#include "ui/dbcontrols.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,14 +1,14 @@
 // Every journal command that writes, run once to count its writes, syncs and truncates, then
 // again failing at each of them in turn: the user is told, the books are exactly as before,
 // sound, and the same command then goes through.
-#include "database.h"
-#include "dbcontrols.h"
-#include "faultyvfs.h"
-#include "programstate.h"
-#include "scriptedprompter.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "tmaininput.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "journal/tmaininput.h"
+#include "tests/support/faultyvfs.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
+#include "ui/dbcontrols.h"
 
 #include <QApplication>
 #include <QPushButton>

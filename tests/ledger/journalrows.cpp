@@ -1,7 +1,7 @@
-#include "journalrows.h"
+#include "tests/ledger/journalrows.h"
 
-#include "database.h"
-#include "money.h"
+#include "db/database.h"
+#include "db/money.h"
 
 #include <QVariant>
 

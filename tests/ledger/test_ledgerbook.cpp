@@ -1,8 +1,8 @@
-#include "database.h"
-#include "journalrows.h"
-#include "ledgerbook.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/tdm01keiri.h"
+#include "ledger/ledgerbook.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/testdata.h"
 
 #include <QRandomGenerator>
 

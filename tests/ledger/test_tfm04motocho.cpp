@@ -1,12 +1,12 @@
-#include "database.h"
-#include "journalrows.h"
-#include "programstate.h"
-#include "scriptedprompter.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
-#include "tfm04motocho.h"
-#include "tmenu.h"
-#include "windows.h"
+#include "app/tmenu.h"
+#include "app/windows.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "ledger/tfm04motocho.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "database.h"
-#include "dbcontrols.h"
-#include "programstate.h"
-#include "scriptedprompter.h"
-#include "tdm01keiri.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/programstate.h"
+#include "db/tdm01keiri.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
+#include "ui/dbcontrols.h"
 
 #include <QApplication>
 #include <QDialog>

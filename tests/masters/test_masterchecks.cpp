@@ -1,6 +1,6 @@
-#include "database.h"
-#include "masterchecks.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "masters/masterchecks.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "masterfixture.h"
-#include "querymodel.h"
-#include "tftableb.h"
-#include "tftablek.h"
-#include "tftablek_t2.h"
-#include "tftablem.h"
-#include "tmaininput.h"
+#include "db/querymodel.h"
+#include "journal/tmaininput.h"
+#include "masters/tftableb.h"
+#include "masters/tftablek.h"
+#include "masters/tftablek_t2.h"
+#include "masters/tftablem.h"
+#include "tests/masters/masterfixture.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "masterfixture.h"
-#include "tfjigyounushi.h"
-#include "tmenu.h"
-#include "windows.h"
+#include "app/tmenu.h"
+#include "app/windows.h"
+#include "masters/tfjigyounushi.h"
+#include "tests/masters/masterfixture.h"
 
 #include <QAction>
 #include <QFile>

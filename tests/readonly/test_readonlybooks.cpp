@@ -1,11 +1,11 @@
 // Books on a read-only medium, as the store opens them: read with every check, written nowhere.
-#include "clirun.h"
-#include "database.h"
-#include "datafolder.h"
-#include "dataset.h"
-#include "faultyvfs.h"
-#include "readonlyfs.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "db/dataset.h"
+#include "tests/cli/clirun.h"
+#include "tests/support/faultyvfs.h"
+#include "tests/support/readonlyfs.h"
+#include "tests/support/testdata.h"
 
 #include <QDir>
 #include <QFile>

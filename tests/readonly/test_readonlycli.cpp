@@ -1,12 +1,12 @@
 // tolva-cli on a data folder on a read-only medium, run as a user runs it: the medium is made
 // below the program (tests/support/readonlyfs.cpp), which reports the folder as a read-only
 // file system and refuses, and records, every change of a file there.
-#include "clirun.h"
-#include "database.h"
-#include "datafolder.h"
-#include "journalrows.h"
-#include "readonlyfs.h"
-#include "testdata.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "tests/cli/clirun.h"
+#include "tests/ledger/journalrows.h"
+#include "tests/support/readonlyfs.h"
+#include "tests/support/testdata.h"
 
 #include <QCoreApplication>
 #include <QDir>

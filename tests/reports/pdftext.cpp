@@ -1,4 +1,4 @@
-#include "pdftext.h"
+#include "tests/reports/pdftext.h"
 
 #include <QProcess>
 #include <QRegularExpression>

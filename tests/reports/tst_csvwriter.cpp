@@ -1,5 +1,5 @@
-#include "csvwriter.h"
-#include "storeerror.h"
+#include "db/storeerror.h"
+#include "reports/csvwriter.h"
 
 #include <QDir>
 #include <QFile>

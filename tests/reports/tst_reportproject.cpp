@@ -1,5 +1,5 @@
-#include "reportproject.h"
-#include "storeerror.h"
+#include "db/storeerror.h"
+#include "reports/reportproject.h"
 
 #include <QFile>
 #include <QTemporaryDir>

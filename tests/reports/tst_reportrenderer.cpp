@@ -1,8 +1,8 @@
-#include "pdftext.h"
-#include "reportproject.h"
-#include "reportrenderer.h"
-#include "storeerror.h"
-#include "textformat.h"
+#include "db/storeerror.h"
+#include "db/textformat.h"
+#include "reports/reportproject.h"
+#include "reports/reportrenderer.h"
+#include "tests/reports/pdftext.h"
 
 #include <QPdfWriter>
 #include <QRegularExpression>

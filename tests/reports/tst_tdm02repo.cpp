@@ -1,9 +1,9 @@
-#include "pdftext.h"
-#include "scriptedprompter.h"
-#include "storeerror.h"
-#include "tdm01keiri.h"
-#include "tdm02repo.h"
-#include "testdata.h"
+#include "db/storeerror.h"
+#include "db/tdm01keiri.h"
+#include "tests/reports/pdftext.h"
+#include "tests/support/scriptedprompter.h"
+#include "tests/support/testdata.h"
+#include "ui/tdm02repo.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "faultyvfs.h"
+#include "tests/support/faultyvfs.h"
 
-#include "checksumvfs.h"
+#include "db/checksumvfs.h"
 
 #include <sqlite3.h>
 

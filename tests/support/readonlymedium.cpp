@@ -1,4 +1,4 @@
-#include "readonlyfs.h"
+#include "tests/support/readonlyfs.h"
 
 #include <QFile>
 #include <QProcessEnvironment>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "prompter.h"
+#include "ui/prompter.h"
 
 #include <QPdfWriter>
 #include <QStringList>

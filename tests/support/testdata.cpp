@@ -1,8 +1,8 @@
-#include "testdata.h"
+#include "tests/support/testdata.h"
 
-#include "database.h"
-#include "datafolder.h"
-#include "tdm01keiri.h"
+#include "db/database.h"
+#include "db/datafolder.h"
+#include "db/tdm01keiri.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "gridcells.h"
+#include "ui/gridcells.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reportproject.h"
+#include "reports/reportproject.h"
 
 #include <QObject>
 #include <QString>

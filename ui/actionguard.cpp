@@ -1,6 +1,6 @@
-#include "actionguard.h"
+#include "ui/actionguard.h"
 
-#include "prompter.h"
+#include "ui/prompter.h"
 
 namespace tolva {
 

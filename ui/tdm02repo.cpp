@@ -1,10 +1,10 @@
-#include "tdm02repo.h"
+#include "ui/tdm02repo.h"
 
-#include "prompter.h"
-#include "reportdata.h"
-#include "reportrenderer.h"
-#include "storeerror.h"
-#include "tdm01keiri.h"
+#include "db/storeerror.h"
+#include "db/tdm01keiri.h"
+#include "reports/reportdata.h"
+#include "reports/reportrenderer.h"
+#include "ui/prompter.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "help.h"
+#include "ui/help.h"
 
-#include "prompter.h"
-#include "storeerror.h"
+#include "db/storeerror.h"
+#include "ui/prompter.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "prompter.h"
+#include "ui/prompter.h"
 
-#include "outputfile.h"
-#include "storeerror.h"
+#include "db/outputfile.h"
+#include "db/storeerror.h"
 
 #include <QApplication>
 #include <QClipboard>

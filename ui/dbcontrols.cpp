@@ -1,9 +1,9 @@
-#include "dbcontrols.h"
+#include "ui/dbcontrols.h"
 
-#include "actionguard.h"
-#include "dataset.h"
-#include "prompter.h"
-#include "textformat.h"
+#include "db/dataset.h"
+#include "db/textformat.h"
+#include "ui/actionguard.h"
+#include "ui/prompter.h"
 
 #include <QButtonGroup>
 #include <QFocusEvent>
