@@ -1,18 +1,15 @@
 #include "assets/depreciationlist.h"
 #include "assets/yearrow.h"
 #include "tests/assets/assetfixture.h"
+#include "tests/support/amounts.h"
 
 #include <QSignalSpy>
 
 using namespace tolva;
 using tolva::testing::AssetBooks;
+using tolva::testing::yen;
 
 namespace {
-
-Money yen(qint64 amount)
-{
-    return Money::fromYen(amount);
-}
 
 QString refusal(const std::function<void()>& action)
 {

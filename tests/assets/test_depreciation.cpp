@@ -1,17 +1,14 @@
 #include "assets/depreciationperiod.h"
 #include "assets/yearrow.h"
 #include "db/depreciation.h"
+#include "tests/support/amounts.h"
 
 #include <gtest/gtest.h>
 
 using namespace tolva;
+using tolva::testing::yen;
 
 namespace {
-
-Money yen(qint64 amount)
-{
-    return Money::fromYen(amount);
-}
 
 Rate rate(const char* text)
 {

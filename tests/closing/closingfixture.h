@@ -2,6 +2,7 @@
 
 #include "db/fiscalperiod.h"
 #include "db/money.h"
+#include "tests/support/amounts.h"
 
 #include <QString>
 
@@ -28,12 +29,6 @@ void addYearRows(const QString& folder, const std::vector<YearRow>& rows);
 
 // The fiscal year 2010 closing in March: 2010/04/01 to 2011/03/31.
 inline const FiscalPeriod kYear2010{QDate(2010, 4, 1), QDate(2011, 3, 31)};
-
-// Whole yen as an amount.
-[[nodiscard]] inline Money yen(qint64 value)
-{
-    return Money::fromYen(value);
-}
 
 } // namespace tolva::testing
 

@@ -3,6 +3,7 @@
 // program that takes the folder.
 #include "bench/bookgenerator.h"
 #include "db/database.h"
+#include "tests/durability/killedfolders.h"
 #include "tests/support/testdata.h"
 
 #include <QCryptographicHash>
@@ -28,21 +29,6 @@ using namespace tolva;
 using namespace tolva::testing;
 
 namespace {
-
-QByteArray stateOf(const QString& folder)
-{
-    Database::closeAll();
-    const QByteArray state = QCryptographicHash::hash(booksState(*Database::forFolder(folder)).toUtf8(), QCryptographicHash::Sha256);
-    Database::closeAll();
-    return state;
-}
-
-void copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QString& name : QDir(from).entryList(QDir::Files))
-        ASSERT_TRUE(QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)));
-}
 
 // Our temporary files and folders anywhere under `folder`, and the lock and log a program that
 // ended normally does not leave.

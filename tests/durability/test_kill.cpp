@@ -5,6 +5,7 @@
 #include "db/checksumvfs.h"
 #include "db/database.h"
 #include "db/datafolder.h"
+#include "tests/durability/killedfolders.h"
 #include "tests/support/testdata.h"
 
 #include <QCryptographicHash>
@@ -24,22 +25,6 @@ using namespace tolva;
 using namespace tolva::testing;
 
 namespace {
-
-// The books' state as a short text: every row of every table, hashed.
-QByteArray stateOf(const QString& folder)
-{
-    Database::closeAll();
-    const QByteArray state = QCryptographicHash::hash(booksState(*Database::forFolder(folder)).toUtf8(), QCryptographicHash::Sha256);
-    Database::closeAll();
-    return state;
-}
-
-void copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QString& name : QDir(from).entryList(QDir::Files))
-        ASSERT_TRUE(QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)));
-}
 
 // Runs the command to its end in its own process; how long that took. With `from`, on a copy
 // of that folder made first.
