@@ -100,25 +100,29 @@ int runClosingTransfersVerb(const Invocation& invocation)
     return kOk;
 }
 
-void printGrid(const QList<QStringList>& rows, int headingRows, const QString& heading, const OutputChoice& output)
+// JSON carries every amount exactly, as a decimal string ("1235.0678", "0.5"), as every other
+// verb does; the text view keeps the windows' rounding. A cell the grid leaves empty is null.
+QByteArray jsonGrid(const ClosingGrid& grid, const QString& heading)
 {
-    if (output.format == Format::Csv) {
-        CsvOut out(output.utf8);
-        for (const QStringList& row : rows)
-            out.row(row);
-        return;
+    QByteArray json = "{\"heading\":" + jsonString(heading) + ",\"rows\":[";
+    const auto textRow = [&](const QStringList& cells) {
+        QByteArray row = "[";
+        for (qsizetype c = 0; c < cells.size(); ++c)
+            row += (c ? "," : "") + jsonString(cells[c]);
+        return row + "]";
+    };
+    json += "\n" + textRow(groupTitles(grid.view)) + ",\n" + textRow(columnTitles(grid.view));
+    for (const GridLine& line : grid.lines) {
+        QByteArray row = "[" + jsonString(line.number) + "," + jsonString(line.code) + "," + jsonString(line.name);
+        for (const std::optional<Money>& amount : line.amounts)
+            row += "," + (amount ? jsonString(textformat::plainAmount(*amount)) : QByteArray("null"));
+        json += ",\n" + row + "]";
     }
-    if (output.format == Format::Json) {
-        QByteArray json = "{\"heading\":" + jsonString(heading) + ",\"rows\":[";
-        for (qsizetype r = 0; r < rows.size(); ++r) {
-            json += (r ? ",\n[" : "\n[");
-            for (qsizetype c = 0; c < rows[r].size(); ++c)
-                json += (c ? "," : "") + jsonString(rows[r][c]);
-            json += "]";
-        }
-        writeOut(json + "]}\n");
-        return;
-    }
+    return json + "]}\n";
+}
+
+void printGrid(const QList<QStringList>& rows, int headingRows, const QString& heading)
+{
     // The column titles are the grid's last heading row, with the group above each.
     const QStringList& groups = rows.value(0);
     const QStringList& titles = rows.value(headingRows - 1);
@@ -143,7 +147,6 @@ int runClosingView(const Invocation& invocation, ClosingView view)
     Books books(invocation.dataFolder());
     const FiscalPeriod period = yearPeriod(year, books);
     const ClosingGrid grid = readClosingGrid(*Database::forFolder(books.folder()), yearCode(period.start), view);
-    const QList<QStringList> rows = gridRows(grid);
     const QString heading = viewCaption(view) + u'\n' + closingPeriodLine(period);
     if (output.format == Format::Csv) {
         CsvOut out(output.utf8);
@@ -151,7 +154,11 @@ int runClosingView(const Invocation& invocation, ClosingView view)
             out.row(row);
         return kOk;
     }
-    printGrid(rows, kHeadingRows, heading, output);
+    if (output.format == Format::Json) {
+        writeOut(jsonGrid(grid, heading));
+        return kOk;
+    }
+    printGrid(gridRows(grid), kHeadingRows, heading);
     return kOk;
 }
 
