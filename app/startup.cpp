@@ -95,7 +95,36 @@ void BusyNotice::show(const QString& text)
     }
     dialog_->setLabelText(text);
     dialog_->show();
+    keepPainted();
+}
+
+// Called from inside SQLite's long statements: the notice is drawn now, not when the event
+// loop next runs; the user cannot act meanwhile (the notice is modal and input waits).
+void BusyNotice::keepPainted()
+{
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (dialog_)
+        dialog_->repaint();
+}
+
+QString BusyNotice::text() const
+{
+    return dialog_ ? dialog_->labelText() : QString();
+}
+
+int BusyNotice::percent() const
+{
+    return dialog_ ? dialog_->value() : -1;
+}
+
+void BusyNotice::upgrading(int percent)
+{
+    if (!dialog_)
+        return;
+    if (dialog_->maximum() != 100)
+        dialog_->setRange(0, 100);
+    dialog_->setValue(percent);
+    keepPainted();
 }
 
 void BusyNotice::hide()
@@ -112,10 +141,12 @@ void BusyNotice::wholeFileCheckStarted(const QString& path)
 
 void BusyNotice::stillChecking()
 {
-    if (dialog_) {
+    if (!dialog_)
+        return;
+    // A bar without an end runs to and fro as it is set; one with an end keeps its value.
+    if (dialog_->maximum() == 0)
         dialog_->setValue(0);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    keepPainted();
 }
 
 void BusyNotice::wholeFileCheckEnded()
@@ -174,7 +205,7 @@ std::unique_ptr<datafolder::Lock> openBooks(const QString& folder, const QString
                 return;
             if (db->schemaVersion() < Database::kSchemaVersion)
                 notice.show(QStringLiteral("帳簿を新しい形式にしています（一度だけです）。しばらくお待ちください。"));
-            db->makeReadyForWriting();
+            db->makeReadyForWriting(&notice);
             notice.hide();
         }))
         return nullptr;

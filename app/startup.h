@@ -32,8 +32,14 @@ public:
     void wholeFileCheckStarted(const QString& path) override;
     void stillChecking() override;
     void wholeFileCheckEnded() override;
+    void upgrading(int percent) override;
+    // What the notice shows now; nothing when it is not shown.
+    [[nodiscard]] QString text() const;
+    [[nodiscard]] int percent() const;
 
 private:
+    void keepPainted();
+
     std::unique_ptr<QProgressDialog> dialog_;
 };
 

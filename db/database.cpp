@@ -139,11 +139,9 @@ QString checksumFailure()
 
 QString readableError(int code, const QString& detail, int systemError = 0)
 {
-    // SUM() over amounts that together pass the 64-bit range: no figure is better than a
-    // wrong one, and the user can look for the amount typed with too many digits.
+    // SUM() over amounts that together pass the 64-bit range.
     if ((code & 0xff) == SQLITE_ERROR && detail.contains(u"integer overflow"))
-        return QStringLiteral("金額の合計が大きすぎて計算できません（扱える金額の範囲を超えました）。"
-                              "桁を誤って入力した金額がないか、仕訳を確かめてください。");
+        return amountOutOfRange();
     if (code == SQLITE_IOERR_DATA)
         return QStringLiteral("データベースが壊れています（%1）。").arg(checksumFailure());
     switch (code & 0xff) {
@@ -643,6 +641,16 @@ Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver*
     sqlite3_busy_timeout(db_, 5000);
 }
 
+int Database::progressHandler(void* self)
+{
+    if (cancellation::requested())
+        return 1;
+    auto* db = static_cast<Database*>(self);
+    if (db->observer_ && ++db->progressCalls_ % 64 == 0)
+        db->observer_->stillChecking();
+    return 0;
+}
+
 void Database::openConnection(const QString& path)
 {
     QByteArray name = path.toUtf8();
@@ -680,17 +688,7 @@ void Database::openConnection(const QString& path)
     sqlite3_extended_result_codes(db_, 1);
     // A stop asked for (Ctrl-C, a termination signal) ends the statement running, whatever
     // it is reading; the write it belonged to then rolls back.
-    sqlite3_progress_handler(
-        db_, 1000,
-        [](void* self) {
-            if (cancellation::requested())
-                return 1;
-            auto* db = static_cast<Database*>(self);
-            if (db->observer_ && ++db->progressCalls_ % 64 == 0)
-                db->observer_->stillChecking();
-            return 0;
-        },
-        this);
+    sqlite3_progress_handler(db_, 1000, progressHandler, this);
     // Until every check has passed, closing must not fold the log into the file: books that are
     // refused stay byte for byte as they were, log included.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
@@ -938,8 +936,10 @@ QStringList Database::repairCounts()
     return drift;
 }
 
-void Database::makeReadyForWriting()
+void Database::makeReadyForWriting(OpeningObserver* observer)
 {
+    observer_ = observer;
+    auto forget = qScopeGuard([this] { observer_ = nullptr; });
     upgradeSchema();
     if (uncleanEnd_)
         (void)repairCounts();
@@ -1035,6 +1035,13 @@ void Database::upgradeSchema()
             throw failure(QStringLiteral("作業用のファイルを作成できません: %1").arg(file.errorString()));
         copyPath = file.fileName();
     }
+    // The share of the whole each step takes on books of a million rows: the copy, the
+    // indexes of layout 2, the copy written over the books, the log folded into the file.
+    const auto progress = [this](int percent) {
+        if (observer_)
+            observer_->upgrading(percent);
+    };
+    progress(0);
     sqlite3* copy = nullptr;
     const auto removeCopy = [&] {
         sqlite3_close_v2(copy);
@@ -1050,10 +1057,13 @@ void Database::upgradeSchema()
         QString quoted = copyPath;
         quoted.replace(u'\'', QStringLiteral("''"));
         exec(QStringLiteral("VACUUM INTO '%1'").arg(quoted));
+        progress(35);
 
         if (sqlite3_open_v2(QFile::encodeName(copyPath).constData(), &copy, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
             throw StoreError(readableError(sqlite3_extended_errcode(copy), QString::fromUtf8(sqlite3_errmsg(copy))));
         sqlite3_extended_result_codes(copy, 1);
+        // The copy's statements answer a stop and keep the notice alive as the books' do.
+        sqlite3_progress_handler(copy, 1000, progressHandler, this);
         // The copy is only a step: what reaches the books is synced with them.
         execOn(copy, QStringLiteral("PRAGMA synchronous=OFF"));
         execOn(copy, QStringLiteral("BEGIN IMMEDIATE"));
@@ -1063,6 +1073,7 @@ void Database::upgradeSchema()
         }
         execOn(copy, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
         execOn(copy, QStringLiteral("COMMIT"));
+        progress(55);
         if (!checksumvfs::isChecksummed(copy))
             throw StoreError(QStringLiteral("作業用のファイルにページのチェックサムの領域がありません。"));
 
@@ -1070,7 +1081,17 @@ void Database::upgradeSchema()
         sqlite3_backup* backup = sqlite3_backup_init(db_, "main", copy, "main");
         if (!backup)
             throw StoreError(readableError(sqlite3_extended_errcode(db_), QString::fromUtf8(sqlite3_errmsg(db_))));
-        const int rc = sqlite3_backup_step(backup, -1);
+        // In steps, to tell how far it has come: the books stay locked for writing from the
+        // first step to the last, and change in the one transaction the last step commits.
+        int rc = SQLITE_OK;
+        while (rc == SQLITE_OK) {
+            rc = sqlite3_backup_step(backup, 4096);
+            const int total = sqlite3_backup_pagecount(backup);
+            if (total > 0)
+                progress(55 + 35 * (total - sqlite3_backup_remaining(backup)) / total);
+            if (rc == SQLITE_OK && cancellation::requested())
+                rc = SQLITE_INTERRUPT;
+        }
         sqlite3_backup_finish(backup);
         if (rc != SQLITE_DONE)
             throw StoreError(readableError(sqlite3_extended_errcode(db_), QString::fromUtf8(sqlite3_errstr(rc)), sqlite3_system_errno(db_)));
@@ -1085,6 +1106,7 @@ void Database::upgradeSchema()
     // fails here.
     sqlite3_exec(db_, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
     loadTables();
+    progress(100);
 }
 
 QStringList Database::damageFindings()

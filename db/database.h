@@ -83,9 +83,11 @@ class OpeningObserver {
 public:
     virtual ~OpeningObserver() = default;
     virtual void wholeFileCheckStarted(const QString& path) = 0;
-    // Now and then while the file is read.
+    // Now and then while the file is read, and while books of an older layout are rewritten.
     virtual void stillChecking() {}
     virtual void wholeFileCheckEnded() {}
+    // How far bringing books of an older layout to this program's has come, from 0 to 100.
+    virtual void upgrading(int /*percent*/) {}
 };
 
 // The one SQLite database of a data folder. Opening checks that the file is ours and sound
@@ -199,8 +201,9 @@ public:
     // The last program did not close these books (a log was beside them at opening).
     [[nodiscard]] bool openedAfterUncleanEnd() const { return uncleanEnd_; }
     // What a program about to write does first: the books brought to this program's layout
-    // (upgradeSchema) and, after an unclean end, the kept counts put right.
-    void makeReadyForWriting();
+    // (upgradeSchema) and, after an unclean end, the kept counts put right. `observer` is told
+    // how far the layout has come and kept alive while SQLite works.
+    void makeReadyForWriting(OpeningObserver* observer = nullptr);
 
     // Whether opening read every page (asked for, or after an unclean end).
     [[nodiscard]] bool fullyChecked() const { return fullyChecked_; }
@@ -213,6 +216,9 @@ private:
     void loadTables();
     // Opens the connection: for reading and writing, or for reading when readOnlyCause_ is set.
     void openConnection(const QString& path);
+    // SQLite's progress handler of every connection of ours: a stop asked for ends the
+    // statement running; the observer, if any, is kept alive.
+    static int progressHandler(void* self);
     // The work tables of books opened for reading, copied into memory.
     void copyWorkTablesIntoMemory();
 

@@ -15,6 +15,15 @@ namespace tolva {
 // every amount that enters the program is parsed from text or read as an integer.
 // Arithmetic is checked: an amount that would leave the 64-bit range throws, it never wraps
 // into a wrong figure.
+// What every command says when amounts, or a sum of them in SQL, pass the range an amount
+// can hold: no figure is better than a wrong one, and the user can look for the amount
+// typed with too many digits.
+inline QString amountOutOfRange()
+{
+    return QStringLiteral("金額が大きすぎて計算できません（扱える金額の範囲を超えました）。"
+                          "桁を誤って入力した金額がないか、仕訳を確かめてください。");
+}
+
 class Money {
 public:
     static constexpr qint64 kUnitsPerYen = 10000;
@@ -75,10 +84,7 @@ public:
 
 private:
     constexpr explicit Money(qint64 units) : units_(units) {}
-    [[noreturn]] static void overflow()
-    {
-        throw StoreError(QStringLiteral("金額が大きすぎて計算できません（扱える金額の範囲を超えました）。"));
-    }
+    [[noreturn]] static void overflow() { throw StoreError(amountOutOfRange()); }
     qint64 units_ = 0;
 };
 

@@ -24,6 +24,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 using namespace tolva;
 using tolva::testing::ScriptedPrompter;
 using tolva::testing::TestDataFolder;
@@ -273,6 +276,48 @@ TEST(OpeningBooks, AfterAnUncleanEndTheWholeFileIsCheckedUnderABusyNotice)
     ASSERT_NE(lock, nullptr) << (prompts.messages.empty() ? std::string() : prompts.messages.back().text.toStdString());
     EXPECT_TRUE(Database::forFolder(folder.path())->fullyChecked());
     EXPECT_TRUE(shown.contains(QStringLiteral("ファイル全体を検査しています"))) << shown.toStdString();
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<QProgressDialog*>(widget) && widget->isVisible()) << "the notice stayed";
+    lock.reset();
+    Database::closeAll();
+}
+
+// Books of an older layout are brought to the new one at start under a notice whose bar
+// fills as the books are rewritten, drawn while SQLite works; it goes once they are open.
+TEST(OpeningBooks, BooksOfAnOlderLayoutAreBroughtUpToDateUnderANoticeThatShowsHowFar)
+{
+    ScriptedPrompter prompts;
+    TestDataFolder folder;
+    tolva::testing::makeBooksOfLayoutTwo(folder.path());
+    Database::closeAll();
+    QString shown;
+    int highest = -1;
+    int paints = 0;
+    // Looks at the notice each time it is drawn during the upgrade.
+    struct Watch : QObject {
+        std::function<void(QProgressDialog*)> seen;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                if (auto* notice = qobject_cast<QProgressDialog*>(watched))
+                    seen(notice);
+            return false;
+        }
+    } watch;
+    watch.seen = [&](QProgressDialog* notice) {
+        ++paints;
+        shown = notice->labelText();
+        if (notice->maximum() == 100)
+            highest = std::max(highest, notice->value());
+    };
+    qApp->installEventFilter(&watch);
+    auto lock = startup::openBooks(folder.path(), tolva::testing::templateDir());
+    qApp->removeEventFilter(&watch);
+    ASSERT_NE(lock, nullptr) << (prompts.messages.empty() ? std::string() : prompts.messages.back().text.toStdString());
+    EXPECT_EQ(Database::forFolder(folder.path())->schemaVersion(), Database::kSchemaVersion);
+    EXPECT_GT(paints, 0) << "the notice was never drawn";
+    EXPECT_TRUE(shown.contains(QStringLiteral("新しい形式"))) << shown.toStdString();
+    EXPECT_GE(highest, 90);
     for (QWidget* widget : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<QProgressDialog*>(widget) && widget->isVisible()) << "the notice stayed";
     lock.reset();

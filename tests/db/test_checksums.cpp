@@ -18,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <optional>
 
 using namespace tolva;
@@ -280,7 +283,18 @@ TEST(Checksums, BooksOfTheLayoutBeforeAreBroughtToThemKeepingEveryRow)
         EXPECT_EQ(db->schemaVersion(), 2);
         EXPECT_FALSE(checksumvfs::isChecksummed(db->handle())) << "opened and read, older books are left as they are";
         before = booksState(*db);
-        db->upgradeSchema();
+        // The one who waits is told how far it has come, from 0 to 100, never backwards.
+        struct Progress final : OpeningObserver {
+            void wholeFileCheckStarted(const QString&) override {}
+            void upgrading(int percent) override { told.push_back(percent); }
+            std::vector<int> told;
+        } progress;
+        db->makeReadyForWriting(&progress);
+        ASSERT_FALSE(progress.told.empty());
+        EXPECT_EQ(progress.told.front(), 0);
+        EXPECT_EQ(progress.told.back(), 100);
+        EXPECT_TRUE(std::is_sorted(progress.told.begin(), progress.told.end()));
+        EXPECT_GE(progress.told.size(), 4u);
         EXPECT_EQ(db->schemaVersion(), Database::kSchemaVersion);
         EXPECT_TRUE(checksumvfs::isChecksummed(db->handle()));
         EXPECT_EQ(booksState(*db), before);
