@@ -51,9 +51,8 @@ private:
 // Widens `window` so that every shown column of `grid` is seen whole, with the width of the
 // vertical scroll bar kept free: a full list brings the bar in over the last column, and a
 // figure cut short ("1,161,23") reads as another figure. Never narrows the window. Not held to
-// the screen's width either: a screen narrower than the columns shows the window maximised,
-// and the grid scrolls sideways there. Call it with the window's layout in place (from its
-// show event on).
+// the screen's width either: on a screen narrower than the columns the maximised window's grid
+// scrolls sideways. Call it with the window's layout in place (from its show event on).
 void widenToColumns(QWidget* window, const QTableView* grid);
 
 } // namespace tolva
