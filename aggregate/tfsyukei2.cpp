@@ -312,13 +312,16 @@ void TfSyukei2::SpeedButton2Click()
 
 void TfSyukei2::SpeedButton3Click()
 {
-    if (!prompter().confirm(this, periodAggregationQuestion()))
+    if (!prompter().confirm(this, periodAggregationQuestion(), Prompter::QuestionKind::Warning))
         return;
     const DateRange range{start_->date(), end_->date()};
     statusBar_->clearMessage();
-    // The labels show what the books hold, whether the run went through or not.
+    // The labels show what the books hold, whether the run went through or not, and the new
+    // run already while its closing message is open.
     auto refreshStatus = qScopeGuard([&] { showStatus(); });
     (void)aggregatePeriod(db(), range, QDateTime::currentDateTime());
+    refreshStatus.dismiss();
+    showStatus();
     if (range.isEmpty())
         statusBar_->showMessage(emptyRangeNotice(range));
     // Books that can only be read are aggregated in memory (Database::workTables).
@@ -358,6 +361,7 @@ void TfSyukei2::fitColumns()
         }
         grid_->setColumnWidth(column, widest);
     }
+    widenToColumns(this, grid_);
 }
 
 void TfSyukei2::N2Click()

@@ -1,6 +1,8 @@
 #include "ui/gridcells.h"
 
 #include <QApplication>
+#include <QScrollBar>
+#include <QTableView>
 #include <QPainter>
 #include <QStyleOptionHeader>
 
@@ -116,6 +118,20 @@ void GroupedHeaderView::paintEvent(QPaintEvent*)
             continue;
         paintCell(groupRect(column), group, int(Qt::AlignCenter | Qt::TextSingleLine));
     }
+}
+
+void widenToColumns(QWidget* window, const QTableView* grid)
+{
+    int columns = 0;
+    for (int column = 0; column < grid->model()->columnCount(); ++column) {
+        if (!grid->isColumnHidden(column))
+            columns += grid->columnWidth(column);
+    }
+    const int scrollBar = grid->verticalScrollBar()->sizeHint().width();
+    const int around = window->width() - grid->width();  // the window's margins beside the grid
+    const int needed = around + 2 * grid->frameWidth() + columns + scrollBar;
+    if (needed > window->width())
+        window->resize(needed, window->height());
 }
 
 } // namespace tolva

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStyledItemDelegate>
 
+class QTableView;
+
 namespace tolva {
 
 // Grid cells as the string grids of the program draw them: the text at the alignment the
@@ -45,5 +47,12 @@ private:
     QStringList groups_;
     bool mergedTitles_ = false;
 };
+
+// Widens `window` so that every shown column of `grid` is seen whole, with the width of the
+// vertical scroll bar kept free: a full list brings the bar in over the last column, and a
+// figure cut short ("1,161,23") reads as another figure. Never narrows the window. Not held to
+// the screen's width either: on a screen narrower than the columns the maximised window's grid
+// scrolls sideways. Call it with the window's layout in place (from its show event on).
+void widenToColumns(QWidget* window, const QTableView* grid);
 
 } // namespace tolva

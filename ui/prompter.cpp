@@ -45,11 +45,11 @@ public:
         box.exec();
     }
 
-    bool confirm(QWidget* parent, const QString& text) override
+    bool confirm(QWidget* parent, const QString& text, QuestionKind kind) override
     {
         if (stopped)
             return false;
-        QMessageBox box(QMessageBox::Question, kMessageTitle, text,
+        QMessageBox box(kind == QuestionKind::Warning ? QMessageBox::Warning : QMessageBox::Question, kMessageTitle, text,
                         QMessageBox::Yes | QMessageBox::No, parent);
         box.setDefaultButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;

@@ -29,8 +29,11 @@ public:
     // An error of the store or of a file, with an OK button. The detail, when given, is
     // technical text (SQLite's own words) kept out of the message and shown on request.
     virtual void error(QWidget* parent, const QString& text, const QString& detail = QString()) = 0;
+    // How a question looks: a plain question, or a warning before a command that replaces
+    // stored figures or opens a window of the year's results.
+    enum class QuestionKind { Question, Warning };
     // A question with Yes and No; true only for Yes.
-    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    virtual bool confirm(QWidget* parent, const QString& text, QuestionKind kind = QuestionKind::Question) = 0;
     // The file-save dialog; no value when the user cancels.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                                 const QString& proposedName, const QString& filter) = 0;
