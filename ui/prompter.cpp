@@ -2,6 +2,7 @@
 
 #include "db/outputfile.h"
 #include "db/storeerror.h"
+#include "ui/reportstatus.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,6 +15,11 @@
 #include <QPaintEngine>
 #include <QPrinter>
 #include <QScreen>
+#include <QTimer>
+
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
 
 namespace tolva {
 
@@ -75,20 +81,36 @@ public:
     {
         if (stopped)
             return;
+        showPreview(parent, title, painter);
+        // The preview keeps every page as a picture of small pieces; once it is gone, the
+        // memory they took goes back to the system instead of staying with the program.
+#if __has_include(<malloc.h>)
+        malloc_trim(0);
+#endif
+    }
+
+private:
+    static void showPreview(QWidget* parent, const QString& title, const ReportPainter& painter)
+    {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setDocName(title);
         QPrintPreviewDialog preview(&printer, parent);
         preview.setWindowTitle(QStringLiteral("ﾚﾎﾟｰﾄﾌﾟﾚﾋﾞｭｰ"));
         QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&painter, &preview](QPrinter* target) {
+            ReportStatus status(&preview);
+            const ReportProgress progress = [&status](int done, int count) { return status.update(done, count); };
             // The preview draws onto a picture of its own; only a real print may write a file.
             if (target->paintEngine() && target->paintEngine()->type() == QPaintEngine::Picture) {
-                painter(*target);
+                // Stopped before the pages were all drawn: a part of a book is not shown.
+                if (painter(*target, progress) < 0)
+                    QTimer::singleShot(0, &preview, &QDialog::reject);
                 return;
             }
             try {
-                printReport(*target, painter);
+                printReport(*target, painter, progress);
             } catch (const StoreError& e) {
+                status.hide();
                 prompter().error(&preview, e.message(), e.detail());
             }
         });
@@ -116,23 +138,25 @@ Prompter* installed = nullptr;
 
 } // namespace
 
-void printReport(QPrinter& printer, const ReportPainter& painter)
+void printReport(QPrinter& printer, const ReportPainter& painter, const ReportProgress& progress)
 {
     const QString file = printer.outputFileName();
     if (file.isEmpty()) {
-        painter(printer);
+        painter(printer, progress);
         return;
     }
     outputfile::OutputFile out(file);
     printer.setOutputFileName(out.fillPath());
+    int pages = 0;
     try {
-        painter(printer);
+        pages = painter(printer, progress);
     } catch (...) {
         printer.setOutputFileName(file);
         throw;
     }
     printer.setOutputFileName(file);
-    out.commit();
+    if (pages >= 0)
+        out.commit();
 }
 
 Prompter& prompter()

@@ -2,7 +2,7 @@
 
 #include "ui/prompter.h"
 
-#include <QPdfWriter>
+#include <QPrinter>
 #include <QStringList>
 
 #include <deque>
@@ -79,10 +79,13 @@ public:
         previewedReports << title;
         if (reportPdfPath.isEmpty())
             return;
-        QPdfWriter writer(reportPdfPath);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setResolution(300);
-        pagesRendered = painter(writer);
+        // A printer writing a PDF, as the preview's print button gives the report.
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(reportPdfPath);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setResolution(300);
+        pagesRendered = painter(printer, {});
     }
 
     [[nodiscard]] QStringList texts(Message::Kind kind) const
