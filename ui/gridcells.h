@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <QTableView>
 
 namespace tolva {
 
@@ -44,6 +45,20 @@ private:
     [[nodiscard]] int rowHeight() const;
     QStringList groups_;
     bool mergedTitles_ = false;
+};
+
+// A grid of whole rows (a list): Home and End, with or without Ctrl, go to the first and the
+// last row and leave the column and the horizontal scroll as they are. A table's own Ctrl+End
+// goes to the last column as well, scrolling the list to its right end and hiding the columns
+// that tell the rows apart.
+class RowListView : public QTableView {
+    Q_OBJECT
+public:
+    using QTableView::QTableView;
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace tolva
