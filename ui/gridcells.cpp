@@ -1,9 +1,10 @@
 #include "ui/gridcells.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTableView>
-#include <QPainter>
 #include <QStyleOptionHeader>
 
 namespace tolva {
@@ -132,6 +133,34 @@ void widenToColumns(QWidget* window, const QTableView* grid)
     const int needed = around + 2 * grid->frameWidth() + columns + scrollBar;
     if (needed > window->width())
         window->resize(needed, window->height());
+}
+
+// --- RowListView ----------------------------------------------------------------------
+
+QModelIndex RowListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (selectionBehavior() != SelectRows || (action != MoveHome && action != MoveEnd) || model() == nullptr)
+        return QTableView::moveCursor(action, modifiers);
+    const int rows = model()->rowCount(rootIndex());
+    if (rows == 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    const int column = current.isValid() ? current.column() : columnAt(0);
+    return model()->index(action == MoveHome ? 0 : rows - 1, qMax(column, 0), rootIndex());
+}
+
+void RowListView::keyPressEvent(QKeyEvent* event)
+{
+    const bool homeOrEnd = event->key() == Qt::Key_Home || event->key() == Qt::Key_End;
+    if (!homeOrEnd || selectionBehavior() != SelectRows) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    // Bringing the row into view may scroll sideways to the current cell; the user's view of
+    // the columns stays.
+    const int across = horizontalScrollBar()->value();
+    QTableView::keyPressEvent(event);
+    horizontalScrollBar()->setValue(across);
 }
 
 } // namespace tolva

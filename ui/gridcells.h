@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <QTableView>
 
 class QTableView;
 
@@ -54,5 +55,19 @@ private:
 // the screen's width either: on a screen narrower than the columns the maximised window's grid
 // scrolls sideways. Call it with the window's layout in place (from its show event on).
 void widenToColumns(QWidget* window, const QTableView* grid);
+
+// A grid of whole rows (a list): Home and End, with or without Ctrl, go to the first and the
+// last row and leave the column and the horizontal scroll as they are. A table's own Ctrl+End
+// goes to the last column as well, scrolling the list to its right end and hiding the columns
+// that tell the rows apart.
+class RowListView : public QTableView {
+    Q_OBJECT
+public:
+    using QTableView::QTableView;
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
 
 } // namespace tolva

@@ -2,6 +2,7 @@
 
 #include "db/outputfile.h"
 #include "db/storeerror.h"
+#include "ui/messagelines.h"
 #include "ui/reportstatus.h"
 
 #include <QApplication>
@@ -9,12 +10,14 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPaintEngine>
 #include <QPrinter>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 #if __has_include(<malloc.h>)
@@ -31,13 +34,33 @@ bool stopped = false;
 // is said here, where a message may stand in front of any of them.
 const QString kMessageTitle = QStringLiteral("Tolva2");
 
+// The text of a message box, broken where its sentences end and in a box wide enough for its
+// longest sentence: a message box wraps its text at about half the screen (500 px at most),
+// anywhere in a Japanese sentence, and never grows wider than the screen less 480 px (1000 px
+// at most). The icon and the margins take the rest of the box.
+void setMessageText(QMessageBox& box, const QString& text)
+{
+    const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+    const int besideText = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box) + 100;
+    const int usual = qMin(screenWidth / 2, 500) - besideText;
+    const int widest = (screenWidth <= 1024 ? screenWidth : qMin(screenWidth - 480, 1000)) - besideText;
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const MessageLines lines = messageLines(text, QFontMetrics(label ? label->font() : box.font()), usual, widest);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(lines.text);
+    if (label)
+        label->setMinimumWidth(qMin(lines.widestLine + 2, widest));
+}
+
 class DesktopPrompter final : public Prompter {
 public:
     void information(QWidget* parent, const QString& text) override
     {
         if (stopped)
             return;
-        QMessageBox box(QMessageBox::Information, kMessageTitle, text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Information, kMessageTitle, QString(), QMessageBox::Ok, parent);
+        setMessageText(box, text);
         box.exec();
     }
 
@@ -45,7 +68,8 @@ public:
     {
         if (stopped)
             return;
-        QMessageBox box(QMessageBox::Critical, kMessageTitle, text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Critical, kMessageTitle, QString(), QMessageBox::Ok, parent);
+        setMessageText(box, text);
         if (!detail.isEmpty())
             box.setDetailedText(detail);
         box.exec();
@@ -55,8 +79,9 @@ public:
     {
         if (stopped)
             return false;
-        QMessageBox box(kind == QuestionKind::Warning ? QMessageBox::Warning : QMessageBox::Question, kMessageTitle, text,
+        QMessageBox box(kind == QuestionKind::Warning ? QMessageBox::Warning : QMessageBox::Question, kMessageTitle, QString(),
                         QMessageBox::Yes | QMessageBox::No, parent);
+        setMessageText(box, text);
         box.setDefaultButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     }
