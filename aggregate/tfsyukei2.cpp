@@ -5,6 +5,7 @@
 #include "db/dataset.h"
 #include "db/tdm01keiri.h"
 #include "reports/csvwriter.h"
+#include "ui/datepicker.h"
 #include "ui/actionguard.h"
 #include "ui/gridcells.h"
 #include "ui/help.h"
@@ -182,7 +183,7 @@ void TfSyukei2::buildUi()
     runRow->setSpacing(3);
     runRow->addWidget(new QLabel(QStringLiteral("期間"), runPanel_));
     auto datePicker = [this](const char* name) {
-        auto* picker = new QDateEdit(runPanel_);
+        auto* picker = new DatePicker(runPanel_);
         picker->setObjectName(QLatin1String(name));
         picker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
         picker->setCalendarPopup(true);
