@@ -152,7 +152,10 @@ AggregateGrid readAggregateGrid(Database& db, AggregateView view)
             using namespace subview;
             LineBuilder line(AggregateLine::Kind::Account, columns);
             line.code(a.code).text(kNumber, QString::number(++number)).text(kCode, a.code).text(kName, a.name);
-            line.amountIf(a.debit > kZero, kDebit, a.debit).amountIf(a.credit > kZero, kCredit, a.credit);
+            // Every total the totals line counts is shown, a negative one too (a credit the
+            // closing transfers wrote back, say), so that the account columns add up to the
+            // line "計" on the screen and in the printed report alike.
+            line.amountIf(!a.debit.isZero(), kDebit, a.debit).amountIf(!a.credit.isZero(), kCredit, a.credit);
             balances(line, a.debit, a.credit, kDebitBalance, kCreditBalance);
             grid.lines.push_back(line.take());
 

@@ -47,7 +47,8 @@ inline constexpr int kUnfilledRows = 3;
 //  - accounts of Sum01 whose account and category exist, in code order, but "2111" (the
 //    counter-account of the opening rows) and those without a debit or credit total;
 //  - the account view: number, code, name, L and R where not 0, the balance L − R or R − L
-//    on the side of its sign; the sub-account view the same where above 0, then the
+//    on the side of its sign; the sub-account view the same (an account is listed when a
+//    total is above 0, and its lines add up to the totals line like the account view's), then the
 //    account's sub-accounts of Sum02 in code order (those with a total) and a line "その他"
 //    for what the account holds beyond them;
 //  - the totals line "計" of the account lines, every total written even when 0.

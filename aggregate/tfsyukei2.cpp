@@ -6,6 +6,7 @@
 #include "db/tdm01keiri.h"
 #include "reports/csvwriter.h"
 #include "ui/actionguard.h"
+#include "ui/datepicker.h"
 #include "ui/gridcells.h"
 #include "ui/help.h"
 #include "ui/prompter.h"
@@ -182,7 +183,7 @@ void TfSyukei2::buildUi()
     runRow->setSpacing(3);
     runRow->addWidget(new QLabel(QStringLiteral("期間"), runPanel_));
     auto datePicker = [this](const char* name) {
-        auto* picker = new QDateEdit(runPanel_);
+        auto* picker = new DatePicker(runPanel_);
         picker->setObjectName(QLatin1String(name));
         picker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
         picker->setCalendarPopup(true);
@@ -312,13 +313,16 @@ void TfSyukei2::SpeedButton2Click()
 
 void TfSyukei2::SpeedButton3Click()
 {
-    if (!prompter().confirm(this, periodAggregationQuestion()))
+    if (!prompter().confirm(this, periodAggregationQuestion(), Prompter::QuestionKind::Warning))
         return;
     const DateRange range{start_->date(), end_->date()};
     statusBar_->clearMessage();
-    // The labels show what the books hold, whether the run went through or not.
+    // The labels show what the books hold, whether the run went through or not, and the new
+    // run already while its closing message is open.
     auto refreshStatus = qScopeGuard([&] { showStatus(); });
     (void)aggregatePeriod(db(), range, QDateTime::currentDateTime());
+    refreshStatus.dismiss();
+    showStatus();
     if (range.isEmpty())
         statusBar_->showMessage(emptyRangeNotice(range));
     // Books that can only be read are aggregated in memory (Database::workTables).
@@ -358,6 +362,7 @@ void TfSyukei2::fitColumns()
         }
         grid_->setColumnWidth(column, widest);
     }
+    widenToColumns(this, grid_);
 }
 
 void TfSyukei2::N2Click()

@@ -105,6 +105,14 @@ void Calculator::clear()
     display_ = QStringLiteral("0");
 }
 
+void Calculator::backspace()
+{
+    if (!appending_)
+        return;
+    entry_ = std::trunc(shown() / 10);
+    display_ = format(entry_);
+}
+
 void Calculator::clearEntry()
 {
     display_ = QStringLiteral("0");

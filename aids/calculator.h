@@ -27,6 +27,9 @@ public:
     void divide() { pending(Op::Divide); }
     [[nodiscard]] QString equals();
     void clear();       // C: the display only
+    // Takes back the last digit of the number being typed; a result is left as it is, since
+    // no digit of it was typed.
+    void backspace();
     void clearEntry();  // CE: the display and the running sum
     void memoryPlus();
     void memoryMinus();

@@ -40,6 +40,9 @@ QLineEdit* displayBox(QWidget* parent, int pointSize)
     return box;
 }
 
+// Backspace has no key on the window; it reaches press() under this name.
+const QString kBackspace = QStringLiteral("Backspace");
+
 } // namespace
 
 TCalcul::TCalcul(QWidget* owner) : QDialog(owner)
@@ -112,7 +115,9 @@ void TCalcul::press(const QString& key)
             const QString message = calc_.equals();
             if (!message.isEmpty())
                 prompter().information(this, message);
-        } else if (key == u"C") {
+        } else if (key == kBackspace) {
+        calc_.backspace();
+    } else if (key == u"C") {
             calc_.clear();
         } else if (key == u"CE") {
             calc_.clearEntry();
@@ -140,7 +145,9 @@ void TCalcul::showDisplays()
 void TCalcul::keyPressEvent(QKeyEvent* event)
 {
     // The keys of a desk calculator on the keyboard: digits (the number pad's too), + - * /,
-    // Enter or = for "＝", Delete for "CE", Backspace for "C", Ctrl+C for "ｺﾋﾟｰ".
+    // Enter or = for "＝", Backspace takes back the last digit, Delete clears the display
+    // ("C") and Escape clears it with the running sum ("CE"), Ctrl+C for "ｺﾋﾟｰ". Escape
+    // clears rather than closes, as on other calculators; the close button closes.
     if (event->matches(QKeySequence::Copy)) {
         press(QStringLiteral("ｺﾋﾟｰ"));
         return;
@@ -159,12 +166,13 @@ void TCalcul::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Equal:
     case Qt::Key_Return:
     case Qt::Key_Enter: caption = QStringLiteral("＝"); break;
-    case Qt::Key_Delete: caption = QStringLiteral("CE"); break;
-    case Qt::Key_Backspace: caption = QStringLiteral("C"); break;
+    case Qt::Key_Delete: caption = QStringLiteral("C"); break;
+    case Qt::Key_Escape: caption = QStringLiteral("CE"); break;
+    case Qt::Key_Backspace: caption = kBackspace; break;
     default: break;
     }
     if (caption.isEmpty()) {
-        QDialog::keyPressEvent(event);  // Escape closes
+        QDialog::keyPressEvent(event);
         return;
     }
     press(caption);

@@ -71,7 +71,9 @@ TfKobetu::TfKobetu(Tdm01Keiri& dm, const QString& propertyName, const Rate& prev
     c_.method = new DbLookupCombo(b, QStringLiteral("syukyakuH"), dm_.q21syoukyaku, QStringLiteral("id"), QStringLiteral("name"), itemBox);
     addItemRow(QStringLiteral("償却方法"), c_.method);
 
-    auto* side = new QVBoxLayout;
+    // The figures of the year before are of any size: their place is as wide as the largest,
+    // so that the dialog opens at the same size for every item.
+    const int figureWidth = fontMetrics().horizontalAdvance(QStringLiteral("-999,999,999,999")) + 8;
     auto* previous = new QGroupBox(QStringLiteral("前年度状況"), this);
     auto* previousGrid = new QGridLayout(previous);
     previousGrid->addWidget(new QLabel(QStringLiteral("償却率"), previous), 0, 0);
@@ -80,20 +82,25 @@ TfKobetu::TfKobetu(Tdm01Keiri& dm, const QString& propertyName, const Rate& prev
     previousGrid->addWidget(new QLabel(QStringLiteral("前年度末残高"), previous), 1, 0);
     c_.previousEndBalance = new QLabel(textformat::plainAmount(previousEndBalance), previous);
     previousGrid->addWidget(c_.previousEndBalance, 1, 1);
-    side->addWidget(previous);
+    for (QLabel* figure : {c_.previousRate, c_.previousEndBalance}) {
+        figure->setFixedWidth(figureWidth);
+        figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
     c_.calculator = new QPushButton(QStringLiteral("電卓"), this);
     c_.calculator->setAutoDefault(false);
     connect(c_.calculator, &QPushButton::clicked, this, [this] { showCalculator(this); });
     c_.close = new QPushButton(QStringLiteral("閉じる"), this);
     c_.close->setAutoDefault(false);
-    side->addWidget(c_.calculator);
-    side->addStretch(1);
-    side->addWidget(c_.close);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(itemBox, 1);
-    top->addLayout(side);
-    outer->addLayout(top);
+    // The item with the year before on the left, the year's row on the right: side by side the
+    // dialog fits beside the register instead of running down the whole screen.
+    auto* left = new QVBoxLayout;
+    left->addWidget(itemBox);
+    left->addWidget(previous);
+    left->addStretch(1);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    outer->addLayout(columns);
 
     auto* yearBox = new QGroupBox(this);
     auto* year = new QGridLayout(yearBox);
@@ -124,7 +131,13 @@ TfKobetu::TfKobetu(Tdm01Keiri& dm, const QString& propertyName, const Rate& prev
     c_.recalc = new QPushButton(QStringLiteral("再計算"), yearBox);
     c_.recalc->setAutoDefault(false);
     year->addWidget(c_.recalc, row, 1, Qt::AlignRight);
-    outer->addWidget(yearBox);
+    columns->addWidget(yearBox, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(c_.calculator);
+    buttons->addStretch(1);
+    buttons->addWidget(c_.close);
+    outer->addLayout(buttons);
 
     connect(c_.recalc, &QPushButton::clicked, this, [this] { guarded(this, [&] { RecalcClick(); }); });
     c_.recalc->setEnabled(!dm_.state().readOnly);

@@ -25,7 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QSpinBox>
+#include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -345,7 +345,21 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
     c_.itemGrid = new QTableView(this);
     rightSide->addWidget(c_.itemGrid, 1);
     upper->addLayout(rightSide, 3);
-    outer->addLayout(upper, 1);
+
+    // The items and the yearly rows share the height, and the user may move the line between
+    // them to give either more rows.
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("itemsAndYears"));
+    split->setChildrenCollapsible(false);
+    auto* upperPart = new QWidget(split);
+    upper->setContentsMargins(0, 0, 0, 0);
+    upperPart->setLayout(upper);
+    auto* lowerPart = new QWidget(split);
+    auto* lower = new QVBoxLayout(lowerPart);
+    lower->setContentsMargins(0, 0, 0, 0);
+    split->addWidget(upperPart);
+    split->addWidget(lowerPart);
+    outer->addWidget(split, 1);
 
     auto* yearHead = new QHBoxLayout;
     c_.yearCaption = new QLabel(kYearCaption, this);
@@ -354,9 +368,9 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
     c_.yearRows->setObjectName(QStringLiteral("DBNavigator3"));
     yearHead->addWidget(c_.yearRows);
     yearHead->addStretch(1);
-    outer->addLayout(yearHead);
+    lower->addLayout(yearHead);
     c_.yearGrid = new QTableView(this);
-    outer->addWidget(c_.yearGrid, 1);
+    lower->addWidget(c_.yearGrid, 1);
 
     auto* panel = new QGroupBox(QStringLiteral("償却処理"), this);
     auto* panelRow = new QHBoxLayout(panel);
@@ -365,10 +379,9 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
     c_.year->setReadOnly(true);
     c_.year->setMaximumWidth(60);
     panelRow->addWidget(c_.year);
-    c_.yearControl = new QSpinBox(panel);
+    c_.yearControl = new HorizontalUpDown(panel);
+    c_.yearControl->setObjectName(QStringLiteral("UpDown1"));
     c_.yearControl->setRange(1980, 2100);
-    c_.yearControl->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-    c_.yearControl->setKeyboardTracking(false);
     panelRow->addWidget(c_.yearControl);
     c_.targetStart = new QLineEdit(panel);
     c_.targetStart->setReadOnly(true);
@@ -394,7 +407,7 @@ Tkoteisisan::Tkoteisisan(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
 
     connect(&dm_.t02koteiA, &Dataset::dataChanged, this, [this](int) { guarded(this, [&] { PropertyChange(); }); });
     connect(&dm_.t03koteiB, &Dataset::dataChanged, this, [this](int) { guarded(this, [&] { ItemChange(); }); });
-    connect(c_.yearControl, &QSpinBox::valueChanged, this,
+    connect(c_.yearControl, &HorizontalUpDown::valueChanged, this,
             [this](int year) { guarded(this, [&] { YearControlClick(year); }); });
     connect(c_.individual, &QPushButton::clicked, this, [this] { guarded(this, [&] { IndividualClick(); }); });
     // The individual window finds or makes the year's row of the item and recalculates it.
@@ -561,7 +574,10 @@ void Tkoteisisan::ItemChange()
     CurrentItemCaption = dayText(b.fieldByName(QStringLiteral("dateB")).asDate()) + u' '
                          + b.fieldByName(QStringLiteral("KubunName")).asString()
                          + b.fieldByName(QStringLiteral("SyubetuName")).asString();
-    c_.yearCaption->setText(QStringLiteral("c:") + CurrentPropertyName + u' ' + CurrentItemCaption + QStringLiteral("償却状況"));
+    // With no item there is nothing to describe: the caption keeps its title.
+    c_.yearCaption->setText(b.isEmpty() ? kYearCaption
+                                        : QStringLiteral("c:") + CurrentPropertyName + u' ' + CurrentItemCaption
+                                              + QStringLiteral("償却状況"));
     c_.target->setText(CurrentPropertyName + u' ' + CurrentItemCaption);
     FilterYearRowsByItem(state.currentItemId);
 }

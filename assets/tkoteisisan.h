@@ -2,6 +2,7 @@
 
 #include "assets/depreciationperiod.h"
 #include "ui/dbcontrols.h"
+#include "ui/updown.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
@@ -10,7 +11,6 @@
 class QAction;
 class QLabel;
 class QPushButton;
-class QSpinBox;
 class QTableView;
 
 namespace tolva {
@@ -111,7 +111,7 @@ public:
         DbEdit* tiban = nullptr;
         QLabel* yearCaption = nullptr;
         QLineEdit* year = nullptr;
-        QSpinBox* yearControl = nullptr;
+        HorizontalUpDown* yearControl = nullptr;
         QLineEdit* targetStart = nullptr;
         QLineEdit* targetEnd = nullptr;
         QLabel* target = nullptr;

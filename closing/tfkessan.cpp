@@ -163,7 +163,7 @@ QString TfKessan::periodText() const
 
 void TfKessan::SpeedButton2Click()
 {
-    if (!prompter().confirm(this, QStringLiteral("年度決算の集計処理をしますか？")))
+    if (!prompter().confirm(this, QStringLiteral("年度決算の集計処理をしますか？"), Prompter::QuestionKind::Warning))
         return;
     const YearEndAggregation result = aggregateYearEnd(*dm_.t08Sisan.database(), currentPeriod(dm_));
     prompter().information(this, yearEndMessage(result));
@@ -171,7 +171,7 @@ void TfKessan::SpeedButton2Click()
 
 void TfKessan::openTrialBalanceWindow(const QString& question, const QString& caption, int width)
 {
-    if (!prompter().confirm(this, question))
+    if (!prompter().confirm(this, question, Prompter::QuestionKind::Warning))
         return;
     TfShisanH window(dm_, this);
     window.setWindowTitle(caption);

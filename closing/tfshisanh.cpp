@@ -214,6 +214,7 @@ void TfShisanH::fitColumns()
         }
         grid_->setColumnWidth(column, widest);
     }
+    widenToColumns(this, grid_);
 }
 
 QString TfShisanH::periodText() const

@@ -12,6 +12,7 @@
 #include "journal/journallistmodel.h"
 #include "ui/actionguard.h"
 #include "ui/dbcontrols.h"
+#include "ui/gridcells.h"
 #include "ui/prompter.h"
 
 #include <QCheckBox>
@@ -61,7 +62,7 @@ TMainInput::TMainInput(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(dm)
     layout->addWidget(buildEntryPanel());
     layout->addWidget(buildFilterPanel());
 
-    c_.list = new QTableView(this);
+    c_.list = new RowListView(this);
     c_.list->setObjectName(QStringLiteral("DBGrid1"));
     listModel_ = new JournalListModel(this);
     listModel_->setColumns(journallist::listColumns());

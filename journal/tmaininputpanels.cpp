@@ -5,6 +5,7 @@
 #include "db/codes.h"
 #include "db/tdm01keiri.h"
 #include "ui/actionguard.h"
+#include "ui/datepicker.h"
 #include "ui/dbcontrols.h"
 #include "ui/help.h"
 
@@ -56,11 +57,8 @@ QWidget* TMainInput::buildEntryPanel()
     c_.day = new DbEdit(t, QStringLiteral("sDay"), DbEdit::Kind::Date, panel);
     c_.day->setCaption(QStringLiteral("年月日"));
     c_.day->setMaximumWidth(110);
-    c_.calendar = new QDateEdit(panel);
+    c_.calendar = new DatePicker(panel);
     c_.calendar->setObjectName(QStringLiteral("DateTimePicker1"));
-    c_.calendar->setCalendarPopup(true);
-    c_.calendar->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-    c_.calendar->setMinimumWidth(c_.calendar->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00")) + 44);
     c_.calendar->setToolTip(QStringLiteral("カレンダーで選んだ日付を年月日に入れます"));
     c_.calendar->installEventFilter(this);
     c_.mode = new DbLookupCombo(t, QStringLiteral("syori"), dm_.q17SyoriK, QStringLiteral("code"), QStringLiteral("Name"), panel);
@@ -208,13 +206,8 @@ QWidget* TMainInput::buildFilterPanel()
 
     auto* periodBox = new QVBoxLayout;
     c_.period = new QCheckBox(QStringLiteral("期間"), panel);
-    c_.periodFrom = new QDateEdit(panel);
-    c_.periodTo = new QDateEdit(panel);
-    for (QDateEdit* d : {c_.periodFrom, c_.periodTo}) {
-        d->setCalendarPopup(true);
-        d->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-        d->setMinimumWidth(d->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00")) + 44);
-    }
+    c_.periodFrom = new DatePicker(panel);
+    c_.periodTo = new DatePicker(panel);
     c_.periodTilde = new QLabel(QStringLiteral("～"), panel);
     c_.singleDay = new QCheckBox(QStringLiteral("期日"), panel);
     periodBox->addWidget(c_.period);

@@ -6,6 +6,7 @@
 #include "db/textformat.h"
 #include "reports/csvwriter.h"
 #include "ui/actionguard.h"
+#include "ui/datepicker.h"
 #include "ui/help.h"
 #include "ui/prompter.h"
 
@@ -231,13 +232,11 @@ void Tfm04Motocho::buildUi()
     auto* period = new QGroupBox(QStringLiteral("期間"), this);
     period->setObjectName(QStringLiteral("Panel2"));
     auto* periodLayout = new QHBoxLayout(period);
-    start_ = new QDateEdit(period);
+    start_ = new DatePicker(period);
     start_->setObjectName(QStringLiteral("DateTimePicker1"));
-    end_ = new QDateEdit(period);
+    end_ = new DatePicker(period);
     end_->setObjectName(QStringLiteral("DateTimePicker2"));
     for (QDateEdit* picker : {start_, end_}) {
-        picker->setCalendarPopup(true);
-        picker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
         picker->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
     }
     periodLayout->addWidget(start_);

@@ -88,6 +88,13 @@ TfTableK_T2::TfTableK_T2(Tdm01Keiri& dm, QWidget* owner) : QDialog(owner), dm_(d
     categoriesColumn->addWidget(c_.categories, 1);
     body->addLayout(categoriesColumn);
     outer->addLayout(body, 1);
+    // The controls of the categories keep their place while the uses are edited: nothing
+    // else moves under the user's mouse when they are hidden.
+    for (QWidget* w : std::initializer_list<QWidget*>{c_.use, c_.useCaption, c_.categories, c_.categoriesCaption}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
 
     connect(c_.close, &QPushButton::clicked, this, &QDialog::reject);
     connect(c_.uses, &QListWidget::clicked, this,
@@ -173,6 +180,11 @@ void TfTableK_T2::switchTo(EditTarget target)
     t.close();
     t.setTableName(categories ? QStringLiteral("kubun") : QStringLiteral("yoto"));
     t.open();
+    // The boxes now show the first record of the other table, which the user has not chosen:
+    // what is typed next must not go into it. The use list is where a record is chosen.
+    QWidget* focus = focusWidget();
+    if (focus == c_.code || focus == c_.name || focus == c_.use || (focus && !focus->isVisible()))
+        c_.uses->setFocus(Qt::OtherFocusReason);
 }
 
 void TfTableK_T2::N2Click()

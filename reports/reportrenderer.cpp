@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -22,6 +23,15 @@ constexpr double kThickLineMm = 0.4;
 // The smallest an amount is shrunk to fit its column: an amount is never cut short,
 // since a cut figure reads as a different figure.
 constexpr double kSmallestAmountScale = 0.5;
+// Text is never cut either: a memo that ends in "…" may read as another memo ("11月分" and
+// "1…"). It is set smaller down to this size, then wrapped onto more lines of its row, and
+// the row grows when even that is not enough.
+constexpr double kSmallestTextPt = 6.5;
+constexpr double kTextStepPt = 0.5;
+// Wrapping is planned a little narrower than the cell, so that the printer's own metrics,
+// which round differently from the plan's, never need one line more than planned.
+constexpr double kWrapSlack = 0.96;
+constexpr double kRowPaddingMm = 0.6;
 
 double titleHeightMm(const ReportLayout& layout)
 {
@@ -33,32 +43,53 @@ double lineHeightMm(const ReportLayout& layout)
     return layout.fontSizePt * kMillimetresPerPoint * 1.6;
 }
 
-std::vector<PageRows> splitRows(const ReportLayout& layout, int rowsPerPage, int rowCount)
+// Fills pages with rows of the given heights. The carried and total sums take a row of the
+// layout's height each. A row taller than a whole page still gets a page of its own.
+template <typename HeightOf>
+std::vector<PageRows> splitRows(const ReportLayout& layout, const PageGeometry& geometry, int rowCount,
+                                const HeightOf& heightOf)
 {
     std::vector<PageRows> pages;
-    if (rowsPerPage < 1)
+    if (geometry.rowsPerPage < 1)
         return pages;
     const bool totals = layout.totalsCaption.has_value();
     const bool carry = layout.carryForward.has_value();
-    const int slotCount = rowCount + (totals ? 1 : 0);
+    const double slot = layout.rowHeightMm;
+    const double bodyMm = geometry.rowsPerPage * slot;
+    constexpr double kTolerance = 1e-6;
+    // How many rows from `from` fit in `room`, and the height they take.
+    const auto fit = [&](int from, double room) {
+        int count = 0;
+        double used = 0;
+        while (from + count < rowCount) {
+            const double height = heightOf(from + count);
+            if (used + height > room + kTolerance)
+                break;
+            used += height;
+            ++count;
+        }
+        return std::pair{count, used};
+    };
     int first = 0;
     do {
         PageRows page;
         page.firstRow = first;
         page.broughtForward = carry && !pages.empty();
-        int room = rowsPerPage - (page.broughtForward ? 1 : 0);
+        const double room = bodyMm - (page.broughtForward ? slot : 0.0);
+        auto [count, used] = fit(first, room);
+        const bool last = first + count == rowCount && (!totals || used + slot <= room + kTolerance);
         // A page that cannot hold the rest keeps a place at its foot for the sums carried on,
         // and at least one row above it.
-        const bool last = slotCount - first <= room;
         if (carry && !last)
-            room = std::max(1, room - 1);
-        const int slotsOnPage = std::min(room, slotCount - first);
-        page.rowCount = std::min(slotsOnPage, rowCount - first);
-        page.totals = totals && first + slotsOnPage == slotCount;
+            count = fit(first, room - slot).first;
+        if (!last && count == 0 && first < rowCount)
+            count = 1;
+        page.rowCount = count;
+        page.totals = totals && last;
         page.carriedForward = carry && !page.totals;
         pages.push_back(page);
-        first += slotsOnPage;
-    } while (first < slotCount);
+        first += count;
+    } while (first < rowCount || (totals && !pages.back().totals));
     return pages;
 }
 
@@ -83,6 +114,76 @@ QFont reportFont(double pointSize, bool bold = false)
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
+}
+
+// Text is measured on one fine raster whatever it is drawn on, so that the plan of the pages
+// (made before any device exists) and the drawing agree on how a text is set.
+class TextMeasure {
+public:
+    TextMeasure() : image_(1, 1, QImage::Format_Mono)
+    {
+        const int dotsPerMetre = int(std::lround(kMeasureDpi / 0.0254));
+        image_.setDotsPerMeterX(dotsPerMetre);
+        image_.setDotsPerMeterY(dotsPerMetre);
+    }
+
+    [[nodiscard]] double widthMm(const QString& text, double pointSize) const
+    {
+        return metrics(pointSize).horizontalAdvance(text) / pixelsPerMm();
+    }
+    [[nodiscard]] double lineSpacingMm(double pointSize) const { return metrics(pointSize).lineSpacing() / pixelsPerMm(); }
+    [[nodiscard]] int wrappedLines(const QString& text, double pointSize, double widthMm) const
+    {
+        const QFontMetricsF m = metrics(pointSize);
+        const QRectF bounds = m.boundingRect(QRectF(0, 0, widthMm * pixelsPerMm(), 1e9),
+                                             Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, text);
+        return std::max(1, int(std::lround(bounds.height() / m.lineSpacing())));
+    }
+
+private:
+    static constexpr double kMeasureDpi = 1200;
+    [[nodiscard]] static double pixelsPerMm() { return kMeasureDpi / 25.4; }
+    [[nodiscard]] QFontMetricsF metrics(double pointSize) const { return QFontMetricsF(reportFont(pointSize), &image_); }
+
+    QImage image_;
+};
+
+const TextMeasure& textMeasure()
+{
+    static const TextMeasure measure;
+    return measure;
+}
+
+// How a text is set in its cell: the size, and on how many lines.
+struct TextFit {
+    double pointSize = 0;
+    int lines = 1;
+    double heightMm = 0;  // the height those lines need
+};
+
+// The largest size that keeps the text on one line, down to the smallest readable size; then
+// the largest that wraps it into the row's height; then the smallest, on as many lines as it
+// takes (the row grows to hold them).
+TextFit fitText(const QString& text, double widthMm, double rowHeightMm, double basePt)
+{
+    const TextMeasure& measure = textMeasure();
+    const double width = widthMm * kWrapSlack;
+    for (double pt = basePt; pt >= kSmallestTextPt - 1e-9; pt -= kTextStepPt)
+        if (measure.widthMm(text, pt) <= width)
+            return {pt, 1, measure.lineSpacingMm(pt)};
+    for (double pt = basePt; pt >= kSmallestTextPt - 1e-9; pt -= kTextStepPt) {
+        const int lines = measure.wrappedLines(text, pt, width);
+        const double height = lines * measure.lineSpacingMm(pt);
+        if (height + kRowPaddingMm <= rowHeightMm)
+            return {pt, lines, height};
+    }
+    const int lines = measure.wrappedLines(text, kSmallestTextPt, width);
+    return {kSmallestTextPt, lines, lines * measure.lineSpacingMm(kSmallestTextPt)};
+}
+
+double textWidthMm(const ReportColumn& column)
+{
+    return column.widthMm - 2 * kCellPaddingMm;
 }
 
 // Millimetres to the device's pixels; every position is planned in millimetres.
@@ -116,7 +217,7 @@ public:
     {
         if (geometry_.titleHeightMm > 0) {
             painter_.setFont(reportFont(layout_.titleFontSizePt, true));
-            painter_.drawText(scale_.rect(0, 0, geometry_.printableWidthMm, geometry_.titleHeightMm),
+            write(scale_.rect(0, 0, geometry_.printableWidthMm, geometry_.titleHeightMm),
                               Qt::AlignCenter, layout_.title);
         }
         // Header lines run over the width of the table, so their left and right texts
@@ -125,9 +226,9 @@ public:
         double top = geometry_.headerTopMm;
         for (const HeaderLine& line : lines) {
             const QRectF box = scale_.rect(tableLeftMm_, top, layout_.tableWidthMm(), geometry_.headerLineHeightMm);
-            painter_.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, line.left);
-            painter_.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, line.center);
-            painter_.drawText(box, Qt::AlignRight | Qt::AlignVCenter, line.right);
+            write(box, Qt::AlignLeft | Qt::AlignVCenter, line.left);
+            write(box, Qt::AlignHCenter | Qt::AlignVCenter, line.center);
+            write(box, Qt::AlignRight | Qt::AlignVCenter, line.right);
             top += geometry_.headerLineHeightMm;
         }
     }
@@ -164,17 +265,17 @@ public:
         }
     }
 
-    void drawRow(double top, const ReportRow& row)
+    void drawRow(double top, const ReportRow& row, double height)
     {
         painter_.setFont(reportFont(layout_.fontSizePt));
         double left = tableLeftMm_;
         for (std::size_t i = 0; i < layout_.columns.size(); ++i) {
             const ReportColumn& column = layout_.columns[i];
             const QString text = i < row.size() ? cellText(row[i]) : QString();
-            drawCell(left, top, column, text);
+            drawCell(left, top, column, text, height);
             left += column.widthMm;
         }
-        drawRowLines(top);
+        drawRowLines(top, height);
     }
 
     void drawTotals(double top, const std::vector<std::optional<Money>>& totals)
@@ -194,10 +295,10 @@ public:
             ReportColumn shown = column;
             if (i == 0)
                 shown.alignment = Alignment::Center;
-            drawCell(left, top, shown, text);
+            drawCell(left, top, shown, text, layout_.rowHeightMm);
             left += column.widthMm;
         }
-        drawRowLines(top);
+        drawRowLines(top, layout_.rowHeightMm);
         // A heavier rule sets the totals apart from the rows they sum.
         setPen(kThickLineMm);
         painter_.drawLine(QPointF(scale_.x(tableLeftMm_), scale_.y(top)),
@@ -215,12 +316,28 @@ public:
     void drawPageNumber(int page, int pageCount)
     {
         painter_.setFont(reportFont(layout_.fontSizePt));
-        painter_.drawText(scale_.rect(0, geometry_.footerTopMm, geometry_.printableWidthMm,
+        write(scale_.rect(0, geometry_.footerTopMm, geometry_.printableWidthMm,
                                       geometry_.printableHeightMm - geometry_.footerTopMm),
                           Qt::AlignCenter, QStringLiteral("%1 / %2").arg(page).arg(pageCount));
     }
 
+    // The characters outside the Basic Multilingual Plane drawn so far, each once, in the
+    // order first drawn: what a PDF needs to name their glyphs.
+    [[nodiscard]] const std::vector<char32_t>& drawnOutsideBmp() const { return outsideBmp_; }
+
 private:
+    void write(const QRectF& box, int flags, const QString& string)
+    {
+        for (qsizetype i = 0; i < string.size(); ++i)
+            if (string[i].isHighSurrogate() && i + 1 < string.size() && string[i + 1].isLowSurrogate()) {
+                const char32_t c = QChar::surrogateToUcs4(string[i], string[i + 1]);
+                if (std::find(outsideBmp_.begin(), outsideBmp_.end(), c) == outsideBmp_.end())
+                    outsideBmp_.push_back(c);
+                ++i;
+            }
+        painter_.drawText(box, flags, string);
+    }
+
     void setPen(double widthMm) { painter_.setPen(QPen(Qt::black, scale_.x(widthMm))); }
 
     void drawBox(double left, double top, double width, double height, const QString& text, Qt::Alignment alignment)
@@ -228,38 +345,43 @@ private:
         const QRectF box = scale_.rect(left, top, width, height);
         painter_.setBrush(Qt::NoBrush);
         painter_.drawRect(box);
-        painter_.drawText(box, alignment, text);
+        write(box, alignment, text);
     }
 
-    void drawCell(double left, double top, const ReportColumn& column, const QString& text)
+    void drawCell(double left, double top, const ReportColumn& column, const QString& text, double height)
     {
         if (text.isEmpty())
             return;
-        const QRectF box = scale_.rect(left + kCellPaddingMm, top, column.widthMm - 2 * kCellPaddingMm,
-                                       layout_.rowHeightMm);
+        const QRectF box = scale_.rect(left + kCellPaddingMm, top, textWidthMm(column), height);
+        if (column.format != CellFormat::Amount) {
+            const TextFit fit = fitText(text, textWidthMm(column), layout_.rowHeightMm, layout_.fontSizePt);
+            painter_.save();
+            painter_.setFont(reportFont(fit.pointSize));
+            int flags = int(qtAlignment(column.alignment));
+            if (fit.lines > 1)
+                flags |= Qt::TextWrapAnywhere;
+            write(box, flags, text);
+            painter_.restore();
+            return;
+        }
         const QFontMetricsF metrics(painter_.font(), painter_.device());
         const double width = metrics.horizontalAdvance(text);
         if (width <= box.width()) {
-            painter_.drawText(box, qtAlignment(column.alignment), text);
-            return;
-        }
-        if (column.format != CellFormat::Amount) {
-            painter_.drawText(box, qtAlignment(column.alignment),
-                              metrics.elidedText(text, Qt::ElideRight, box.width()));
+            write(box, qtAlignment(column.alignment), text);
             return;
         }
         painter_.save();
         QFont smaller = painter_.font();
         smaller.setPointSizeF(painter_.font().pointSizeF() * std::max(kSmallestAmountScale, box.width() / width));
         painter_.setFont(smaller);
-        painter_.drawText(box, qtAlignment(column.alignment), text);
+        write(box, qtAlignment(column.alignment), text);
         painter_.restore();
     }
 
-    void drawRowLines(double top)
+    void drawRowLines(double top, double height)
     {
         setPen(kThinLineMm);
-        const double bottom = top + layout_.rowHeightMm;
+        const double bottom = top + height;
         painter_.drawLine(QPointF(scale_.x(tableLeftMm_), scale_.y(bottom)),
                           QPointF(scale_.x(tableLeftMm_ + layout_.tableWidthMm()), scale_.y(bottom)));
         double left = tableLeftMm_;
@@ -274,6 +396,7 @@ private:
     const ReportLayout& layout_;
     const PageGeometry& geometry_;
     double tableLeftMm_;
+    std::vector<char32_t> outsideBmp_;
 };
 
 } // namespace
@@ -352,15 +475,44 @@ std::vector<PageRows> paginate(const ReportLayout& layout, int rowCount)
         throw StoreError(QStringLiteral("レポート「%1」は見出しだけでページが埋まり、明細行を印刷できません。"
                                         "余白、見出し行または行の高さを減らしてください。")
                              .arg(layout.name));
-    return splitRows(layout, geometry.rowsPerPage, rowCount);
+    return splitRows(layout, geometry, rowCount, [&layout](int) { return layout.rowHeightMm; });
 }
 
-int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintDevice& device)
+double rowHeightMm(const ReportLayout& layout, const ReportRow& row)
+{
+    double height = layout.rowHeightMm;
+    for (std::size_t i = 0; i < layout.columns.size() && i < row.size(); ++i) {
+        const ReportColumn& column = layout.columns[i];
+        if (column.format == CellFormat::Amount)
+            continue;
+        const QString text = cellText(row[i]);
+        if (text.isEmpty())
+            continue;
+        const TextFit fit = fitText(text, textWidthMm(column), layout.rowHeightMm, layout.fontSizePt);
+        height = std::max(height, fit.heightMm + kRowPaddingMm);
+    }
+    return height;
+}
+
+std::vector<PageRows> paginate(const ReportLayout& layout, const ReportData& data)
 {
     const PageGeometry geometry = pageGeometry(layout);
-    const std::vector<PageRows> pages = splitRows(layout, geometry.rowsPerPage, int(data.rows.size()));
-    if (pages.empty())
+    if (geometry.rowsPerPage < 1)
+        return paginate(layout, int(data.rows.size()));
+    return splitRows(layout, geometry, int(data.rows.size()),
+                     [&](int r) { return rowHeightMm(layout, data.rows[std::size_t(r)]); });
+}
+
+int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintDevice& device,
+                const PageProgress& progress, std::vector<char32_t>* drawnOutsideBmp)
+{
+    const PageGeometry geometry = pageGeometry(layout);
+    if (geometry.rowsPerPage < 1)
         return 0;
+    const std::vector<PageRows> pages = paginate(layout, data);
+    const int pageCount = int(pages.size());
+    if (progress && !progress(0, pageCount))
+        return -1;
 
     const QPageLayout pageLayout(
         QPageSize(QPageSize::A4),
@@ -379,6 +531,18 @@ int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintD
 
     const Scale scale(device);
     const std::vector<std::optional<Money>> totals = columnTotals(layout, data);
+    // The sums carried from page to page grow with each page instead of being summed again
+    // from the first row: a long book would otherwise take time in the square of its pages.
+    std::vector<std::optional<Money>> carried(layout.columns.size());
+    for (std::size_t i = 0; i < layout.columns.size(); ++i)
+        if (layout.columns[i].sum)
+            carried[i] = Money();
+    const auto addRow = [&](const ReportRow& row) {
+        for (std::size_t i = 0; i < carried.size() && i < row.size(); ++i)
+            if (carried[i])
+                if (const auto* amount = std::get_if<Money>(&row[i]))
+                    *carried[i] += *amount;
+    };
     PagePainter page(painter, scale, layout, geometry);
     for (std::size_t p = 0; p < pages.size(); ++p) {
         if (p > 0)
@@ -387,15 +551,18 @@ int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintD
         page.drawCaptions();
         double top = geometry.bodyTopMm;
         if (pages[p].broughtForward) {
-            page.drawSums(top, runningSums(layout, data, pages[p].firstRow), layout.carryForward->fromPrevious);
+            page.drawSums(top, carried, layout.carryForward->fromPrevious);
             top += layout.rowHeightMm;
         }
         for (int r = pages[p].firstRow; r < pages[p].firstRow + pages[p].rowCount; ++r) {
-            page.drawRow(top, data.rows[std::size_t(r)]);
-            top += layout.rowHeightMm;
+            const ReportRow& row = data.rows[std::size_t(r)];
+            const double height = rowHeightMm(layout, row);
+            page.drawRow(top, row, height);
+            addRow(row);
+            top += height;
         }
         if (pages[p].carriedForward) {
-            page.drawSums(top, runningSums(layout, data, pages[p].firstRow + pages[p].rowCount), layout.carryForward->toNext);
+            page.drawSums(top, carried, layout.carryForward->toNext);
             top += layout.rowHeightMm;
         }
         if (pages[p].totals) {
@@ -403,10 +570,16 @@ int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintD
             top += layout.rowHeightMm;
         }
         page.drawFrame(top);
-        page.drawPageNumber(int(p) + 1, int(pages.size()));
+        page.drawPageNumber(int(p) + 1, pageCount);
+        if (progress && !progress(int(p) + 1, pageCount)) {
+            painter.end();
+            return -1;
+        }
     }
     painter.end();
-    return int(pages.size());
+    if (drawnOutsideBmp)
+        *drawnOutsideBmp = page.drawnOutsideBmp();
+    return pageCount;
 }
 
 } // namespace tolva::reports

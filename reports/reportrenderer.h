@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -70,11 +71,25 @@ struct PageRows {
 // if the layout has one). Throws a StoreError when not one row fits below the header.
 [[nodiscard]] std::vector<PageRows> paginate(const ReportLayout& layout, int rowCount);
 
+// The height a row prints at: the layout's, or more when a text of it needs more lines than
+// fit at the smallest readable size (text is set smaller, then wrapped, never cut).
+[[nodiscard]] double rowHeightMm(const ReportLayout& layout, const ReportRow& row);
+// Splits rows of those heights over pages; for a layout without room for a row, as above.
+[[nodiscard]] std::vector<PageRows> paginate(const ReportLayout& layout, const ReportData& data);
+
 // The families tried for every text, Japanese-capable ones first.
 [[nodiscard]] const QStringList& fontFamilies();
 
+// Told the pages drawn so far and their number, once before the first page and after every
+// page; answers false to stop the run.
+using PageProgress = std::function<bool(int pagesDone, int pageCount)>;
+
 // Draws every page onto `device` (A4 in the layout's orientation and margins) and returns
-// the number of pages drawn. Paints only: never throws for data it was given.
-int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintDevice& device);
+// the number of pages drawn, or -1 when `progress` stopped it (the pages so far are drawn).
+// The characters outside the Basic Multilingual Plane it drew are left in `drawnOutsideBmp`,
+// for the caller that wrote a PDF file to give them their text (restoreTextOutsideBmp in
+// reports/pdfunicode.h). Paints only: never throws for data it was given.
+int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintDevice& device,
+                const PageProgress& progress = {}, std::vector<char32_t>* drawnOutsideBmp = nullptr);
 
 } // namespace tolva::reports

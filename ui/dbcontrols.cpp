@@ -5,17 +5,40 @@
 #include "ui/actionguard.h"
 #include "ui/prompter.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace tolva {
 
 // --- DbEdit ----------------------------------------------------------------------------
+
+namespace {
+
+// Tells of every widget about to receive the focus, anywhere in the program.
+class FocusArrivals : public QObject {
+public:
+    explicit FocusArrivals(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+    std::function<void(QWidget*)> arrived;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn && watched->isWidgetType() && arrived)
+            arrived(static_cast<QWidget*>(watched));
+        return false;
+    }
+};
+
+} // namespace
 
 DbEdit::DbEdit(Dataset& dataset, QString field, Kind kind, QWidget* parent)
     : QLineEdit(parent), dataset_(dataset), field_(std::move(field)), kind_(kind)
@@ -185,9 +208,35 @@ void DbEdit::focusOutEvent(QFocusEvent* event)
     QLineEdit::focusOutEvent(event);
     // A menu, a message or another application takes the focus only for a while: the text is
     // still being typed, and checking it now would put a message in front of whatever the
-    // user went to.
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    // user went to. So does the menu bar, when a menu is opened by Alt or closed with Escape.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason || reason == Qt::MenuBarFocusReason
+        || qobject_cast<QMenuBar*>(QApplication::focusWidget())) {
+        if (dirty_ && !awayWithText_) {
+            // Watched until the focus comes back to the box or to another control of the
+            // window. The menu bar keeps the focus after a menu is closed with Escape, and is
+            // no such control. The text is judged before that control hears of its focus, as
+            // when the focus goes there straight from the box.
+            awayWithText_ = true;
+            auto* arrivals = new FocusArrivals(this);
+            arrivals->arrived = [this, arrivals](QWidget* now) {
+                if (now != this
+                    && (now->window() != window() || qobject_cast<QMenuBar*>(now) || qobject_cast<QMenu*>(now)))
+                    return;
+                qApp->removeEventFilter(arrivals);
+                arrivals->deleteLater();
+                awayWithText_ = false;
+                if (now != this)
+                    leaveBox();
+            };
+        }
         return;
+    }
+    leaveBox();
+}
+
+void DbEdit::leaveBox()
+{
     if (dirty_ && !applyText())
         return;
     setText(fieldText(false));

@@ -66,6 +66,7 @@ protected:
 private:
     void onEdited();
     void keepEnterable();
+    void leaveBox();
     [[nodiscard]] QString fieldText(bool forEditing) const;
 
     Dataset& dataset_;
@@ -77,6 +78,9 @@ private:
     bool dirty_ = false;
     bool applying_ = false;
     bool refused_ = false;
+    // The focus went to a menu, a message or another application with typed text: it is
+    // applied when the focus comes to another control of the window, not before.
+    bool awayWithText_ = false;
 };
 
 // A drop-down list bound to one field: it lists the rows of a lookup query by one field and

@@ -1,7 +1,10 @@
 #include "ui/gridcells.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QTableView>
 #include <QStyleOptionHeader>
 
 namespace tolva {
@@ -116,6 +119,48 @@ void GroupedHeaderView::paintEvent(QPaintEvent*)
             continue;
         paintCell(groupRect(column), group, int(Qt::AlignCenter | Qt::TextSingleLine));
     }
+}
+
+void widenToColumns(QWidget* window, const QTableView* grid)
+{
+    int columns = 0;
+    for (int column = 0; column < grid->model()->columnCount(); ++column) {
+        if (!grid->isColumnHidden(column))
+            columns += grid->columnWidth(column);
+    }
+    const int scrollBar = grid->verticalScrollBar()->sizeHint().width();
+    const int around = window->width() - grid->width();  // the window's margins beside the grid
+    const int needed = around + 2 * grid->frameWidth() + columns + scrollBar;
+    if (needed > window->width())
+        window->resize(needed, window->height());
+}
+
+// --- RowListView ----------------------------------------------------------------------
+
+QModelIndex RowListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (selectionBehavior() != SelectRows || (action != MoveHome && action != MoveEnd) || model() == nullptr)
+        return QTableView::moveCursor(action, modifiers);
+    const int rows = model()->rowCount(rootIndex());
+    if (rows == 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    const int column = current.isValid() ? current.column() : columnAt(0);
+    return model()->index(action == MoveHome ? 0 : rows - 1, qMax(column, 0), rootIndex());
+}
+
+void RowListView::keyPressEvent(QKeyEvent* event)
+{
+    const bool homeOrEnd = event->key() == Qt::Key_Home || event->key() == Qt::Key_End;
+    if (!homeOrEnd || selectionBehavior() != SelectRows) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    // Bringing the row into view may scroll sideways to the current cell; the user's view of
+    // the columns stays.
+    const int across = horizontalScrollBar()->value();
+    QTableView::keyPressEvent(event);
+    horizontalScrollBar()->setValue(across);
 }
 
 } // namespace tolva

@@ -3,6 +3,9 @@
 #include <QHeaderView>
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <QTableView>
+
+class QTableView;
 
 namespace tolva {
 
@@ -44,6 +47,27 @@ private:
     [[nodiscard]] int rowHeight() const;
     QStringList groups_;
     bool mergedTitles_ = false;
+};
+
+// Widens `window` so that every shown column of `grid` is seen whole, with the width of the
+// vertical scroll bar kept free: a full list brings the bar in over the last column, and a
+// figure cut short ("1,161,23") reads as another figure. Never narrows the window. Not held to
+// the screen's width either: on a screen narrower than the columns the maximised window's grid
+// scrolls sideways. Call it with the window's layout in place (from its show event on).
+void widenToColumns(QWidget* window, const QTableView* grid);
+
+// A grid of whole rows (a list): Home and End, with or without Ctrl, go to the first and the
+// last row and leave the column and the horizontal scroll as they are. A table's own Ctrl+End
+// goes to the last column as well, scrolling the list to its right end and hiding the columns
+// that tell the rows apart.
+class RowListView : public QTableView {
+    Q_OBJECT
+public:
+    using QTableView::QTableView;
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace tolva

@@ -2,18 +2,27 @@
 
 #include "db/outputfile.h"
 #include "db/storeerror.h"
+#include "ui/messagelines.h"
+#include "ui/reportstatus.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPaintEngine>
 #include <QPrinter>
 #include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
 
 namespace tolva {
 
@@ -25,13 +34,33 @@ bool stopped = false;
 // is said here, where a message may stand in front of any of them.
 const QString kMessageTitle = QStringLiteral("Tolva2");
 
+// The text of a message box, broken where its sentences end and in a box wide enough for its
+// longest sentence: a message box wraps its text at about half the screen (500 px at most),
+// anywhere in a Japanese sentence, and never grows wider than the screen less 480 px (1000 px
+// at most). The icon and the margins take the rest of the box.
+void setMessageText(QMessageBox& box, const QString& text)
+{
+    const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+    const int besideText = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box) + 100;
+    const int usual = qMin(screenWidth / 2, 500) - besideText;
+    const int widest = (screenWidth <= 1024 ? screenWidth : qMin(screenWidth - 480, 1000)) - besideText;
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const MessageLines lines = messageLines(text, QFontMetrics(label ? label->font() : box.font()), usual, widest);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(lines.text);
+    if (label)
+        label->setMinimumWidth(qMin(lines.widestLine + 2, widest));
+}
+
 class DesktopPrompter final : public Prompter {
 public:
     void information(QWidget* parent, const QString& text) override
     {
         if (stopped)
             return;
-        QMessageBox box(QMessageBox::Information, kMessageTitle, text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Information, kMessageTitle, QString(), QMessageBox::Ok, parent);
+        setMessageText(box, text);
         box.exec();
     }
 
@@ -39,18 +68,20 @@ public:
     {
         if (stopped)
             return;
-        QMessageBox box(QMessageBox::Critical, kMessageTitle, text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Critical, kMessageTitle, QString(), QMessageBox::Ok, parent);
+        setMessageText(box, text);
         if (!detail.isEmpty())
             box.setDetailedText(detail);
         box.exec();
     }
 
-    bool confirm(QWidget* parent, const QString& text) override
+    bool confirm(QWidget* parent, const QString& text, QuestionKind kind) override
     {
         if (stopped)
             return false;
-        QMessageBox box(QMessageBox::Question, kMessageTitle, text,
+        QMessageBox box(kind == QuestionKind::Warning ? QMessageBox::Warning : QMessageBox::Question, kMessageTitle, QString(),
                         QMessageBox::Yes | QMessageBox::No, parent);
+        setMessageText(box, text);
         box.setDefaultButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     }
@@ -75,20 +106,36 @@ public:
     {
         if (stopped)
             return;
+        showPreview(parent, title, painter);
+        // The preview keeps every page as a picture of small pieces; once it is gone, the
+        // memory they took goes back to the system instead of staying with the program.
+#if __has_include(<malloc.h>)
+        malloc_trim(0);
+#endif
+    }
+
+private:
+    static void showPreview(QWidget* parent, const QString& title, const ReportPainter& painter)
+    {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setDocName(title);
         QPrintPreviewDialog preview(&printer, parent);
         preview.setWindowTitle(QStringLiteral("ﾚﾎﾟｰﾄﾌﾟﾚﾋﾞｭｰ"));
         QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&painter, &preview](QPrinter* target) {
+            ReportStatus status(&preview);
+            const ReportProgress progress = [&status](int done, int count) { return status.update(done, count); };
             // The preview draws onto a picture of its own; only a real print may write a file.
             if (target->paintEngine() && target->paintEngine()->type() == QPaintEngine::Picture) {
-                painter(*target);
+                // Stopped before the pages were all drawn: a part of a book is not shown.
+                if (painter(*target, progress) < 0)
+                    QTimer::singleShot(0, &preview, &QDialog::reject);
                 return;
             }
             try {
-                printReport(*target, painter);
+                printReport(*target, painter, progress);
             } catch (const StoreError& e) {
+                status.hide();
                 prompter().error(&preview, e.message(), e.detail());
             }
         });
@@ -116,23 +163,25 @@ Prompter* installed = nullptr;
 
 } // namespace
 
-void printReport(QPrinter& printer, const ReportPainter& painter)
+void printReport(QPrinter& printer, const ReportPainter& painter, const ReportProgress& progress)
 {
     const QString file = printer.outputFileName();
     if (file.isEmpty()) {
-        painter(printer);
+        painter(printer, progress);
         return;
     }
     outputfile::OutputFile out(file);
     printer.setOutputFileName(out.fillPath());
+    int pages = 0;
     try {
-        painter(printer);
+        pages = painter(printer, progress);
     } catch (...) {
         printer.setOutputFileName(file);
         throw;
     }
     printer.setOutputFileName(file);
-    out.commit();
+    if (pages >= 0)
+        out.commit();
 }
 
 Prompter& prompter()

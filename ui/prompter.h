@@ -12,9 +12,12 @@ class QPrinter;
 
 namespace tolva {
 
-// Draws the pages of a report onto a paint device (a printer or a PDF writer). Returns the
-// number of pages drawn.
-using ReportPainter = std::function<int(QPagedPaintDevice& device)>;
+// Told the pages drawn so far and their number as a report is drawn; answers false to stop.
+using ReportProgress = std::function<bool(int pagesDone, int pageCount)>;
+// Draws the pages of a report onto a paint device (a printer or a PDF writer), telling
+// `progress` (which may be empty) page by page. Returns the number of pages drawn, or -1 when
+// progress stopped it.
+using ReportPainter = std::function<int(QPagedPaintDevice& device, const ReportProgress& progress)>;
 
 // Everything a window asks of the user or of the desktop goes through this one interface:
 // message boxes, Yes/No questions, the file-save dialog, the clipboard, the web browser and
@@ -29,8 +32,11 @@ public:
     // An error of the store or of a file, with an OK button. The detail, when given, is
     // technical text (SQLite's own words) kept out of the message and shown on request.
     virtual void error(QWidget* parent, const QString& text, const QString& detail = QString()) = 0;
+    // How a question looks: a plain question, or a warning before a command that replaces
+    // stored figures or opens a window of the year's results.
+    enum class QuestionKind { Question, Warning };
     // A question with Yes and No; true only for Yes.
-    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    virtual bool confirm(QWidget* parent, const QString& text, QuestionKind kind = QuestionKind::Question) = 0;
     // The file-save dialog; no value when the user cancels.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                                 const QString& proposedName, const QString& filter) = 0;
@@ -39,14 +45,17 @@ public:
     // Opens a page in the default browser; false when no browser could be started.
     virtual bool openUrl(const QUrl& url) = 0;
     // Shows a report's pages in a modal, maximised preview at 100 % from which the user
-    // prints or saves a PDF; returns when the preview is closed.
+    // prints or saves a PDF; returns when the preview is closed. While the pages are drawn the
+    // "Report Status" window tells how far it got and offers 中止, which closes the preview
+    // (or drops the print).
     virtual void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) = 0;
 };
 
 // What the preview's print button runs: the pages onto the printer, and when the printer writes
 // a file (a PDF), that file through the one output routine, so that it is refused before
-// anything is written where the books keep their files. Throws StoreError.
-void printReport(QPrinter& printer, const ReportPainter& painter);
+// anything is written where the books keep their files. A run that progress stopped leaves no
+// file. Throws StoreError.
+void printReport(QPrinter& printer, const ReportPainter& painter, const ReportProgress& progress = {});
 
 // The prompter in use. The desktop one unless a test installed another.
 Prompter& prompter();

@@ -2,11 +2,13 @@
 
 #include "db/storeerror.h"
 #include "db/tdm01keiri.h"
+#include "reports/pdfunicode.h"
 #include "reports/reportdata.h"
 #include "reports/reportrenderer.h"
 #include "ui/prompter.h"
 
 #include <QDir>
+#include <QPrinter>
 
 namespace tolva {
 
@@ -39,9 +41,17 @@ void Tdm02Repo::RunReport(const QString& name, QWidget* parent)
 
     // The preview may draw the pages more than once (on opening, on printing); it draws
     // from this copy of the rows, never from the datasets again.
-    prompter().previewReport(parent, name, [report = std::move(*report)](QPagedPaintDevice& device) {
-        return reports::paintReport(report.layout, report.data, device);
-    });
+    prompter().previewReport(parent, name,
+                             [report = std::move(*report)](QPagedPaintDevice& device, const ReportProgress& progress) {
+                                 std::vector<char32_t> outsideBmp;
+                                 const int pages = reports::paintReport(report.layout, report.data, device, progress, &outsideBmp);
+                                 // A PDF saved from the preview searches as it prints, 𠮷 included.
+                                 auto* printer = dynamic_cast<QPrinter*>(&device);
+                                 if (pages >= 0 && printer && printer->outputFormat() == QPrinter::PdfFormat
+                                     && !printer->outputFileName().isEmpty())
+                                     reports::restoreTextOutsideBmp(printer->outputFileName(), outsideBmp);
+                                 return pages;
+                             });
 }
 
 } // namespace tolva

@@ -87,6 +87,29 @@ TEST_F(AggregateViews, BothViewsOfTheStoredSums)
               }));
 }
 
+// A negative total (a credit the closing transfers wrote back into the capital) is counted by
+// the totals line, so both views show it: the account columns add up to "計", on the screen and
+// in the report that sums them.
+TEST_F(AggregateViews, ANegativeTotalIsShownWhereTheTotalsCountIt)
+{
+    addSumRows(db(), QStringLiteral("Sum01"), {
+        {"", "1503", 100000, -30000, 0, 0},
+        {"", "1111", 30000, 100000, 0, 0},
+    });
+    EXPECT_EQ(rows(AggregateView::Accounts).mid(kAggregateHeadingRows),
+              (QList<QStringList>{
+                  cells({"1", "1111", "現金", "30,000", "100,000", "", "70,000"}),
+                  cells({"2", "1503", "元入金", "100,000", "-30,000", "130,000", ""}),
+                  cells({"", "", "計", "130,000", "70,000", "130,000", "70,000"}),
+              }));
+    EXPECT_EQ(rows(AggregateView::SubAccounts).mid(kAggregateHeadingRows),
+              (QList<QStringList>{
+                  cells({"1", "1111", "現金", "", "", "30,000", "", "100,000", "", "", "", "70,000", ""}),
+                  cells({"2", "1503", "元入金", "", "", "100,000", "", "-30,000", "", "130,000", "", "", ""}),
+                  cells({"", "", "計", "", "", "130,000", "", "70,000", "", "130,000", "", "70,000", ""}),
+              }));
+}
+
 TEST_F(AggregateViews, TheOtherLineTakesTheSideOfItsSign)
 {
     struct Case {

@@ -11,6 +11,7 @@
 #include "tests/reports/pdftext.h"
 #include "tests/support/scriptedprompter.h"
 #include "tests/support/testdata.h"
+#include "tests/support/gridview.h"
 #include "ui/gridcells.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -182,12 +184,24 @@ TEST_F(AggregateWindow, TheRunAsksRecordsAndSaysWhenItHasEnded)
     QTest::mouseClick(w->runButton(), Qt::LeftButton);
     EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Question),
               QStringList{"指定期間について科目・細目毎の集計処理を行います。実行しますか？"});
+    EXPECT_EQ(prompts.messages[0].questionKind, Prompter::QuestionKind::Warning);
     EXPECT_FALSE(readAggregationStatus(db()));
     EXPECT_TRUE(sumRows(db(), QStringLiteral("Sum01")).empty());
 
+    // While the closing message is open the labels already show the new run.
+    QString runWhileTold, rangeWhileTold;
+    prompts.onMessage = [&](const ScriptedPrompter::Message& m) {
+        if (m.kind == ScriptedPrompter::Message::Information) {
+            runWhileTold = w->runLabel()->text();
+            rangeWhileTold = w->rangeLabel()->text();
+        }
+    };
     prompts.answers = {true};
     QTest::mouseClick(w->runButton(), Qt::LeftButton);
+    prompts.onMessage = nullptr;
     EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Information), QStringList{"集計が終了しました。"});
+    EXPECT_EQ(rangeWhileTold, QStringLiteral("集計条件：2010/05/01～2010/05/31"));
+    EXPECT_EQ(runWhileTold, w->runLabel()->text());
     EXPECT_EQ(w->rangeLabel()->text(), QStringLiteral("集計条件：2010/05/01～2010/05/31"));
     EXPECT_TRUE(w->runLabel()->text().startsWith(QStringLiteral("集計状況：") + textformat::shortDate(QDate::currentDate())));
     EXPECT_EQ(sumRows(db(), QStringLiteral("Sum01")).size(), 5u);
@@ -289,6 +303,64 @@ TEST_F(AggregateWindow, BothReportsPrintTheGridAndBothFilesHoldIt)
         EXPECT_EQ(lines.size(), expectedLines + 1);
         EXPECT_EQ(lines[0], csv::toCodePage932(QString::fromUtf8(c.file).chopped(4)).bytes + "\r");
         EXPECT_EQ(lines[1], csv::toCodePage932(QStringLiteral("集計条件：2010/05/01～2010/05/31")).bytes + "\r");
+    }
+    w->close();
+}
+
+// The printed totals line is the window's, cell for cell, in both views: also where an account
+// carries a negative total, as the capital does after the closing transfers wrote it back.
+TEST_F(AggregateWindow, EveryPrintedTotalIsTheTotalTheWindowShows)
+{
+    addSumRows(db(), QStringLiteral("Sum01"), {
+        {"", "1111", 1000000, 300000, 0, 0},
+        {"", "1503", 100000, -873423, 0, 0},
+        {"", "0111", 0, 1700000, 0, 0},
+        {"", "0411", 1000000, 0, 0, 0},
+    });
+    addSumRows(db(), QStringLiteral("Sum02"), {{"", "041101", 600000, 0, 0, 0}});
+    auto w = shownWindow();
+    QTemporaryDir out;
+    for (QRadioButton* level : {w->accountLevel(), w->subAccountLevel()}) {
+        SCOPED_TRACE(level->text().toStdString());
+        showLevel(*w, level);
+        prompts.reportPdfPath = out.filePath(level->text() + QStringLiteral(".pdf"));
+        w->reportAction()->trigger();
+        ASSERT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty());
+        const QStringList pages = pdfPages(prompts.reportPdfPath);
+        ASSERT_EQ(pages.size(), 1);
+        const QStringList shownTotals = totalsLineShown(*w->grid());
+        EXPECT_EQ(shownTotals, (QStringList{"計", "2,100,000", "1,126,577", "2,673,423", "1,700,000"}));
+        EXPECT_EQ(lineStartingWith(pages[0], QStringLiteral("計")).simplified(), shownTotals.join(u' ')) << pages[0].toStdString();
+    }
+    w->close();
+}
+
+// Ten years of a whole chart: eight-digit totals widen the amount columns, and the window
+// grows with them so that the last column shows whole beside the scroll bar in both views.
+TEST_F(AggregateWindow, TheLastColumnShowsWholeBesideTheScrollBar)
+{
+    std::vector<YearRow> accounts, subAccounts;
+    {
+        Statement codes = db().prepare(QStringLiteral("SELECT code FROM Kamoku WHERE code <> '2111' ORDER BY code"));
+        while (codes.step())
+            accounts.push_back({"", codes.column(0).toString(), 98765432, 12345678, 0, 0});
+        Statement subCodes = db().prepare(QStringLiteral("SELECT code FROM Kamoku02 ORDER BY code"));
+        while (subCodes.step())
+            subAccounts.push_back({"", subCodes.column(0).toString(), 1234567, 87654321, 0, 0});
+    }
+    ASSERT_GT(accounts.size(), 60u);
+    addSumRows(db(), QStringLiteral("Sum01"), accounts);
+    addSumRows(db(), QStringLiteral("Sum02"), subAccounts);
+
+    auto w = shownWindow();
+    w->resize(800, w->height());  // as the closing menu opens it
+    for (QRadioButton* level : {w->accountLevel(), w->subAccountLevel()}) {
+        SCOPED_TRACE(level->text().toStdString());
+        showLevel(*w, level);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w->grid()->verticalScrollBar()->isVisible(); }));
+        EXPECT_GE(w->width(), 800);
+        EXPECT_EQ(pixelsOfColumnsCut(*w->grid()), 0) << w->width();
+        EXPECT_FALSE(w->grid()->horizontalScrollBar()->isVisible());
     }
     w->close();
 }

@@ -16,7 +16,7 @@ struct Outcome {
 };
 
 // Presses the keys of `sequence`, separated by blanks: digits, "＋", "－", "×", "÷", "＝", "C",
-// "CE", "M+", "M-", "MR", "MC". A run of digits is one key per digit.
+// "CE", "M+", "M-", "MR", "MC", "BS" (Backspace). A run of digits is one key per digit.
 Outcome press(Calculator& calc, const QString& sequence)
 {
     Outcome out;
@@ -39,6 +39,8 @@ Outcome press(Calculator& calc, const QString& sequence)
             calc.clear();
         } else if (key == u"CE") {
             calc.clearEntry();
+        } else if (key == u"BS") {
+            calc.backspace();
         } else if (key == u"M+") {
             calc.memoryPlus();
         } else if (key == u"M-") {
@@ -94,6 +96,12 @@ TEST(Calculator, KeySequencesGiveTheDisplaysOfADeskCalculator)
         {"1234567890123", "1.23456789012E+12"},  // a 13th digit: exponent, 12 significant digits
         {"3 － 5 ＝", "-2"},
         {"1000 × 1000 ＝", "1,000,000"},
+        {"1234 BS", "123"},                // Backspace takes back the last digit typed
+        {"1234 BS BS 9", "129"},
+        {"7 BS BS", "0"},
+        {"12 ＋ 3 ＝ BS", "15"},           // a result was not typed: it stays
+        {"12 ＋ BS 3 ＝", "15"},           // nor is the number a "＋" left
+        {"1234567890123 BS", "123,456,789,012"},  // from the exponent display too
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys);

@@ -33,7 +33,7 @@ TEST(TCalcul, TheKeyboardAndTheKeysWorkTheDisplays)
 
     QTest::mouseClick(c.keys.value(QStringLiteral("M+")), Qt::LeftButton);
     EXPECT_EQ(c.memory->text(), QStringLiteral("3,702"));
-    QTest::keyClick(&w, Qt::Key_Delete);  // CE
+    QTest::keyClick(&w, Qt::Key_Delete);  // C
     QTest::keyClicks(&w, QStringLiteral("7/0="));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("「0」で割ることはできません！"));
@@ -52,6 +52,48 @@ TEST(TCalcul, TheKeyboardAndTheKeysWorkTheDisplays)
         ASSERT_NE(button, nullptr) << key;
         EXPECT_EQ(button->focusPolicy(), Qt::NoFocus) << key;
     }
-    QTest::keyClick(&w, Qt::Key_Escape);
+    QTest::mouseClick(c.close, Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
+}
+
+// Backspace takes back one typed digit, as in any edit box; Delete and Escape clear, and
+// Escape does not close the window under the user's hands.
+TEST(TCalcul, BackspaceTakesBackADigitAndDeleteOrEscapeClear)
+{
+    ScriptedPrompter prompts;
+    TCalcul w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QLineEdit* display = w.controls().display;
+
+    QTest::keyClicks(&w, QStringLiteral("12345"));
+    QTest::keyClick(&w, Qt::Key_Backspace);
+    EXPECT_EQ(display->text(), QStringLiteral("1,234"));
+    QTest::keyClick(&w, Qt::Key_Backspace);
+    QTest::keyClicks(&w, QStringLiteral("9"));
+    EXPECT_EQ(display->text(), QStringLiteral("1,239"));
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(&w, Qt::Key_Backspace);
+    EXPECT_EQ(display->text(), QStringLiteral("0"));
+
+    // A result was not typed: Backspace leaves it.
+    QTest::keyClicks(&w, QStringLiteral("12*3="));
+    QTest::keyClick(&w, Qt::Key_Backspace);
+    EXPECT_EQ(display->text(), QStringLiteral("36"));
+
+    // Delete clears the display and keeps the running sum: 5 + Delete 3 = gives 8.
+    QTest::keyClicks(&w, QStringLiteral("5+"));
+    QTest::keyClick(&w, Qt::Key_Delete);
+    EXPECT_EQ(display->text(), QStringLiteral("0"));
+    QTest::keyClicks(&w, QStringLiteral("3="));
+    EXPECT_EQ(display->text(), QStringLiteral("8"));
+
+    // Escape clears the running sum too, and the window stays.
+    QTest::keyClicks(&w, QStringLiteral("5+"));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_EQ(display->text(), QStringLiteral("0"));
+    EXPECT_TRUE(w.isVisible());
+    QTest::keyClicks(&w, QStringLiteral("3="));
+    EXPECT_EQ(display->text(), QStringLiteral("3"));
+    EXPECT_TRUE(prompts.messages.empty());
 }

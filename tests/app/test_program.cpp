@@ -157,7 +157,7 @@ TEST(Program, APrintedReportSavedAsAFileNeverLandsOnTheBooks)
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     const QByteArray before = original.readAll();
     original.close();
-    const ReportPainter onePage = [](QPagedPaintDevice& device) {
+    const ReportPainter onePage = [](QPagedPaintDevice& device, const ReportProgress&) {
         QPainter painter(&device);
         painter.drawText(100, 100, QStringLiteral("総勘定元帳"));
         return 1;

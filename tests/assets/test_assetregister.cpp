@@ -245,6 +245,52 @@ TEST_F(AssetRegister, TheYearControlMovesTheTargetByWholeYears)
     EXPECT_EQ(w.controls().yearControl->value(), 2100);
 }
 
+// The yearly caption is a title until there is an item to describe; the target year steps by
+// a horizontal pair of arrows, earlier on the left.
+TEST_F(AssetRegister, AnEmptyRegisterKeepsTheYearlyTitleAndTheYearStepsSideways)
+{
+    Tkoteisisan w(dm);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const auto& c = w.controls();
+    EXPECT_EQ(c.yearCaption->text(), QStringLiteral("C:内訳毎の償却状況"));
+
+    QWidget* down = c.yearControl->downButton();
+    QWidget* up = c.yearControl->upButton();
+    EXPECT_LT(down->mapTo(&w, QPoint(0, 0)).x(), up->mapTo(&w, QPoint(0, 0)).x());
+    EXPECT_EQ(down->mapTo(&w, QPoint(0, 0)).y(), up->mapTo(&w, QPoint(0, 0)).y());
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_EQ(c.year->text(), QStringLiteral("2025"));
+    EXPECT_EQ(c.targetStart->text(), QStringLiteral("2025/04/01"));
+    QTest::mouseClick(down, Qt::LeftButton);
+    QTest::mouseClick(down, Qt::LeftButton);
+    EXPECT_EQ(c.year->text(), QStringLiteral("2023"));
+    EXPECT_EQ(c.targetEnd->text(), QStringLiteral("2024/03/31"));
+}
+
+// The depreciation dialog opens at one size whatever the figures of the item, and short enough
+// to stand beside the register rather than run down the screen.
+TEST_F(AssetRegister, TheDepreciationDialogOpensAtOneSize)
+{
+    const int house = addProperty(QStringLiteral("貸家A"));
+    const int roof = addItem(house, {QDate(2020, 5, 1), QStringLiteral("01"), QStringLiteral("01"), 987'654'321, 6});
+    addYearRow(roof, {QDate(2024, 3, 31), 987'654'321, 0.167});
+    addItem(house, {QDate(2024, 6, 1), QStringLiteral("01"), QStringLiteral("01"), 1'000, 8, QStringLiteral("02")});
+    dm.closeAll();
+
+    Tkoteisisan w(dm);
+    w.show();
+    const auto& c = w.controls();
+    QList<QSize> sizes;
+    for (int row = 0; row < 2; ++row) {
+        clickRow(c.itemGrid, row);
+        EXPECT_EQ(individual(w, [&](TfKobetu& d) { sizes << d.size(); }), 1);
+    }
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_EQ(sizes[0], sizes[1]);
+    EXPECT_LT(sizes[0].height(), 560);
+}
+
 TEST_F(AssetRegister, IndividualProcessingMakesTheYearsRowOnceAndShowsIt)
 {
     const int house = addProperty(QStringLiteral("貸家A"));

@@ -13,6 +13,7 @@
 #include "tests/reports/pdftext.h"
 #include "tests/support/scriptedprompter.h"
 #include "tests/support/testdata.h"
+#include "tests/support/gridview.h"
 #include "ui/gridcells.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -166,6 +168,7 @@ TEST_F(ClosingWindows, TheAggregationRunsOnlyOnYesAndSaysWhenItHasEnded)
     QTest::mouseClick(menu.aggregationButton(), Qt::LeftButton);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM shisanH")), 0);
     EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Question), QStringList{"年度決算の集計処理をしますか？"});
+    EXPECT_EQ(prompts.messages[0].questionKind, Prompter::QuestionKind::Warning);
     EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Information).isEmpty());
 
     prompts.answers = {true};
@@ -211,8 +214,11 @@ TEST_F(ClosingWindows, TheMenuOpensEachViewWithItsCaptionAndWidthAfterAsking)
         });
         QTest::mouseClick(c.button, Qt::LeftButton);
         EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Question), QStringList{c.question});
+        EXPECT_EQ(prompts.messages[0].questionKind, Prompter::QuestionKind::Warning);
         EXPECT_EQ(caption, c.caption);
-        EXPECT_EQ(width, c.width);
+        // The width asked for, or wider where the columns and the scroll bar need it.
+        EXPECT_GE(width, c.width);
+        EXPECT_LE(width, c.width + 40);
         EXPECT_EQ(rows, c.rows) << c.caption.toStdString();
     }
 
@@ -354,6 +360,65 @@ TEST_F(ClosingWindows, TheReportsPrintTheGridAsShown)
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Repo02 WHERE kamoku='利益' AND L3=1000000000 AND R4=1000000000"
                                    " AND L1 IS NULL AND R1 IS NULL AND R3 IS NULL AND L4 IS NULL")),
               1);
+}
+
+// The printed totals line is the window's, cell for cell, also where an account carries a
+// negative total (the capital credited back by last year's closing transfers).
+TEST_F(ClosingWindows, EveryPrintedTotalIsTheTotalTheWindowShows)
+{
+    addYearRows(folder.path(), {
+        {"10", "1111", 2135341, 1161234, 0, 0},
+        {"10", "1503", 873423, -873423, 0, 0},
+        {"10", "0111", 0, 1974107, 0, 0},
+        {"10", "0411", 1161234, 0, 0, 12000},
+        {"10", "1112", 0, 0, 12000, 0},
+    });
+    QTemporaryDir pdfs;
+    for (const char* caption : {"試算表", "精算表"}) {
+        SCOPED_TRACE(caption);
+        TfShisanH window(dm);
+        window.setWindowTitle(QString::fromUtf8(caption));
+        window.show();
+        prompts.reportPdfPath = pdfs.filePath(QString::fromUtf8(caption) + QStringLiteral(".pdf"));
+        window.reportAction()->trigger();
+        ASSERT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty());
+        const QStringList pages = pdfPages(prompts.reportPdfPath);
+        ASSERT_EQ(pages.size(), 1);
+        const QString printed = lineStartingWith(pages[0], QStringLiteral("計")).simplified();
+        EXPECT_EQ(printed, totalsLineShown(*window.grid()).join(u' ')) << pages[0].toStdString();
+        window.close();
+    }
+}
+
+// With every account of the chart listed the grid scrolls, and its bar covers none of the last
+// column: the window is as wide as its columns and the bar need, at the width the menu gives
+// it or wider.
+TEST_F(ClosingWindows, TheLastColumnShowsWholeBesideTheScrollBar)
+{
+    std::vector<YearRow> year;
+    {
+        Statement accounts = db().prepare(QStringLiteral("SELECT code FROM Kamoku WHERE code <> '2111' ORDER BY code"));
+        while (accounts.step())
+            year.push_back({"10", accounts.column(0).toString(), 12345678, 1161234, 2000000, 0});
+    }
+    ASSERT_GT(year.size(), 60u);
+    addYearRows(folder.path(), year);
+    struct Case {
+        const char* caption;
+        int width;  // as the closing menu opens the view
+    };
+    for (const Case& c : {Case{"試算表", 528}, Case{"精算表", 812}}) {
+        SCOPED_TRACE(c.caption);
+        TfShisanH window(dm);
+        window.setWindowTitle(QString::fromUtf8(c.caption));
+        window.resize(c.width, window.height());
+        window.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.grid()->verticalScrollBar()->isVisible(); }));
+        EXPECT_GE(window.width(), c.width);
+        EXPECT_EQ(pixelsOfColumnsCut(*window.grid()), 0) << window.width();
+        EXPECT_FALSE(window.grid()->horizontalScrollBar()->isVisible());
+        window.close();
+    }
 }
 
 TEST_F(ClosingWindows, AReportWhoseWorkTableCannotBeWrittenIsNotRunAndLeavesTheLastOne)

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -548,6 +549,45 @@ TEST_F(JournalWindow, AnAmountThatIsNoNumberIsReportedOnceAndNeverAgainOnReturni
     ui().navigator->click(DbNavigator::Cancel);
 }
 
+// A user glancing at a menu of the menu bar (a click on it, Escape) has not left the box: the
+// menu bar keeps the focus for the keyboard afterwards, and the text is judged only when the
+// user goes on to another box.
+TEST_F(JournalWindow, AnAmountIsJudgedOnlyWhenTheUserGoesOnToAnotherBox)
+{
+    addRows(kThreeRows);
+    TMainInput& w = openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ui().navigator->click(DbNavigator::Insert);
+    clickInto(ui().debitAmount);
+    QTest::keyClicks(ui().debitAmount, QStringLiteral("abc"));
+
+    QMenuBar* bar = w.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QAction* print = nullptr;
+    for (QAction* action : bar->actions()) {
+        if (action->text() == QStringLiteral("印刷"))
+            print = action;
+    }
+    ASSERT_NE(print, nullptr);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(print).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return print->menu()->isVisible(); }));
+    QTest::keyClick(print->menu(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !print->menu()->isVisible(); }));
+    QApplication::processEvents();
+    // The offscreen platform leaves the closed menu active; a desktop gives the window back,
+    // and the focus to the menu bar.
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(qobject_cast<QMenuBar*>(QApplication::focusWidget()));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(ui().debitAmount->text(), QStringLiteral("abc"));
+
+    // Straight from the menu bar into the other box: now it is judged, once.
+    clickInto(ui().creditAmount);
+    EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Error) + prompts.texts(ScriptedPrompter::Message::Information),
+              QStringList{QStringLiteral("入力値が正しくありません")});
+    ui().navigator->click(DbNavigator::Cancel);
+}
+
 TEST_F(JournalWindow, TheBalanceCheckResultStaysWhenTheFocusComesBack)
 {
     addRows(kThreeRows);
@@ -625,6 +665,39 @@ TEST_F(JournalWindow, AmountsAndNumbersAreNeverCutInTheList)
     for (int column : {0, 4, 7}) {
         const QString text = window->listModel()->data(window->listModel()->index(0, column)).toString();
         EXPECT_GT(ui().list->columnWidth(column), metrics.horizontalAdvance(text)) << text.toStdString();
+    }
+}
+
+// In a list narrower than its columns, Ctrl+End and Ctrl+Home go to the last and the first
+// row; the NO column the user reads the rows by stays in view.
+TEST_F(JournalWindow, CtrlEndGoesToTheLastRowWithoutScrollingSideways)
+{
+    QStringList rows;
+    for (int id = 1; id <= 60; ++id)
+        rows << QStringLiteral("(%1, '2010-04-%2', '15', '1501', '', 10000000, '11', '1111', '', 10000000, '', '', 10, '')")
+                    .arg(id)
+                    .arg(id % 28 + 1, 2, 10, QLatin1Char('0'));
+    addRows(rows.join(u','));
+    TMainInput& w = openWindow();
+    w.resize(520, 720);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTableView* list = ui().list;
+    ASSERT_GT(list->horizontalScrollBar()->maximum(), 0) << "the list must be narrower than its columns";
+
+    const QModelIndex shown = list->indexAt(QPoint(list->columnViewportPosition(1) + 4, 4));
+    ASSERT_TRUE(shown.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(shown).center());
+    ASSERT_TRUE(list->hasFocus());
+    for (Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::KeyboardModifiers()}) {
+        QTest::keyClick(list, Qt::Key_End, modifiers);
+        EXPECT_EQ(list->currentIndex().row(), 59);
+        EXPECT_EQ(list->currentIndex().column(), 1);
+        EXPECT_EQ(list->horizontalScrollBar()->value(), 0);
+        EXPECT_GE(list->columnViewportPosition(0), 0);
+        EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->currentIndex())));
+        QTest::keyClick(list, Qt::Key_Home, modifiers);
+        EXPECT_EQ(list->currentIndex().row(), 0);
+        EXPECT_EQ(list->horizontalScrollBar()->value(), 0);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -491,6 +493,53 @@ TEST_F(MasterWindows, UsesAndTheirCategoriesShareOneEditor)
     EXPECT_TRUE(ui.use->isVisible());
     clickItem(ui.uses, QStringLiteral("01 "));
     EXPECT_EQ(codesOf(items(ui.categories), 4), (QStringList{"0101", "0102", "0103", "0104"}));
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+// Switching to the uses hides the category controls; nothing else may move, so a click aimed
+// at "＋" before the switch still lands on it, and what is then typed goes into the new use,
+// never into the first use the boxes showed after the switch.
+TEST_F(MasterWindows, SwitchingToTheUsesMovesNoControlAndEditsNoRecordUnasked)
+{
+    TfTableK_T2& w = openUses();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const auto& ui = w.controls();
+    QWidget* insert = ui.navigator->button(DbNavigator::Insert);
+    const auto placeOf = [&](QWidget* control) { return QRect(control->mapTo(&w, QPoint(0, 0)), control->size()); };
+    const QList<QWidget*> staying{insert, ui.navigator, ui.code, ui.name, ui.nameCaption, ui.uses, ui.close};
+    QList<QRect> before;
+    for (QWidget* control : staying)
+        before << placeOf(control);
+    ui.code->setFocus();  // where the focus is when the window opens
+
+    // Through the menu, as the user does it.
+    QMenuBar* bar = w.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QAction* menu = bar->actions().first();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->menu()->isVisible(); }));
+    QTest::mouseClick(menu->menu(), Qt::LeftButton, {}, menu->menu()->actionGeometry(ui.toUses).center());
+    ASSERT_EQ(w.editTarget(), TfTableK_T2::EditTarget::Uses);
+    QApplication::processEvents();
+    for (int i = 0; i < staying.size(); ++i)
+        EXPECT_EQ(placeOf(staying[i]), before[i]) << staying[i]->metaObject()->className();
+
+    // Typing before choosing anything edits nothing.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("99"));
+    EXPECT_EQ(dm.t06temp1.state(), Dataset::State::Browse);
+
+    // The click at the place "＋" had before the switch.
+    QWidget* underMouse = w.childAt(before[0].center());
+    ASSERT_EQ(underMouse, insert);
+    QTest::mouseClick(underMouse, Qt::LeftButton, {}, underMouse->mapFrom(&w, before[0].center()));
+    EXPECT_EQ(dm.t06temp1.state(), Dataset::State::Insert);
+    QTest::mouseClick(ui.code, Qt::LeftButton);
+    QTest::keyClicks(ui.code, QStringLiteral("04"));
+    QTest::mouseClick(ui.name, Qt::LeftButton);
+    ui.name->setTypedText(QStringLiteral("趣味"));
+    ui.navigator->click(DbNavigator::Post);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Name FROM yoto WHERE code='01'")), QStringLiteral("生活"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Name FROM yoto WHERE code='04'")), QStringLiteral("趣味"));
     EXPECT_TRUE(prompts.messages.empty());
 }
 

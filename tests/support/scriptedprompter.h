@@ -2,10 +2,11 @@
 
 #include "ui/prompter.h"
 
-#include <QPdfWriter>
+#include <QPrinter>
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <stdexcept>
 
 namespace tolva::testing {
@@ -21,6 +22,7 @@ public:
         enum Kind { Information, Error, Question } kind;
         QString text;
         QString detail;  // of an error
+        QuestionKind questionKind = QuestionKind::Question;  // of a question: the icon it is asked with
     };
 
     std::vector<Message> messages;
@@ -30,16 +32,27 @@ public:
     std::vector<QUrl> openedUrls;
     QString reportPdfPath;                       // where previewReport renders, if set
     QStringList previewedReports;
+    // Called while a message is open, for a test to look at the window behind it.
+    std::function<void(const Message&)> onMessage;
     int pagesRendered = 0;
 
-    void information(QWidget*, const QString& text) override { messages.push_back({Message::Information, text, {}}); }
+    void information(QWidget*, const QString& text) override
+    {
+        messages.push_back({Message::Information, text, {}});
+        if (onMessage)
+            onMessage(messages.back());
+    }
     void error(QWidget*, const QString& text, const QString& detail = QString()) override
     {
         messages.push_back({Message::Error, text, detail});
+        if (onMessage)
+            onMessage(messages.back());
     }
-    bool confirm(QWidget*, const QString& text) override
+    bool confirm(QWidget*, const QString& text, QuestionKind kind = QuestionKind::Question) override
     {
-        messages.push_back({Message::Question, text, {}});
+        messages.push_back({Message::Question, text, {}, kind});
+        if (onMessage)
+            onMessage(messages.back());
         if (answers.empty())
             throw std::logic_error("unscripted question: " + text.toStdString());
         const bool answer = answers.front();
@@ -66,10 +79,13 @@ public:
         previewedReports << title;
         if (reportPdfPath.isEmpty())
             return;
-        QPdfWriter writer(reportPdfPath);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setResolution(300);
-        pagesRendered = painter(writer);
+        // A printer writing a PDF, as the preview's print button gives the report.
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(reportPdfPath);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setResolution(300);
+        pagesRendered = painter(printer, {});
     }
 
     [[nodiscard]] QStringList texts(Message::Kind kind) const
