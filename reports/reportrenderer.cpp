@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <deque>
 
 namespace tolva::reports {
 
@@ -134,7 +135,7 @@ public:
     [[nodiscard]] double lineSpacingMm(double pointSize) const { return metrics(pointSize).lineSpacing() / pixelsPerMm(); }
     [[nodiscard]] int wrappedLines(const QString& text, double pointSize, double widthMm) const
     {
-        const QFontMetricsF m = metrics(pointSize);
+        const QFontMetricsF& m = metrics(pointSize);
         const QRectF bounds = m.boundingRect(QRectF(0, 0, widthMm * pixelsPerMm(), 1e9),
                                              Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, text);
         return std::max(1, int(std::lround(bounds.height() / m.lineSpacing())));
@@ -143,9 +144,21 @@ public:
 private:
     static constexpr double kMeasureDpi = 1200;
     [[nodiscard]] static double pixelsPerMm() { return kMeasureDpi / 25.4; }
-    [[nodiscard]] QFontMetricsF metrics(double pointSize) const { return QFontMetricsF(reportFont(pointSize), &image_); }
+    // Metrics are kept per size: resolving the font for every cell of a long book cost more
+    // than measuring its text. Only a few sizes are ever asked for (the steps between the
+    // layouts' sizes and the smallest readable one).
+    [[nodiscard]] const QFontMetricsF& metrics(double pointSize) const
+    {
+        const int key = int(std::lround(pointSize * 100));
+        for (const auto& [size, metrics] : metrics_)
+            if (size == key)
+                return metrics;
+        metrics_.emplace_back(key, QFontMetricsF(reportFont(pointSize), &image_));
+        return metrics_.back().second;
+    }
 
     QImage image_;
+    mutable std::deque<std::pair<int, QFontMetricsF>> metrics_;  // a deque keeps references valid
 };
 
 const TextMeasure& textMeasure()
@@ -189,7 +202,7 @@ double textWidthMm(const ReportColumn& column)
 // Millimetres to the device's pixels; every position is planned in millimetres.
 class Scale {
 public:
-    explicit Scale(const QPagedPaintDevice& device)
+    explicit Scale(const QPaintDevice& device)
         : x_(device.logicalDpiX() / 25.4), y_(device.logicalDpiY() / 25.4)
     {
     }
@@ -207,9 +220,10 @@ private:
 
 class PagePainter {
 public:
-    PagePainter(QPainter& painter, const Scale& scale, const ReportLayout& layout, const PageGeometry& geometry)
+    PagePainter(QPainter& painter, const Scale& scale, const ReportLayout& layout, const PageGeometry& geometry,
+                std::vector<char32_t>& outsideBmp)
         : painter_(painter), scale_(scale), layout_(layout), geometry_(geometry),
-          tableLeftMm_((geometry.printableWidthMm - layout.tableWidthMm()) / 2.0)
+          tableLeftMm_((geometry.printableWidthMm - layout.tableWidthMm()) / 2.0), outsideBmp_(outsideBmp)
     {
     }
 
@@ -321,10 +335,6 @@ public:
                           Qt::AlignCenter, QStringLiteral("%1 / %2").arg(page).arg(pageCount));
     }
 
-    // The characters outside the Basic Multilingual Plane drawn so far, each once, in the
-    // order first drawn: what a PDF needs to name their glyphs.
-    [[nodiscard]] const std::vector<char32_t>& drawnOutsideBmp() const { return outsideBmp_; }
-
 private:
     void write(const QRectF& box, int flags, const QString& string)
     {
@@ -396,7 +406,9 @@ private:
     const ReportLayout& layout_;
     const PageGeometry& geometry_;
     double tableLeftMm_;
-    std::vector<char32_t> outsideBmp_;
+    // The characters outside the Basic Multilingual Plane drawn so far, each once, in the
+    // order first drawn: what a PDF needs to name their glyphs.
+    std::vector<char32_t>& outsideBmp_;
 };
 
 } // namespace
@@ -503,22 +515,114 @@ std::vector<PageRows> paginate(const ReportLayout& layout, const ReportData& dat
                      [&](int r) { return rowHeightMm(layout, data.rows[std::size_t(r)]); });
 }
 
+LaidOutReport::LaidOutReport(const ReportLayout& layout, const ReportData& data)
+    : layout_(&layout), data_(&data), geometry_(pageGeometry(layout))
+{
+}
+
+std::optional<LaidOutReport> LaidOutReport::layOut(const ReportLayout& layout, const ReportData& data,
+                                                   const RowProgress& progress)
+{
+    LaidOutReport report(layout, data);
+    if (report.geometry_.rowsPerPage < 1)
+        return report;
+    const int rowCount = int(data.rows.size());
+    // Each row is measured once: the plan and the drawing of every page use these heights.
+    constexpr int kRowsBetweenProgress = 2000;
+    report.rowHeights_.reserve(data.rows.size());
+    for (int r = 0; r < rowCount; ++r) {
+        if (progress && r % kRowsBetweenProgress == 0 && !progress(r, rowCount))
+            return std::nullopt;
+        report.rowHeights_.push_back(float(rowHeightMm(layout, data.rows[std::size_t(r)])));
+    }
+    if (progress && !progress(rowCount, rowCount))
+        return std::nullopt;
+    report.pages_ = splitRows(layout, report.geometry_, rowCount,
+                              [&report](int r) { return double(report.rowHeights_[std::size_t(r)]); });
+
+    // The sums carried onto each page, summed once page by page, so that any page can be drawn
+    // alone without summing the rows before it again.
+    report.totals_ = columnTotals(layout, data);
+    std::vector<std::optional<Money>> carried(layout.columns.size());
+    for (std::size_t i = 0; i < layout.columns.size(); ++i)
+        if (layout.columns[i].sum)
+            carried[i] = Money();
+    report.carried_.reserve(report.pages_.size());
+    for (const PageRows& page : report.pages_) {
+        report.carried_.push_back(carried);
+        for (int r = page.firstRow; r < page.firstRow + page.rowCount; ++r) {
+            const ReportRow& row = data.rows[std::size_t(r)];
+            for (std::size_t i = 0; i < carried.size() && i < row.size(); ++i)
+                if (carried[i])
+                    if (const auto* amount = std::get_if<Money>(&row[i]))
+                        *carried[i] += *amount;
+        }
+    }
+    return report;
+}
+
+QPageLayout LaidOutReport::pageLayout() const
+{
+    return QPageLayout(QPageSize(QPageSize::A4),
+                       layout_->orientation == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(layout_->marginLeftMm, layout_->marginTopMm, layout_->marginRightMm, layout_->marginBottomMm),
+                       QPageLayout::Millimeter);
+}
+
+void LaidOutReport::drawPage(QPainter& painter, int p) const
+{
+    if (p < 0 || p >= pageCount())
+        return;
+    const ReportLayout& layout = *layout_;
+    const PageRows& rows = pages_[std::size_t(p)];
+    const std::vector<std::optional<Money>>& carriedIn = carried_[std::size_t(p)];
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const Scale scale(*painter.device());
+    PagePainter page(painter, scale, layout, geometry_, outsideBmp_);
+    page.drawHeader(data_->headerLines);
+    page.drawCaptions();
+    double top = geometry_.bodyTopMm;
+    if (rows.broughtForward) {
+        page.drawSums(top, carriedIn, layout.carryForward->fromPrevious);
+        top += layout.rowHeightMm;
+    }
+    std::vector<std::optional<Money>> carried = carriedIn;
+    for (int r = rows.firstRow; r < rows.firstRow + rows.rowCount; ++r) {
+        const ReportRow& row = data_->rows[std::size_t(r)];
+        const double height = rowHeights_[std::size_t(r)];
+        page.drawRow(top, row, height);
+        for (std::size_t i = 0; i < carried.size() && i < row.size(); ++i)
+            if (carried[i])
+                if (const auto* amount = std::get_if<Money>(&row[i]))
+                    *carried[i] += *amount;
+        top += height;
+    }
+    if (rows.carriedForward) {
+        page.drawSums(top, carried, layout.carryForward->toNext);
+        top += layout.rowHeightMm;
+    }
+    if (rows.totals) {
+        page.drawTotals(top, totals_);
+        top += layout.rowHeightMm;
+    }
+    page.drawFrame(top);
+    page.drawPageNumber(p + 1, pageCount());
+    painter.restore();
+}
+
 int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintDevice& device,
                 const PageProgress& progress, std::vector<char32_t>* drawnOutsideBmp)
 {
-    const PageGeometry geometry = pageGeometry(layout);
-    if (geometry.rowsPerPage < 1)
+    const std::optional<LaidOutReport> report = LaidOutReport::layOut(layout, data);
+    const int pageCount = report->pageCount();
+    if (pageCount == 0)
         return 0;
-    const std::vector<PageRows> pages = paginate(layout, data);
-    const int pageCount = int(pages.size());
     if (progress && !progress(0, pageCount))
         return -1;
 
-    const QPageLayout pageLayout(
-        QPageSize(QPageSize::A4),
-        layout.orientation == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-        QMarginsF(layout.marginLeftMm, layout.marginTopMm, layout.marginRightMm, layout.marginBottomMm),
-        QPageLayout::Millimeter);
+    const QPageLayout pageLayout = report->pageLayout();
     // A printer may refuse margins below its own; its orientation is still worth having.
     if (!device.setPageLayout(pageLayout))
         device.setPageOrientation(pageLayout.orientation());
@@ -526,59 +630,18 @@ int paintReport(const ReportLayout& layout, const ReportData& data, QPagedPaintD
     QPainter painter;
     if (!painter.begin(&device))
         return 0;
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-
-    const Scale scale(device);
-    const std::vector<std::optional<Money>> totals = columnTotals(layout, data);
-    // The sums carried from page to page grow with each page instead of being summed again
-    // from the first row: a long book would otherwise take time in the square of its pages.
-    std::vector<std::optional<Money>> carried(layout.columns.size());
-    for (std::size_t i = 0; i < layout.columns.size(); ++i)
-        if (layout.columns[i].sum)
-            carried[i] = Money();
-    const auto addRow = [&](const ReportRow& row) {
-        for (std::size_t i = 0; i < carried.size() && i < row.size(); ++i)
-            if (carried[i])
-                if (const auto* amount = std::get_if<Money>(&row[i]))
-                    *carried[i] += *amount;
-    };
-    PagePainter page(painter, scale, layout, geometry);
-    for (std::size_t p = 0; p < pages.size(); ++p) {
+    for (int p = 0; p < pageCount; ++p) {
         if (p > 0)
             device.newPage();
-        page.drawHeader(data.headerLines);
-        page.drawCaptions();
-        double top = geometry.bodyTopMm;
-        if (pages[p].broughtForward) {
-            page.drawSums(top, carried, layout.carryForward->fromPrevious);
-            top += layout.rowHeightMm;
-        }
-        for (int r = pages[p].firstRow; r < pages[p].firstRow + pages[p].rowCount; ++r) {
-            const ReportRow& row = data.rows[std::size_t(r)];
-            const double height = rowHeightMm(layout, row);
-            page.drawRow(top, row, height);
-            addRow(row);
-            top += height;
-        }
-        if (pages[p].carriedForward) {
-            page.drawSums(top, carried, layout.carryForward->toNext);
-            top += layout.rowHeightMm;
-        }
-        if (pages[p].totals) {
-            page.drawTotals(top, totals);
-            top += layout.rowHeightMm;
-        }
-        page.drawFrame(top);
-        page.drawPageNumber(int(p) + 1, pageCount);
-        if (progress && !progress(int(p) + 1, pageCount)) {
+        report->drawPage(painter, p);
+        if (progress && !progress(p + 1, pageCount)) {
             painter.end();
             return -1;
         }
     }
     painter.end();
     if (drawnOutsideBmp)
-        *drawnOutsideBmp = page.drawnOutsideBmp();
+        *drawnOutsideBmp = report->drawnOutsideBmp();
     return pageCount;
 }
 

@@ -12,6 +12,8 @@
 #include <vector>
 
 class QPagedPaintDevice;
+class QPageLayout;
+class QPainter;
 
 namespace tolva::reports {
 
@@ -83,6 +85,44 @@ struct PageRows {
 // Told the pages drawn so far and their number, once before the first page and after every
 // page; answers false to stop the run.
 using PageProgress = std::function<bool(int pagesDone, int pageCount)>;
+
+// A report laid out once, whose pages are then drawn one at a time in any order: a preview
+// draws only the pages in view, and a long book never lives in memory as drawings of all its
+// pages. Keeps references to `layout` and `data`, which must outlive it.
+class LaidOutReport {
+public:
+    // Told the rows measured so far and their number, now and then; answers false to stop.
+    using RowProgress = std::function<bool(int rowsDone, int rowCount)>;
+
+    // Measures every row and splits the rows over pages; no value when `progress` stopped it.
+    // Never throws for data it was given (a layout without room for a row has no pages).
+    [[nodiscard]] static std::optional<LaidOutReport> layOut(const ReportLayout& layout, const ReportData& data,
+                                                             const RowProgress& progress = {});
+
+    [[nodiscard]] int pageCount() const { return int(pages_.size()); }
+    // A4 in the layout's orientation, with its margins.
+    [[nodiscard]] QPageLayout pageLayout() const;
+    // Draws page `page` (from 0) with `painter`, whose origin is the top left corner of the
+    // printable area and whose device gives the resolution.
+    void drawPage(QPainter& painter, int page) const;
+    // The characters outside the Basic Multilingual Plane drawn so far, each once: what a PDF
+    // of these pages needs to give them their text (restoreTextOutsideBmp).
+    [[nodiscard]] const std::vector<char32_t>& drawnOutsideBmp() const { return outsideBmp_; }
+    // Starts that list again, as a new document (a print, a PDF) begins.
+    void forgetDrawn() const { outsideBmp_.clear(); }
+
+private:
+    LaidOutReport(const ReportLayout& layout, const ReportData& data);
+
+    const ReportLayout* layout_;
+    const ReportData* data_;
+    PageGeometry geometry_;
+    std::vector<PageRows> pages_;
+    std::vector<float> rowHeights_;                         // millimetres, one per row
+    std::vector<std::vector<std::optional<Money>>> carried_; // per page: the sums of the rows before it
+    std::vector<std::optional<Money>> totals_;
+    mutable std::vector<char32_t> outsideBmp_;
+};
 
 // Draws every page onto `device` (A4 in the layout's orientation and margins) and returns
 // the number of pages drawn, or -1 when `progress` stopped it (the pages so far are drawn).

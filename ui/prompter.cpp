@@ -3,6 +3,7 @@
 #include "db/outputfile.h"
 #include "db/storeerror.h"
 #include "ui/messagelines.h"
+#include "ui/reportpreview.h"
 #include "ui/reportstatus.h"
 
 #include <QApplication>
@@ -12,13 +13,13 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
-#include <QPaintEngine>
+#include <QPageLayout>
+#include <QPainter>
 #include <QPrinter>
 #include <QScreen>
 #include <QStyle>
-#include <QTimer>
+
+#include <algorithm>
 
 #if __has_include(<malloc.h>)
 #include <malloc.h>
@@ -102,54 +103,26 @@ public:
 
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
 
-    void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) override
+    void previewReport(QWidget* parent, const QString& title, const ReportLayOut& layOut) override
     {
         if (stopped)
             return;
-        showPreview(parent, title, painter);
-        // The preview keeps every page as a picture of small pieces; once it is gone, the
+        {
+            std::unique_ptr<ReportPages> pages;
+            {
+                ReportStatus status(parent);
+                pages = layOut([&status](int rows, int count) { return status.updateRows(rows, count); });
+            }
+            if (!pages)
+                return;
+            ReportPreview preview(*pages, title, parent);
+            preview.exec();
+        }
+        // A long book's rows and the pages last looked at were freed with the preview: the
         // memory they took goes back to the system instead of staying with the program.
 #if __has_include(<malloc.h>)
         malloc_trim(0);
 #endif
-    }
-
-private:
-    static void showPreview(QWidget* parent, const QString& title, const ReportPainter& painter)
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        printer.setDocName(title);
-        QPrintPreviewDialog preview(&printer, parent);
-        preview.setWindowTitle(QStringLiteral("ﾚﾎﾟｰﾄﾌﾟﾚﾋﾞｭｰ"));
-        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&painter, &preview](QPrinter* target) {
-            ReportStatus status(&preview);
-            const ReportProgress progress = [&status](int done, int count) { return status.update(done, count); };
-            // The preview draws onto a picture of its own; only a real print may write a file.
-            if (target->paintEngine() && target->paintEngine()->type() == QPaintEngine::Picture) {
-                // Stopped before the pages were all drawn: a part of a book is not shown.
-                if (painter(*target, progress) < 0)
-                    QTimer::singleShot(0, &preview, &QDialog::reject);
-                return;
-            }
-            try {
-                printReport(*target, painter, progress);
-            } catch (const StoreError& e) {
-                status.hide();
-                prompter().error(&preview, e.message(), e.detail());
-            }
-        });
-        if (auto* widget = preview.findChild<QPrintPreviewWidget*>()) {
-            widget->setZoomMode(QPrintPreviewWidget::CustomZoom);
-            widget->setZoomFactor(1.0);
-        }
-        // Maximised; sized to the screen as well, for desktops whose window manager ignores the
-        // request.
-        if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
-            preview.setGeometry(screen->availableGeometry());
-        }
-        preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
-        preview.exec();
     }
 };
 
@@ -163,25 +136,61 @@ Prompter* installed = nullptr;
 
 } // namespace
 
-void printReport(QPrinter& printer, const ReportPainter& painter, const ReportProgress& progress)
+int paintPages(QPagedPaintDevice& device, const ReportPages& pages, const ReportProgress& progress)
+{
+    int first = 0;
+    int last = pages.pageCount() - 1;
+    auto* printer = dynamic_cast<QPrinter*>(&device);
+    if (printer && printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {
+        first = std::clamp(printer->fromPage() - 1, 0, std::max(0, last));
+        last = std::clamp(printer->toPage() > 0 ? printer->toPage() - 1 : last, first, std::max(0, last));
+    }
+    const int count = last - first + 1;
+    if (count <= 0)
+        return 0;
+    if (progress && !progress(0, count))
+        return -1;
+    const QPageLayout layout = pages.pageLayout();
+    // A printer may refuse margins below its own; its orientation is still worth having.
+    if (!device.setPageLayout(layout))
+        device.setPageOrientation(layout.orientation());
+    QPainter painter;
+    if (!painter.begin(&device))
+        return 0;
+    pages.documentStarts();
+    for (int p = first; p <= last; ++p) {
+        if (p > first)
+            device.newPage();
+        pages.drawPage(painter, p);
+        if (progress && !progress(p - first + 1, count)) {
+            painter.end();
+            return -1;
+        }
+    }
+    painter.end();
+    return count;
+}
+
+int printReport(QPrinter& printer, const ReportPages& pages, const ReportProgress& progress)
 {
     const QString file = printer.outputFileName();
-    if (file.isEmpty()) {
-        painter(printer, progress);
-        return;
-    }
+    if (file.isEmpty())
+        return paintPages(printer, pages, progress);
     outputfile::OutputFile out(file);
     printer.setOutputFileName(out.fillPath());
-    int pages = 0;
+    int drawn = 0;
     try {
-        pages = painter(printer, progress);
+        drawn = paintPages(printer, pages, progress);
+        if (drawn >= 0 && printer.outputFormat() == QPrinter::PdfFormat)
+            pages.pdfWritten(out.fillPath());
     } catch (...) {
         printer.setOutputFileName(file);
         throw;
     }
     printer.setOutputFileName(file);
-    if (pages >= 0)
+    if (drawn >= 0)
         out.commit();
+    return drawn;
 }
 
 Prompter& prompter()

@@ -4,20 +4,41 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWidget;
+class QPageLayout;
 class QPagedPaintDevice;
+class QPainter;
 class QPrinter;
 
 namespace tolva {
 
-// Told the pages drawn so far and their number as a report is drawn; answers false to stop.
-using ReportProgress = std::function<bool(int pagesDone, int pageCount)>;
-// Draws the pages of a report onto a paint device (a printer or a PDF writer), telling
-// `progress` (which may be empty) page by page. Returns the number of pages drawn, or -1 when
-// progress stopped it.
-using ReportPainter = std::function<int(QPagedPaintDevice& device, const ReportProgress& progress)>;
+// Told the pages (or, while a report is laid out, the rows) done so far and their number;
+// answers false to stop.
+using ReportProgress = std::function<bool(int done, int count)>;
+
+// A report laid out in pages, each of which is drawn alone and in any order: the preview draws
+// only the pages in view, a print draws them one after another.
+class ReportPages {
+public:
+    virtual ~ReportPages() = default;
+    [[nodiscard]] virtual int pageCount() const = 0;
+    // The paper, its orientation and margins.
+    [[nodiscard]] virtual QPageLayout pageLayout() const = 0;
+    // Draws page `page` (from 0); the painter's origin is the top left corner of the printable
+    // area, its device gives the resolution.
+    virtual void drawPage(QPainter& painter, int page) const = 0;
+    // The pages about to be drawn make one document (a print, a PDF file), told before the
+    // first of them; pdfWritten follows when that document was a PDF written to `file`: a
+    // chance to add what the PDF writer leaves out.
+    virtual void documentStarts() const {}
+    virtual void pdfWritten(const QString& file) const { (void)file; }
+};
+
+// Lays a report out, telling `progress` the rows measured; nullptr when progress stopped it.
+using ReportLayOut = std::function<std::unique_ptr<ReportPages>(const ReportProgress& progress)>;
 
 // Everything a window asks of the user or of the desktop goes through this one interface:
 // message boxes, Yes/No questions, the file-save dialog, the clipboard, the web browser and
@@ -44,18 +65,22 @@ public:
     [[nodiscard]] virtual QString clipboardText() = 0;
     // Opens a page in the default browser; false when no browser could be started.
     virtual bool openUrl(const QUrl& url) = 0;
-    // Shows a report's pages in a modal, maximised preview at 100 % from which the user
-    // prints or saves a PDF; returns when the preview is closed. While the pages are drawn the
-    // "Report Status" window tells how far it got and offers 中止, which closes the preview
-    // (or drops the print).
-    virtual void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) = 0;
+    // Lays a report out and shows its pages in a modal, maximised preview at 100 % from which
+    // the user prints or saves a PDF; returns when the preview is closed. While the report is
+    // laid out and while pages are printed, the "Report Status" window tells how far it got and
+    // offers 中止, which drops the preview (or the print).
+    virtual void previewReport(QWidget* parent, const QString& title, const ReportLayOut& layOut) = 0;
 };
 
-// What the preview's print button runs: the pages onto the printer, and when the printer writes
-// a file (a PDF), that file through the one output routine, so that it is refused before
+// Draws `pages` onto `device` (the pages of `printer`'s range when it is a printer with one),
+// telling `progress`; returns the number of pages drawn, or -1 when progress stopped it.
+int paintPages(QPagedPaintDevice& device, const ReportPages& pages, const ReportProgress& progress = {});
+
+// What the preview's print commands run: the pages onto the printer, and when the printer
+// writes a file (a PDF), that file through the one output routine, so that it is refused before
 // anything is written where the books keep their files. A run that progress stopped leaves no
-// file. Throws StoreError.
-void printReport(QPrinter& printer, const ReportPainter& painter, const ReportProgress& progress = {});
+// file. Returns as paintPages. Throws StoreError.
+int printReport(QPrinter& printer, const ReportPages& pages, const ReportProgress& progress = {});
 
 // The prompter in use. The desktop one unless a test installed another.
 Prompter& prompter();

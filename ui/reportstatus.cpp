@@ -34,12 +34,22 @@ ReportStatus::ReportStatus(QWidget* parent)
 
 bool ReportStatus::update(int pagesDone, int pageCount)
 {
-    pages_->setText(QStringLiteral("ページ %1 / %2").arg(pagesDone).arg(pageCount));
+    return tell(QStringLiteral("ページ %1 / %2").arg(pagesDone).arg(pageCount), pagesDone == pageCount);
+}
+
+bool ReportStatus::updateRows(int rowsDone, int rowCount)
+{
+    return tell(QStringLiteral("行 %1 / %2").arg(rowsDone).arg(rowCount), rowsDone == rowCount);
+}
+
+bool ReportStatus::tell(const QString& text, bool last)
+{
+    pages_->setText(text);
     if (!isVisible()) {
         show();
         sinceEvents_.invalidate();
     }
-    if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventIntervalMs || pagesDone == pageCount) {
+    if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventIntervalMs || last) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         sinceEvents_.start();
     }

@@ -18,12 +18,16 @@ public:
     // Shows the window on the first call, tells the pages done and lets waiting events run
     // now and then. False once 中止 was pressed: the caller stops drawing.
     [[nodiscard]] bool update(int pagesDone, int pageCount);
+    // The same while the report is laid out, before its pages are known: the rows measured.
+    [[nodiscard]] bool updateRows(int rowsDone, int rowCount);
     [[nodiscard]] bool stopped() const { return stopped_; }
 
 protected:
     void reject() override;  // Esc or the window's close button stop the run, as 中止 does
 
 private:
+    bool tell(const QString& text, bool last);
+
     QLabel* pages_;
     QPushButton* stop_;
     QElapsedTimer sinceEvents_;

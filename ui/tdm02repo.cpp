@@ -8,9 +8,35 @@
 #include "ui/prompter.h"
 
 #include <QDir>
-#include <QPrinter>
+#include <QPageLayout>
 
 namespace tolva {
+
+namespace {
+
+// A report of the project, laid out, as the preview and the printer ask for its pages.
+class ProjectReportPages final : public ReportPages {
+public:
+    ProjectReportPages(std::shared_ptr<const reports::PreparedReport> report, reports::LaidOutReport laidOut)
+        : report_(std::move(report)), laidOut_(std::move(laidOut))
+    {
+    }
+    int pageCount() const override { return laidOut_.pageCount(); }
+    QPageLayout pageLayout() const override { return laidOut_.pageLayout(); }
+    void drawPage(QPainter& painter, int page) const override { laidOut_.drawPage(painter, page); }
+    void documentStarts() const override { laidOut_.forgetDrawn(); }
+    // A saved PDF searches as it prints, 𠮷 included.
+    void pdfWritten(const QString& file) const override
+    {
+        reports::restoreTextOutsideBmp(file, laidOut_.drawnOutsideBmp());
+    }
+
+private:
+    std::shared_ptr<const reports::PreparedReport> report_;  // the rows laidOut_ draws
+    reports::LaidOutReport laidOut_;
+};
+
+} // namespace
 
 Tdm02Repo::Tdm02Repo(Tdm01Keiri& data, QObject* parent) : QObject(parent), data_(data)
 {
@@ -39,19 +65,18 @@ void Tdm02Repo::RunReport(const QString& name, QWidget* parent)
     if (!report)
         return;
 
-    // The preview may draw the pages more than once (on opening, on printing); it draws
-    // from this copy of the rows, never from the datasets again.
-    prompter().previewReport(parent, name,
-                             [report = std::move(*report)](QPagedPaintDevice& device, const ReportProgress& progress) {
-                                 std::vector<char32_t> outsideBmp;
-                                 const int pages = reports::paintReport(report.layout, report.data, device, progress, &outsideBmp);
-                                 // A PDF saved from the preview searches as it prints, 𠮷 included.
-                                 auto* printer = dynamic_cast<QPrinter*>(&device);
-                                 if (pages >= 0 && printer && printer->outputFormat() == QPrinter::PdfFormat
-                                     && !printer->outputFileName().isEmpty())
-                                     reports::restoreTextOutsideBmp(printer->outputFileName(), outsideBmp);
-                                 return pages;
-                             });
+    // The preview draws its pages from this copy of the rows, never from the datasets again.
+    auto prepared = std::make_shared<const reports::PreparedReport>(std::move(*report));
+    // The pages take the rows over, so that they go when the preview closes.
+    prompter().previewReport(parent, name, [prepared](const ReportProgress& progress) mutable -> std::unique_ptr<ReportPages> {
+        if (!prepared)
+            return nullptr;
+        std::optional<reports::LaidOutReport> laidOut =
+            reports::LaidOutReport::layOut(prepared->layout, prepared->data, progress);
+        if (!laidOut)
+            return nullptr;
+        return std::make_unique<ProjectReportPages>(std::move(prepared), std::move(*laidOut));
+    });
 }
 
 } // namespace tolva

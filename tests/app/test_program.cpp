@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QFileInfo>
@@ -157,11 +158,14 @@ TEST(Program, APrintedReportSavedAsAFileNeverLandsOnTheBooks)
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     const QByteArray before = original.readAll();
     original.close();
-    const ReportPainter onePage = [](QPagedPaintDevice& device, const ReportProgress&) {
-        QPainter painter(&device);
-        painter.drawText(100, 100, QStringLiteral("総勘定元帳"));
-        return 1;
-    };
+    struct OnePage final : ReportPages {
+        int pageCount() const override { return 1; }
+        QPageLayout pageLayout() const override
+        {
+            return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10));
+        }
+        void drawPage(QPainter& painter, int) const override { painter.drawText(100, 100, QStringLiteral("総勘定元帳")); }
+    } onePage;
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPageLayout>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPushButton>
@@ -98,11 +100,17 @@ TEST(ReportStatus, AStoppedPrintLeavesNoFile)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(file);
-    const ReportPainter painter = [&journal](QPagedPaintDevice& device, const ReportProgress& progress) {
-        return paintReport(journal.layout, journal.data, device, progress);
-    };
-    printReport(printer, painter, [](int done, int) { return done < 3; });
+    const std::optional<LaidOutReport> pages = LaidOutReport::layOut(journal.layout, journal.data);
+    ASSERT_TRUE(pages);
+    struct Pages final : ReportPages {
+        explicit Pages(const LaidOutReport& laidOut) : laidOut(laidOut) {}
+        int pageCount() const override { return laidOut.pageCount(); }
+        QPageLayout pageLayout() const override { return laidOut.pageLayout(); }
+        void drawPage(QPainter& painter, int page) const override { laidOut.drawPage(painter, page); }
+        const LaidOutReport& laidOut;
+    } report(*pages);
+    EXPECT_EQ(printReport(printer, report, [](int done, int) { return done < 3; }), -1);
     EXPECT_FALSE(QFileInfo::exists(file));
-    printReport(printer, painter, [](int, int) { return true; });
+    EXPECT_EQ(printReport(printer, report, [](int, int) { return true; }), pages->pageCount());
     EXPECT_TRUE(QFileInfo::exists(file));
 }

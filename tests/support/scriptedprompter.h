@@ -74,18 +74,23 @@ public:
         openedUrls.push_back(url);
         return true;
     }
-    void previewReport(QWidget*, const QString& title, const ReportPainter& painter) override
+    void previewReport(QWidget*, const QString& title, const ReportLayOut& layOut) override
     {
         previewedReports << title;
         if (reportPdfPath.isEmpty())
             return;
-        // A printer writing a PDF, as the preview's print button gives the report.
+        const std::unique_ptr<ReportPages> pages = layOut({});
+        if (!pages)
+            return;
+        // A printer writing a PDF, as the preview's PDF保存 gives the report.
         QPrinter printer(QPrinter::ScreenResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(reportPdfPath);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setResolution(300);
-        pagesRendered = painter(printer, {});
+        pagesRendered = paintPages(printer, *pages);
+        if (pagesRendered >= 0)
+            pages->pdfWritten(reportPdfPath);
     }
 
     [[nodiscard]] QStringList texts(Message::Kind kind) const
