@@ -6,6 +6,7 @@
 #include "db/textformat.h"
 #include "reports/bookscheck.h"
 #include "ui/actionguard.h"
+#include "ui/freedmemory.h"
 #include "ui/help.h"
 #include "ui/prompter.h"
 
@@ -309,6 +310,9 @@ void TMenu::openWindow(Window window, const std::function<void()>& prepare, cons
     const auto factory = factories().find(window);
     if (factory == factories().end())
         return;
+    // What the window held (a list of a long book, a report's rows) goes back to the system
+    // once it is freed and its datasets closed.
+    auto giveBack = qScopeGuard([] { returnFreedMemory(); });
     // The datasets are closed and the window freed whether it returns normally or by an error.
     auto cleanup = qScopeGuard([&] {
         if (after)

@@ -1,12 +1,18 @@
-// A long journal book printed to a PDF as the preview's print button writes it: a year of
+// A long journal book printed to a PDF as the preview's print button writes it, and looked
+// through in the preview: a year of
 // 111,248 rows ("rShiwake", the tester's year; TOLVA_BENCH_ROWS=N for another count), made in
 // memory so that the run measures the report engine alone. Time, pages, the memory resident
 // before and the peak the print adds (from /proc/self/status, the peak reset through
 // /proc/self/clear_refs). TOLVA_BENCH_PDF=FILE keeps the PDF there, to look at its pages.
 #include "reports/reportproject.h"
 #include "reports/reportrenderer.h"
+#include "ui/prompter.h"
+#include "ui/reportpreview.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QPageLayout>
+#include <QPainter>
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -94,6 +100,46 @@ void BM_PrintJournalYearToPdf(benchmark::State& state)
     state.counters["PDF_MiB"] = QFile(file).size() / 1048576.0;
 }
 
+// The preview of the same year as a user looks through it: laid out (every row measured), shown
+// at 100 %, then 200 pages visited from the first to the last. Memory is counted from before
+// the rows were made, so the figure is all the print takes while its preview is open.
+void BM_PreviewJournalYear(benchmark::State& state)
+{
+    const ReportProject project = readReportProject(QStringLiteral(TOLVA_REPORT_PROJECT));
+    const ReportLayout layout = *project.find(QStringLiteral("rShiwake"));
+    const double before = statusMiB("VmRSS");
+    resetPeak();
+    const ReportData data = journalYear(layout, rowCount());
+    int pages = 0;
+    double layOutMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        std::optional<LaidOutReport> laidOut = LaidOutReport::layOut(layout, data);
+        layOutMs = double(timer.nsecsElapsed()) / 1e6;
+        struct Pages final : ReportPages {
+            explicit Pages(const LaidOutReport& laidOut) : laidOut(laidOut) {}
+            int pageCount() const override { return laidOut.pageCount(); }
+            QPageLayout pageLayout() const override { return laidOut.pageLayout(); }
+            void drawPage(QPainter& painter, int page) const override { laidOut.drawPage(painter, page); }
+            const LaidOutReport& laidOut;
+        } report(*laidOut);
+        pages = report.pageCount();
+        ReportPreview preview(report, QStringLiteral("rShiwake"), nullptr);
+        preview.show();
+        for (int i = 0; i < 200; ++i) {
+            preview.showPage(int(qint64(pages - 1) * i / 199));
+            preview.repaint();
+            QCoreApplication::processEvents();
+        }
+    }
+    state.counters["rows"] = double(data.rows.size());
+    state.counters["pages"] = pages;
+    state.counters["layout_ms"] = layOutMs;
+    state.counters["MiB_before"] = before;
+    state.counters["MiB_added_peak"] = statusMiB("VmHWM") - before;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -101,6 +147,9 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     benchmark::RegisterBenchmark("BM_PrintJournalYearToPdf", BM_PrintJournalYearToPdf)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_PreviewJournalYear", BM_PreviewJournalYear)
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);

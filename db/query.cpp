@@ -36,6 +36,21 @@ void Query::setUniDirectional(bool on)
     uniDirectional_ = on;
 }
 
+std::unique_ptr<Query> Query::oneWayCopy() const
+{
+    auto copy = std::make_unique<Query>(datasetName());
+    copy->setDatabaseName(databaseName());
+    copy->db_ = db_;  // the same connection, read-only books included
+    copy->sql_ = sql_;
+    copy->occurrences_ = occurrences_;
+    copy->values_ = values_;
+    copy->currencyColumns_ = currencyColumns_;
+    copy->uniDirectional_ = true;
+    for (const ComputedField& field : computed_)
+        copy->addComputedField(field);
+    return copy;
+}
+
 void Query::requireBackward(const char* action) const
 {
     if (uniDirectional_ && rowsStepped_ > 1)

@@ -97,7 +97,7 @@ QString fillPlaceholders(const ReportLayout& layout, const QString& connection, 
 
 } // namespace
 
-ReportData readReportData(const ReportLayout& layout, const ConnectionLookup& connections)
+ReportData readReportData(const ReportLayout& layout, const ConnectionLookup& connections, const ReadProgress& progress)
 {
     ReportData data;
 
@@ -113,13 +113,25 @@ ReportData readReportData(const ReportLayout& layout, const ConnectionLookup& co
         }
     }
 
-    Dataset& body = datasetOf(layout, layout.bodyConnection, connections);
-    const DatasetVisit visit(body);
+    Dataset& shown = datasetOf(layout, layout.bodyConnection, connections);
+    const DatasetVisit visit(shown);
+    // A query is read through a one-way copy of itself: a window's list over the same query
+    // would otherwise keep every row of a long book in its cache after the report is gone.
+    std::unique_ptr<Query> oneWay;
+    if (auto* query = dynamic_cast<Query*>(&shown); query && !query->uniDirectional()) {
+        oneWay = query->oneWayCopy();
+        oneWay->open();
+    }
+    Dataset& body = oneWay ? *oneWay : shown;
     std::vector<int> indexes;
     indexes.reserve(layout.columns.size());
     for (const ReportColumn& column : layout.columns)
         indexes.push_back(fieldIndexOf(layout, layout.bodyConnection, body, column.field));
+    constexpr std::size_t kRowsBetweenProgress = 1000;
     for (; !body.eof(); body.next()) {
+        if (progress && data.rows.size() % kRowsBetweenProgress == 0 && !data.rows.empty()
+            && !progress(int(data.rows.size())))
+            throw ReportStopped{};
         ReportRow row;
         row.reserve(indexes.size());
         for (std::size_t i = 0; i < indexes.size(); ++i)
@@ -149,13 +161,13 @@ ConnectionLookup dataModuleConnections(Tdm01Keiri& data)
 }
 
 std::optional<PreparedReport> prepareReport(const ReportProject& project, const QString& name,
-                                            const ConnectionLookup& connections)
+                                            const ConnectionLookup& connections, const ReadProgress& progress)
 {
     const ReportLayout* found = project.find(name);
     if (!found)
         return std::nullopt;
     PreparedReport report{*found, {}, {}};
-    report.data = readReportData(report.layout, connections);
+    report.data = readReportData(report.layout, connections, progress);
     report.pages = paginate(report.layout, int(report.data.rows.size()));
     return report;
 }

@@ -25,7 +25,13 @@ using ConnectionLookup = std::function<Dataset*(const QString& connection)>;
 // is read from its first row and left open, back on its first row, so that a caller's
 // bound controls show what they showed before. A field the layout names but the dataset
 // lacks throws a StoreError naming the report, the connection and the field.
-[[nodiscard]] ReportData readReportData(const ReportLayout& layout, const ConnectionLookup& connections);
+//
+// `progress`, when given, is told the body rows read so far every thousand rows; when it
+// answers false the read stops with ReportStopped.
+using ReadProgress = std::function<bool(int rowsRead)>;
+struct ReportStopped {};
+[[nodiscard]] ReportData readReportData(const ReportLayout& layout, const ConnectionLookup& connections,
+                                        const ReadProgress& progress = {});
 
 // The data connections of the report project, bound to the datasets of the shared data
 // module ("RvDataSetConnection3" reads q19Repo); nullptr for any other name.
@@ -44,6 +50,7 @@ struct PreparedReport {
 //     how each dataset is left);
 //  3. plans the pages (a layout that leaves no room for a row throws).
 [[nodiscard]] std::optional<PreparedReport> prepareReport(const ReportProject& project, const QString& name,
-                                                          const ConnectionLookup& connections);
+                                                          const ConnectionLookup& connections,
+                                                          const ReadProgress& progress = {});
 
 } // namespace tolva::reports

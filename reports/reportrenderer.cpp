@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -197,6 +198,23 @@ TextFit fitText(const QString& text, double widthMm, double rowHeightMm, double 
 double textWidthMm(const ReportColumn& column)
 {
     return column.widthMm - 2 * kCellPaddingMm;
+}
+
+// The height a row needs: the layout's, or more for a text that needs more lines. `textHeight`
+// gives the height of a column's text as fitText sets it.
+template <typename TextHeight>
+double rowHeight(const ReportLayout& layout, const ReportRow& row, const TextHeight& textHeight)
+{
+    double height = layout.rowHeightMm;
+    for (std::size_t i = 0; i < layout.columns.size() && i < row.size(); ++i) {
+        if (layout.columns[i].format == CellFormat::Amount)
+            continue;
+        const QString text = cellText(row[i]);
+        if (text.isEmpty())
+            continue;
+        height = std::max(height, textHeight(i, text) + kRowPaddingMm);
+    }
+    return height;
 }
 
 // Millimetres to the device's pixels; every position is planned in millimetres.
@@ -492,18 +510,9 @@ std::vector<PageRows> paginate(const ReportLayout& layout, int rowCount)
 
 double rowHeightMm(const ReportLayout& layout, const ReportRow& row)
 {
-    double height = layout.rowHeightMm;
-    for (std::size_t i = 0; i < layout.columns.size() && i < row.size(); ++i) {
-        const ReportColumn& column = layout.columns[i];
-        if (column.format == CellFormat::Amount)
-            continue;
-        const QString text = cellText(row[i]);
-        if (text.isEmpty())
-            continue;
-        const TextFit fit = fitText(text, textWidthMm(column), layout.rowHeightMm, layout.fontSizePt);
-        height = std::max(height, fit.heightMm + kRowPaddingMm);
-    }
-    return height;
+    return rowHeight(layout, row, [&layout](std::size_t column, const QString& text) {
+        return fitText(text, textWidthMm(layout.columns[column]), layout.rowHeightMm, layout.fontSizePt).heightMm;
+    });
 }
 
 std::vector<PageRows> paginate(const ReportLayout& layout, const ReportData& data)
@@ -529,11 +538,26 @@ std::optional<LaidOutReport> LaidOutReport::layOut(const ReportLayout& layout, c
     const int rowCount = int(data.rows.size());
     // Each row is measured once: the plan and the drawing of every page use these heights.
     constexpr int kRowsBetweenProgress = 2000;
+    // A book repeats its account names and many of its memos: each text is measured once per
+    // column (the cache is started again now and then, so that it stays small).
+    constexpr qsizetype kCachedTexts = 20'000;
+    std::vector<QHash<QString, double>> measured(layout.columns.size());
+    const auto textHeight = [&](std::size_t column, const QString& text) {
+        QHash<QString, double>& cache = measured[column];
+        if (const auto found = cache.constFind(text); found != cache.constEnd())
+            return *found;
+        if (cache.size() >= kCachedTexts)
+            cache.clear();
+        const double height =
+            fitText(text, textWidthMm(layout.columns[column]), layout.rowHeightMm, layout.fontSizePt).heightMm;
+        cache.insert(text, height);
+        return height;
+    };
     report.rowHeights_.reserve(data.rows.size());
     for (int r = 0; r < rowCount; ++r) {
         if (progress && r % kRowsBetweenProgress == 0 && !progress(r, rowCount))
             return std::nullopt;
-        report.rowHeights_.push_back(float(rowHeightMm(layout, data.rows[std::size_t(r)])));
+        report.rowHeights_.push_back(float(rowHeight(layout, data.rows[std::size_t(r)], textHeight)));
     }
     if (progress && !progress(rowCount, rowCount))
         return std::nullopt;

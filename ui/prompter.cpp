@@ -2,6 +2,7 @@
 
 #include "db/outputfile.h"
 #include "db/storeerror.h"
+#include "ui/freedmemory.h"
 #include "ui/messagelines.h"
 #include "ui/reportpreview.h"
 #include "ui/reportstatus.h"
@@ -21,9 +22,6 @@
 
 #include <algorithm>
 
-#if __has_include(<malloc.h>)
-#include <malloc.h>
-#endif
 
 namespace tolva {
 
@@ -120,9 +118,7 @@ public:
         }
         // A long book's rows and the pages last looked at were freed with the preview: the
         // memory they took goes back to the system instead of staying with the program.
-#if __has_include(<malloc.h>)
-        malloc_trim(0);
-#endif
+        returnFreedMemory();
     }
 };
 

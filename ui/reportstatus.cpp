@@ -39,6 +39,8 @@ bool ReportStatus::update(int pagesDone, int pageCount)
 
 bool ReportStatus::updateRows(int rowsDone, int rowCount)
 {
+    if (rowCount < 0)
+        return tell(QStringLiteral("行 %1").arg(rowsDone), false);
     return tell(QStringLiteral("行 %1 / %2").arg(rowsDone).arg(rowCount), rowsDone == rowCount);
 }
 

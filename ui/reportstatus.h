@@ -18,7 +18,8 @@ public:
     // Shows the window on the first call, tells the pages done and lets waiting events run
     // now and then. False once 中止 was pressed: the caller stops drawing.
     [[nodiscard]] bool update(int pagesDone, int pageCount);
-    // The same while the report is laid out, before its pages are known: the rows measured.
+    // The same before the pages are known: the rows read (`rowCount` unknown, below 0) or
+    // measured out of `rowCount`.
     [[nodiscard]] bool updateRows(int rowsDone, int rowCount);
     [[nodiscard]] bool stopped() const { return stopped_; }
 

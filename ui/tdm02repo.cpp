@@ -6,8 +6,10 @@
 #include "reports/reportdata.h"
 #include "reports/reportrenderer.h"
 #include "ui/prompter.h"
+#include "ui/reportstatus.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPageLayout>
 
 namespace tolva {
@@ -61,14 +63,35 @@ void Tdm02Repo::RunReport(const QString& name, QWidget* parent)
     if (!project_)
         project_ = reports::readReportProject(projectFile_);
 
-    std::optional<reports::PreparedReport> report = reports::prepareReport(*project_, name, reports::dataModuleConnections(data_));
+    // A long read shows the status window (and keeps the program answering) after a moment;
+    // a short one shows nothing.
+    constexpr qint64 kQuietReadMs = 300;
+    std::unique_ptr<ReportStatus> status;
+    QElapsedTimer reading;
+    reading.start();
+    const reports::ReadProgress progress = [&](int rows) {
+        if (!status) {
+            if (reading.elapsed() < kQuietReadMs)
+                return true;
+            status = std::make_unique<ReportStatus>(parent);
+        }
+        return status->updateRows(rows, -1);
+    };
+    std::optional<reports::PreparedReport> report;
+    try {
+        report = reports::prepareReport(*project_, name, reports::dataModuleConnections(data_), progress);
+    } catch (const reports::ReportStopped&) {
+        return;
+    }
+    status.reset();
     if (!report)
         return;
 
     // The preview draws its pages from this copy of the rows, never from the datasets again.
-    auto prepared = std::make_shared<const reports::PreparedReport>(std::move(*report));
     // The pages take the rows over, so that they go when the preview closes.
-    prompter().previewReport(parent, name, [prepared](const ReportProgress& progress) mutable -> std::unique_ptr<ReportPages> {
+    auto rows = std::make_shared<const reports::PreparedReport>(std::move(*report));
+    report.reset();
+    prompter().previewReport(parent, name, [prepared = std::move(rows)](const ReportProgress& progress) mutable -> std::unique_ptr<ReportPages> {
         if (!prepared)
             return nullptr;
         std::optional<reports::LaidOutReport> laidOut =

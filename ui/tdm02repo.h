@@ -35,7 +35,8 @@ public:
     //     malformed file throws a StoreError naming it, and is read again next time);
     //  2. a name the project lacks ends the run quietly;
     //  3. reads the header and body rows from the layout's connections (see readReportData
-    //     for how each dataset is left);
+    //     for how each dataset is left); a long read shows the "Report Status" window, whose
+    //     中止 ends the run;
     //  4. plans the pages (a layout that leaves no room for a row throws);
     //  5. shows the pages in the preview of the prompter, titled with the report's name,
     //     and returns when the preview is closed.

@@ -1,5 +1,6 @@
 #include "db/storeerror.h"
 #include "db/tdm01keiri.h"
+#include "reports/reportdata.h"
 #include "tests/reports/pdftext.h"
 #include "tests/support/scriptedprompter.h"
 #include "tests/support/testdata.h"
@@ -253,4 +254,28 @@ TEST_F(RunReport, FieldTheDatasetLacksIsAnErrorNamingReportConnectionAndField)
                                 QStringLiteral("q19Repo"), QStringLiteral("Saimoku")})
         EXPECT_TRUE(message.contains(part)) << part.toStdString() << " missing from " << message.toStdString();
     EXPECT_TRUE(prompter.previewedReports.isEmpty());
+}
+
+// A long read tells how far it got and stops when told to, with nothing half read kept.
+TEST_F(RunReport, ALongReadTellsTheRowsReadAndStopsWhenTold)
+{
+    writeHeader(QStringLiteral("期間"), QString(), QStringLiteral("作成日"));
+    keiri.q19Repo.database()->exec(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
+        "INSERT INTO Repo01 (kamoku, L1, R1, L2, R2) SELECT '科目' || i, i, i, 0, 0 FROM n"));
+    openTrialBalanceQueries();
+    const reports::ReportProject project = reports::readReportProject(repo.projectFileName());
+    const reports::ReportLayout& layout = *project.find(QStringLiteral("TlRepo01"));
+
+    std::vector<int> told;
+    const reports::ReportData data = reports::readReportData(layout, reports::dataModuleConnections(keiri), [&](int read) {
+        told.push_back(read);
+        return true;
+    });
+    EXPECT_EQ(data.rows.size(), 2500u);
+    EXPECT_EQ(told, (std::vector<int>{1000, 2000}));
+
+    EXPECT_THROW((void)reports::readReportData(layout, reports::dataModuleConnections(keiri), [](int read) { return read < 2000; }),
+                 reports::ReportStopped);
+    EXPECT_TRUE(keiri.q19Repo.isActive()) << "the caller's open query is left open";
 }
