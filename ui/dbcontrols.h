@@ -178,6 +178,9 @@ public:
     void click(Button which);
     // Called before every action, before a delete is asked about too; throwing stops it.
     std::function<void(Button)> beforeAction;
+    // The question asked before a delete, naming the row the window shows; the plain
+    // question when not set.
+    std::function<QString()> deleteQuestion;
 
 signals:
     // After a button's action has done its work (not when it failed or was declined).
