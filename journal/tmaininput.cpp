@@ -11,6 +11,7 @@
 #include "db/textformat.h"
 #include "journal/journallistmodel.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/dbcontrols.h"
 #include "ui/gridcells.h"
 #include "ui/prompter.h"
@@ -752,14 +753,20 @@ void TMainInput::closeDatasets()
 
 void TMainInput::done(int result)
 {
+    // A row being typed is not dropped without a word: はい posts it as ✓ does, with its
+    // question about differing amounts, and the window stays when the post is refused.
+    if (!closed_ && !mayClose(*this, {&dm_.t01keiri}, [this] { c_.navigator->click(DbNavigator::Post); }))
+        return;
     closeDatasets();
     QDialog::done(result);
 }
 
 void TMainInput::closeEvent(QCloseEvent* event)
 {
-    closeDatasets();
+    // The title bar's close goes through done(), which asks first; staying ignores the event.
     QDialog::closeEvent(event);
+    if (event->isAccepted())
+        closeDatasets();
 }
 
 } // namespace tolva

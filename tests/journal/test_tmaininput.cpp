@@ -340,7 +340,9 @@ TEST_F(JournalWindow, DeletingAndClosingWithAPendingRow)
 
     ui().navigator->click(DbNavigator::Insert);
     type(ui().memo, QStringLiteral("書きかけ"));
+    prompts.choices = {Prompter::Answer::No};  // 保存しますか？ いいえ
     closeWindow();
+    EXPECT_EQ(prompts.messages.back().text, QStringLiteral("保存しますか？"));
     journal().open();
     EXPECT_EQ(journal().recordCount(), 2);
     EXPECT_FALSE(journal().locate("Memo", QStringLiteral("書きかけ")));
@@ -1032,4 +1034,66 @@ TEST_F(JournalWindow, ARowIsAddedAndPostedFromTheKeyboard)
     }
     EXPECT_TRUE(ui().navigator->button(DbNavigator::Post)->hasFocus());
     ui().navigator->click(DbNavigator::Cancel);
+}
+
+TEST_F(JournalWindow, ClosingWithARowBeingTypedAsksWhetherToSaveIt)
+{
+    using Answer = Prompter::Answer;
+    struct Case {
+        const char* guards;
+        std::vector<Answer> choices;
+        std::deque<bool> amountsAnswers;  // the question about differing amounts, when asked
+        bool closes;
+        const char* storedMemo;
+    };
+    const Case cases[] = {
+        {"キャンセル stays with the row as typed", {Answer::Cancel}, {}, false, "文具"},
+        {"いいえ throws the edit away and closes", {Answer::No}, {}, true, "文具"},
+        {"はい posts and closes", {Answer::Yes}, {true}, true, "changed"},
+        {"はい, then いいえ to the differing amounts: stays, nothing written", {Answer::Yes}, {false}, false, "文具"},
+    };
+    addRows(kJanuary);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.guards);
+        TMainInput& w = openWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ASSERT_TRUE(journal().locate("id", 9));
+        clickInto(ui().memo);
+        ui().memo->selectAll();
+        QTest::keyClicks(ui().memo, QStringLiteral("changed"));
+        clickInto(ui().debitAmount);
+        ui().debitAmount->selectAll();
+        QTest::keyClicks(ui().debitAmount, QStringLiteral("9350"));
+        prompts.messages.clear();
+        prompts.choices.assign(c.choices.begin(), c.choices.end());
+        prompts.answers = c.amountsAnswers;
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+        ASSERT_FALSE(prompts.messages.empty());
+        EXPECT_EQ(prompts.messages.front().text, QStringLiteral("保存しますか？"));
+        EXPECT_EQ(w.isVisible(), !c.closes);
+        if (!c.closes) {
+            EXPECT_EQ(journal().state(), Dataset::State::Edit);
+            EXPECT_EQ(ui().memo->text(), QStringLiteral("changed"));
+            // The title bar's close asks too; いいえ then closes.
+            prompts.choices = {Answer::No};
+            w.close();
+            EXPECT_FALSE(w.isVisible());
+        }
+        closeWindow();
+        Statement memo = Database::forFolder(folder.path())->prepare(QStringLiteral("SELECT Memo FROM shiwake WHERE id = 9"));
+        ASSERT_TRUE(memo.step());
+        EXPECT_EQ(memo.column(0).toString(), QString::fromUtf8(c.storedMemo));
+        EXPECT_TRUE(prompts.choices.empty());
+        EXPECT_TRUE(prompts.answers.empty());
+        Database::forFolder(folder.path())->exec(QStringLiteral("UPDATE shiwake SET Memo = '文具', Lgaku = 88000000 WHERE id = 9"));
+    }
+
+    // A new row left untouched closes without a question.
+    TMainInput& w = openWindow();
+    clickInto(ui().memo);
+    press(Qt::Key_I, Qt::ControlModifier);
+    prompts.messages.clear();
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(prompts.messages.empty());
 }
