@@ -340,6 +340,8 @@ void TMainInput::dsT01keiriDataChange()
                                   : t.fieldByName(QStringLiteral("id")).asString().toLongLong(&isNumber);
         if (isNumber && number > 0 && !followingList_)
             RefreshJournalList();
+        else if (!followingList_)
+            selectPanelRowInList();  // a new row is in no list: nothing stays highlighted
     });
     handlingRowChange_ = false;
 }

@@ -976,6 +976,7 @@ TEST_F(JournalWindow, ARowIsAddedAndPostedFromTheKeyboard)
     ASSERT_EQ(journal().state(), Dataset::State::Insert);
     ASSERT_TRUE(ui().day->hasFocus());
     EXPECT_EQ(ui().day->text(), QStringLiteral("2026/01/15"));  // the date of the row entered last
+    EXPECT_EQ(selectedRow(), -1);  // a new row is none of the list's
     typeKeys(QStringLiteral("2026/01/16"));
     key(Qt::Key_Return);
     pick(ui().debitCategory, "04");
