@@ -142,6 +142,13 @@ TEST_F(JournalWindow, OpensOnAnEmptyJournalAndEntersARowWithTheKeyboardFlow)
     ui().navigator->click(DbNavigator::Insert);
     EXPECT_EQ(journal().state(), Dataset::State::Insert);
     EXPECT_EQ(ui().mode->currentText(), QStringLiteral("通常処理"));
+    // Passing through the calendar, which shows today, gives the new row no date.
+    clickInto(ui().day);
+    QTest::keyClick(ui().day, Qt::Key_Tab);
+    ASSERT_TRUE(ui().calendar->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(ui().day->text(), QString());
+    EXPECT_FALSE(journal().isModified());
     ui().debitCategory->choose(QStringLiteral("04"));
     ui().debitAccount->choose(QStringLiteral("0411"));
     type(ui().debitAmount, QStringLiteral("1000"));
