@@ -144,7 +144,6 @@ private:
     void confirmUnbalancedPost(Dataset& row);
     [[nodiscard]] QString deleteQuestion();
     void afterInsert();
-    void afterPost();
     [[nodiscard]] QDate newRowDate();
     void copyAmount(DbEdit* from, const QString& toField);
     void closeDatasets();
