@@ -352,4 +352,54 @@ QString totalsText(const Totals& totals)
            + textformat::currency(totals.credit);
 }
 
+QString entryText(const EntryFacts& entry)
+{
+    const auto yen = [](const std::optional<Money>& amount) {
+        return amount ? textformat::gridAmount(*amount) + QStringLiteral("円") : QString();
+    };
+    const auto side = [](const QString& caption, const QString& code, const QString& name) {
+        QStringList parts{caption};
+        for (const QString& part : {code, name}) {
+            if (!part.isEmpty())
+                parts << part;
+        }
+        return parts.join(u' ');
+    };
+    QStringList parts;
+    parts << QStringLiteral("NO.") + (entry.id ? QString::number(*entry.id) : QStringLiteral("（未登録）"));
+    if (entry.day.isValid())
+        parts << textformat::shortDate(entry.day);
+    QString debit = side(QStringLiteral("借方"), entry.debitCode, entry.debitName);
+    QString credit = side(QStringLiteral("貸方"), entry.creditCode, entry.creditName);
+    const bool oneAmount = entry.debit == entry.credit;
+    if (!oneAmount) {
+        if (entry.debit)
+            debit += u' ' + yen(entry.debit);
+        if (entry.credit)
+            credit += u' ' + yen(entry.credit);
+    }
+    parts << debit + QStringLiteral(" / ") + credit;
+    if (oneAmount && entry.debit)
+        parts << yen(entry.debit);
+    return parts.join(u' ');
+}
+
+QString accountName(const QString& folder, const QString& code)
+{
+    if (code.isEmpty())
+        return {};
+    Statement name = Database::forFolder(folder)->prepare(QStringLiteral("SELECT kamoku FROM Kamoku WHERE code = ?"));
+    name.bind(1, code);
+    return name.step() ? name.column(0).toString() : QString();
+}
+
+std::optional<QDate> lastEnteredDate(const QString& folder)
+{
+    Statement last = Database::forFolder(folder)->prepare(QStringLiteral("SELECT sDay FROM shiwake ORDER BY id DESC LIMIT 1"));
+    if (!last.step())
+        return std::nullopt;
+    const QDate day = QDate::fromString(last.column(0).toString().left(10), Qt::ISODate);
+    return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
+}
+
 } // namespace tolva::journallist

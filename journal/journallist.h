@@ -137,5 +137,24 @@ struct BooksState {
 // "  借方 : ￥12,000,  貸方 : ￥12,000".
 [[nodiscard]] QString totalsText(const Totals& totals);
 
+// One journal row as a question about it names it, so that the user knows which row is meant.
+struct EntryFacts {
+    std::optional<qint64> id;  // none for a row not yet posted
+    QDate day;
+    QString debitCode;
+    QString debitName;
+    QString creditCode;
+    QString creditName;
+    std::optional<Money> debit;
+    std::optional<Money> credit;
+};
+// "NO.9 2026/01/15 借方 5111 消耗品費 / 貸方 1111 現金 8,800円"; each side's amount when they
+// differ, and what is missing left out.
+[[nodiscard]] QString entryText(const EntryFacts& entry);
+// The account's name in the account master; empty for a code it lacks.
+[[nodiscard]] QString accountName(const QString& folder, const QString& code);
+// The date of the row entered last (the highest number), if it has one.
+[[nodiscard]] std::optional<QDate> lastEnteredDate(const QString& folder);
+
 } // namespace journallist
 } // namespace tolva

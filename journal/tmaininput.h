@@ -6,6 +6,9 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
@@ -126,6 +129,22 @@ private:
     // Lists the statement in the shared list query and in the grid.
     void showList(const JournalListSql& statement);
     void selectListRow(int row);
+    // Highlights the panel's row in the list, or nothing when the list does not hold it: the
+    // list's current row and the panel's row are always the same row.
+    void selectPanelRowInList();
+    // Makes the list's row the panel's row, keeping the list as it is.
+    void moveToListRow(int row);
+    // After a command that listed other rows: their first becomes the panel's row, unless
+    // the panel holds a row being typed.
+    void makeFirstListedRowCurrent();
+    // Shows the row's date in the calendar; what it shows is no choice of the user's.
+    void showRowDateInCalendar();
+    // Asks before a row whose debit and credit amounts differ is written; throws
+    // ActionStopped when the user goes back to the amounts.
+    void confirmUnbalancedPost(Dataset& row);
+    [[nodiscard]] QString deleteQuestion();
+    void afterInsert();
+    [[nodiscard]] QDate newRowDate();
     void copyAmount(DbEdit* from, const QString& toField);
     void closeDatasets();
     void putBackAfterFailedCopy(Dataset::State before, const QVector<QVariant>& typed);
@@ -136,9 +155,31 @@ private:
     JournalListModel* listModel_ = nullptr;
     QLabel* totals_ = nullptr;
     QString exportFolder_;
+    // What the list shows, to show again when a balance check finds nothing.
+    JournalListSql shownStatement_;
+    // The number of the panel's row as last seen (0 for a row being inserted): a change is a
+    // move to another row.
+    std::optional<qint64> panelRow_;
     bool shown_ = false;
     bool closed_ = false;
     bool handlingRowChange_ = false;
+    // The calendar's date was picked or typed by the user since it last showed the row's.
+    bool calendarPicked_ = false;
+    bool selectingListRow_ = false;
+    // The panel follows the list: the list stays as it is instead of being refreshed.
+    bool followingList_ = false;
+    // The copy posts a row the user already answered for.
+    bool copying_ = false;
+    // Counts the rows the panel moved to (and balance checks run): an amount box that held
+    // the focus meanwhile was not entered for the row it shows, and the user's next click
+    // into it is a move in.
+    int panelRowGeneration_ = 0;
+    int debitAmountEntered_ = -1;
+    int creditAmountEntered_ = -1;
+    // The date of the last row posted here, which a new row starts with.
+    QDate lastPostedDate_;
+    std::function<void(Dataset&)> tableNewRecord_;
+    std::function<void(Dataset&)> tableBeforePost_;
 };
 
 } // namespace tolva

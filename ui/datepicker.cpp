@@ -15,6 +15,12 @@ DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
     lineEdit()->installEventFilter(this);
 }
 
+bool DatePicker::focusNextPrevChild(bool next)
+{
+    // Not the date's own stepping from part to part: the next control of the window.
+    return QWidget::focusNextPrevChild(next);
+}
+
 bool DatePicker::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease

@@ -500,8 +500,11 @@ void DbNavigator::click(Button which)
         // A check that refuses the delete comes before the question, not after a "Yes".
         if (beforeAction)
             beforeAction(which);
-        if (which == Delete && !prompter().confirm(this, QStringLiteral("レコードを削除してもよいですか？")))
-            return;
+        if (which == Delete) {
+            const QString question = deleteQuestion ? deleteQuestion() : QStringLiteral("レコードを削除してもよいですか？");
+            if (!prompter().confirm(this, question))
+                return;
+        }
         switch (which) {
         case First: dataset_.first(); break;
         case Prior: dataset_.prior(); break;

@@ -47,6 +47,8 @@ public:
     // The text in the box was refused when it was last applied, and the user was told; it
     // stays until it is corrected or the row changes.
     [[nodiscard]] bool holdsRefusedText() const { return refused_; }
+    // Text typed into the box and not yet applied to the field.
+    [[nodiscard]] bool hasTypedText() const { return dirty_; }
 
     // Applies typed text to the field now; false (with the message shown) when the field
     // refused it.
@@ -178,6 +180,9 @@ public:
     void click(Button which);
     // Called before every action, before a delete is asked about too; throwing stops it.
     std::function<void(Button)> beforeAction;
+    // The question asked before a delete, naming the row the window shows; the plain
+    // question when not set.
+    std::function<QString()> deleteQuestion;
 
 signals:
     // After a button's action has done its work (not when it failed or was declined).

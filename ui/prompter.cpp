@@ -85,6 +85,23 @@ public:
         return box.exec() == QMessageBox::Yes;
     }
 
+    Answer ask(QWidget* parent, const QString& text) override
+    {
+        // Ending on a signal: what was typed is thrown away, as when a window closes on exit.
+        if (stopped)
+            return Answer::No;
+        QMessageBox box(QMessageBox::Question, kMessageTitle, QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                        parent);
+        setMessageText(box, text);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return Answer::Cancel;
+        }
+    }
+
     std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                         const QString& proposedName, const QString& filter) override
     {

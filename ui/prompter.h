@@ -58,6 +58,10 @@ public:
     enum class QuestionKind { Question, Warning };
     // A question with Yes and No; true only for Yes.
     virtual bool confirm(QWidget* parent, const QString& text, QuestionKind kind = QuestionKind::Question) = 0;
+    // A question with はい, いいえ and キャンセル, as before closing a window whose record is
+    // still being edited: save, throw away, or stay. Closing the box counts as キャンセル.
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer ask(QWidget* parent, const QString& text) = 0;
     // The file-save dialog; no value when the user cancels.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                                 const QString& proposedName, const QString& filter) = 0;

@@ -204,3 +204,34 @@ TEST_F(JournalListData, TotalsAndTheBalanceCheck)
     // An empty amount is not "different" under the rules of SQL: row 5 is not listed.
     EXPECT_EQ(ids(journallist::unbalanced()), (QList<qint64>{3}));
 }
+
+TEST(JournalEntryText, NamesTheRowAsTheUserSeesIt)
+{
+    const auto yen = [](qint64 amount) { return std::optional<Money>(Money::fromYen(amount)); };
+    struct Case {
+        const char* guards;
+        journallist::EntryFacts entry;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a posted row: one amount for both sides",
+         {9, QDate(2026, 1, 15), "0411", "食費", "1111", "現金", yen(8800), yen(8800)},
+         "NO.9 2026/01/15 借方 0411 食費 / 貸方 1111 現金 8,800円"},
+        {"sides that differ: each its own amount",
+         {9, QDate(2026, 1, 15), "0411", "食費", "1111", "現金", yen(9350), yen(8800)},
+         "NO.9 2026/01/15 借方 0411 食費 9,350円 / 貸方 1111 現金 8,800円"},
+        {"an empty credit amount is not shown as the debit's",
+         {12, QDate(2026, 1, 15), "0411", "食費", "1111", "現金", yen(500), std::nullopt},
+         "NO.12 2026/01/15 借方 0411 食費 500円 / 貸方 1111 現金"},
+        {"a row not yet posted, without date, account or amounts",
+         {std::nullopt, QDate(), "", "", "1111", "現金", std::nullopt, std::nullopt},
+         "NO.（未登録） 借方 / 貸方 1111 現金"},
+        {"a code the masters lack keeps its code",
+         {4, QDate(2026, 2, 1), "9999", "", "1111", "現金", yen(1), yen(1)},
+         "NO.4 2026/02/01 借方 9999 / 貸方 1111 現金 1円"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.guards);
+        EXPECT_EQ(journallist::entryText(c.entry), QString::fromUtf8(c.expected));
+    }
+}

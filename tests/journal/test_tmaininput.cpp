@@ -142,6 +142,13 @@ TEST_F(JournalWindow, OpensOnAnEmptyJournalAndEntersARowWithTheKeyboardFlow)
     ui().navigator->click(DbNavigator::Insert);
     EXPECT_EQ(journal().state(), Dataset::State::Insert);
     EXPECT_EQ(ui().mode->currentText(), QStringLiteral("通常処理"));
+    // Passing through the calendar, which shows today, gives the new row no date.
+    clickInto(ui().day);
+    QTest::keyClick(ui().day, Qt::Key_Tab);
+    ASSERT_TRUE(ui().calendar->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(ui().day->text(), QString());
+    EXPECT_FALSE(journal().isModified());
     ui().debitCategory->choose(QStringLiteral("04"));
     ui().debitAccount->choose(QStringLiteral("0411"));
     type(ui().debitAmount, QStringLiteral("1000"));
@@ -279,7 +286,8 @@ TEST_F(JournalWindow, BalanceCheck)
     journal().post();
     w.mnCheckClick();
     EXPECT_EQ(prompts.messages.back().text, QStringLiteral("貸借の金額はすべて一致しています。"));
-    EXPECT_EQ(listedIds(), QList<qint64>{});
+    // Nothing found: the list shows again what it showed before the check.
+    EXPECT_EQ(listedIds(), (QList<qint64>{2, 3, 1}));
 }
 
 TEST_F(JournalWindow, CopyKeepsTheModeOfTheRowAndModesApplyToNewRows)
@@ -327,7 +335,8 @@ TEST_F(JournalWindow, DeletingAndClosingWithAPendingRow)
     EXPECT_EQ(journal().recordCount(), 3);
     prompts.answers = {true};
     ui().navigator->click(DbNavigator::Delete);
-    EXPECT_EQ(prompts.messages.back().text, QStringLiteral("レコードを削除してもよいですか？"));
+    EXPECT_EQ(prompts.messages.back().text,
+              QStringLiteral("NO.3 2010/04/15 借方 1501 事業主貸 1,000円 / 貸方 1112 普通預金 900円\nレコードを削除してもよいですか？"));
     EXPECT_EQ(journal().recordCount(), 2);
     EXPECT_EQ(journal().fieldByName("id").asInteger(), 2);  // the next row became current
     EXPECT_EQ(listedIds(), (QList<qint64>{2, 1}));
@@ -338,7 +347,9 @@ TEST_F(JournalWindow, DeletingAndClosingWithAPendingRow)
 
     ui().navigator->click(DbNavigator::Insert);
     type(ui().memo, QStringLiteral("書きかけ"));
+    prompts.choices = {Prompter::Answer::No};  // 保存しますか？ いいえ
     closeWindow();
+    EXPECT_EQ(prompts.messages.back().text, QStringLiteral("保存しますか？"));
     journal().open();
     EXPECT_EQ(journal().recordCount(), 2);
     EXPECT_FALSE(journal().locate("Memo", QStringLiteral("書きかけ")));
@@ -420,12 +431,15 @@ TEST_F(JournalWindow, NeitherEnterNorEscapeTriggerTheWindowsButtons)
     type(ui().memo, QStringLiteral("途中"));
     ui().narrow->setFocus();  // a button that had the focus must not become the Enter key's
     ui().memo->setFocus();
-    QTest::keyClick(ui().memo, Qt::Key_Return);
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(journal().state(), Dataset::State::Insert);
+    // Enter in the memo posts the row, and runs no button of the window (絞込実行 would say
+    // that no condition is ticked).
+    QTest::keyClick(ui().memo, Qt::Key_Return);
+    EXPECT_EQ(journal().state(), Dataset::State::Browse);
+    EXPECT_EQ(journal().fieldByName("Memo").asString(), QStringLiteral("途中"));
     EXPECT_TRUE(prompts.messages.empty());
-    ui().navigator->click(DbNavigator::Cancel);
 }
 
 TEST_F(JournalWindow, TheFirstKeyTypedIntoARowBeingBrowsedIsKept)
@@ -515,10 +529,12 @@ TEST_F(JournalWindow, OnlyTheUserMovingIntoAnAmountBoxCopiesTheOtherSide)
     openAndCloseMenu(&w, QStringLiteral("処理ﾓｰﾄﾞ"));
     switchAwayAndBack(&w);
     EXPECT_EQ(ui().debitAmount->text(), QStringLiteral("1500"));
+    prompts.answers = {true};  // the sides differ: asked, and written as typed
     ui().navigator->click(DbNavigator::Post);
     EXPECT_EQ(journal().fieldByName("Lgaku").asMoney(), Money::fromYen(1500));
     EXPECT_EQ(journal().fieldByName("Rgaku").asMoney(), Money::fromYen(1200));
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Question).size(), 1);
+    EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
 TEST_F(JournalWindow, AnAmountThatIsNoNumberIsReportedOnceAndNeverAgainOnReturningFocus)
@@ -726,4 +742,366 @@ TEST_F(JournalWindow, ACopyThatFailsKeepsTheBooksAndTheRowBeingTyped)
     Database::forFolder(folder.path())->exec(QStringLiteral("DROP TRIGGER refuse_copies"));
     ui().navigator->click(DbNavigator::Post);
     EXPECT_EQ(journal().fieldByName("Memo").asString(), QStringLiteral("changed"));
+}
+
+namespace {
+
+// January's books: the opening cash and bank against 前期繰越, and two purchases.
+const QString kJanuary = QStringLiteral(
+    "(1, '2026-01-01', '11', '1111', '', 500000000, '21', '2111', '', 500000000, '', '', 21, '開始残高'),"
+    "(2, '2026-01-05', '04', '0411', '041101', 32000000, '11', '1111', '', 32000000, '01', '0101', 10, 'スーパー'),"
+    "(3, '2026-01-10', '11', '1112', '111201', 1000000000, '21', '2111', '', 1000000000, '', '', 21, ''),"
+    "(9, '2026-01-15', '04', '0411', '', 88000000, '11', '1111', '', 88000000, '', '', 10, '文具')");
+
+// The key goes where the focus is, as a user's key press does.
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+}
+
+void typeKeys(const QString& text)
+{
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    QTest::keyClicks(target, text);
+}
+
+} // namespace
+
+TEST_F(JournalWindow, TabbingThroughTheRowChangesNothingAndTheDateTypedStays)
+{
+    addRows(kJanuary);
+    TMainInput& w = openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_EQ(journal().fieldByName("id").asInteger(), 1);
+    // The calendar shows the row's date, not today's.
+    EXPECT_EQ(ui().calendar->date(), QDate(2026, 1, 1));
+    const QString before = tolva::testing::booksState(*Database::forFolder(folder.path()));
+
+    // From the date through every box of the row to the memo: one Tab leaves the calendar,
+    // and nothing goes into editing on the way.
+    clickInto(ui().day);
+    press(Qt::Key_Tab);
+    EXPECT_TRUE(ui().calendar->hasFocus());
+    press(Qt::Key_Tab);
+    EXPECT_TRUE(ui().mode->hasFocus());
+    for (int step = 0; step < 20 && !ui().memo->hasFocus(); ++step) {
+        press(Qt::Key_Tab);
+        ASSERT_EQ(journal().state(), Dataset::State::Browse) << "after Tab " << step;
+    }
+    ASSERT_TRUE(ui().memo->hasFocus());
+    EXPECT_EQ(ui().day->text(), QStringLiteral("2026/01/01"));
+    EXPECT_EQ(tolva::testing::booksState(*Database::forFolder(folder.path())), before);
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // A date typed, then Tab through the calendar: the typed date stays and is written.
+    clickInto(ui().day);
+    ui().day->selectAll();
+    typeKeys(QStringLiteral("2026/01/02"));
+    press(Qt::Key_Tab);
+    EXPECT_EQ(ui().calendar->date(), QDate(2026, 1, 2));
+    press(Qt::Key_Tab);
+    EXPECT_EQ(journal().fieldByName("sDay").asDate(), QDate(2026, 1, 2));
+    press(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(journal().state(), Dataset::State::Browse);
+    EXPECT_EQ(journal().fieldByName("sDay").asDate(), QDate(2026, 1, 2));
+
+    // A day typed into the calendar is the user's choice: it goes into the row.
+    QLineEdit* calendarText = ui().calendar->findChild<QLineEdit*>();
+    QTest::mouseClick(calendarText, Qt::LeftButton, {}, QPoint(calendarText->width() - 30, calendarText->height() / 2));
+    ASSERT_TRUE(ui().calendar->hasFocus());
+    ui().calendar->setSelectedSection(QDateTimeEdit::DaySection);
+    typeKeys(QStringLiteral("03"));
+    press(Qt::Key_Tab);
+    EXPECT_EQ(journal().state(), Dataset::State::Edit);
+    EXPECT_EQ(ui().day->text(), QStringLiteral("2026/01/03"));
+    press(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(journal().fieldByName("sDay").asDate(), QDate(2026, 1, 3));
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(JournalWindow, TheRowClickedInTheListIsThePanelsRowAndTheOneDeleted)
+{
+    addRows(kJanuary);
+    TMainInput& w = openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTableView* list = ui().list;
+    const auto clickRowOf = [&](qint64 id) {
+        const std::optional<int> row = w.listModel()->rowOfId(id);
+        ASSERT_TRUE(row.has_value()) << id;
+        list->scrollTo(w.listModel()->index(*row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(w.listModel()->index(*row, 1)).center());
+    };
+    const auto panelId = [&] { return journal().fieldByName("id").asInteger(); };
+    const auto highlightedId = [&] { return selectedRow() < 0 ? -1 : w.listModel()->idAt(selectedRow()); };
+    const auto storedIds = [&] {
+        QList<qint64> ids;
+        Statement rows = Database::forFolder(folder.path())->prepare(QStringLiteral("SELECT id FROM shiwake ORDER BY id"));
+        while (rows.step())
+            ids << rows.columnInt(0);
+        return ids;
+    };
+    ASSERT_EQ(listedIds(), (QList<qint64>{9, 3, 2, 1}));
+    EXPECT_EQ(highlightedId(), 1);
+
+    // One click: the panel shows the row, and − asks about it by name and deletes it.
+    clickRowOf(3);
+    EXPECT_EQ(panelId(), 3);
+    EXPECT_EQ(highlightedId(), 3);
+    prompts.answers = {true};
+    QTest::mouseClick(ui().navigator->button(DbNavigator::Delete), Qt::LeftButton);
+    EXPECT_EQ(prompts.messages.back().text,
+              QStringLiteral("NO.3 2026/01/10 借方 1112 普通預金 / 貸方 2111 前期繰越 100,000円\nレコードを削除してもよいですか？"));
+    EXPECT_EQ(storedIds(), (QList<qint64>{1, 2, 9}));
+    EXPECT_EQ(highlightedId(), panelId());
+
+    // After 絞込実行 the list's first row is the panel's; a click keeps the narrowed list.
+    ui().debit.ticked->setChecked(true);
+    choose(ui().debit.category, QStringLiteral("04"));
+    QTest::mouseClick(ui().narrow, Qt::LeftButton);
+    ASSERT_EQ(listedIds(), (QList<qint64>{9, 2}));
+    EXPECT_EQ(panelId(), 9);
+    EXPECT_EQ(highlightedId(), 9);
+    clickRowOf(2);
+    EXPECT_EQ(panelId(), 2);
+    EXPECT_EQ(listedIds(), (QList<qint64>{9, 2}));
+    prompts.answers = {false};
+    QTest::mouseClick(ui().navigator->button(DbNavigator::Delete), Qt::LeftButton);
+    EXPECT_EQ(prompts.messages.back().text,
+              QStringLiteral("NO.2 2026/01/05 借方 0411 食費 / 貸方 1111 現金 3,200円\nレコードを削除してもよいですか？"));
+    EXPECT_EQ(storedIds(), (QList<qint64>{1, 2, 9}));
+
+    // A row being typed is written before the panel goes to the row clicked.
+    clickInto(ui().memo);
+    ui().memo->selectAll();
+    QTest::keyClicks(ui().memo, QStringLiteral("edited"));
+    clickRowOf(9);
+    EXPECT_EQ(panelId(), 9);
+    EXPECT_EQ(highlightedId(), 9);
+    ASSERT_TRUE(journal().locate("id", 2));
+    EXPECT_EQ(journal().fieldByName("Memo").asString(), QStringLiteral("edited"));
+
+    // After 全件表示 too.
+    QTest::mouseClick(ui().showAll, Qt::LeftButton);
+    ASSERT_EQ(listedIds(), (QList<qint64>{9, 2, 1}));
+    EXPECT_EQ(panelId(), 9);
+    EXPECT_EQ(highlightedId(), 9);
+    EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty());
+}
+
+TEST_F(JournalWindow, AOneSidedCorrectionIsAskedAboutAndTheBalanceCheckLeadsToTheRow)
+{
+    addRows(kJanuary);
+    TMainInput& w = openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const auto stored = [&](const char* column) {
+        Statement row = Database::forFolder(folder.path())->prepare(
+            QStringLiteral("SELECT %1 FROM shiwake WHERE id = 9").arg(QString::fromLatin1(column)));
+        EXPECT_TRUE(row.step());
+        return Money::fromUnits(row.columnInt(0));
+    };
+    ASSERT_TRUE(journal().locate("id", 9));
+
+    // 8,800 → 9,350 on the debit side only, then ✓: asked, with both amounts, as a warning.
+    clickInto(ui().debitAmount);
+    ui().debitAmount->selectAll();
+    typeKeys(QStringLiteral("9350"));
+    prompts.answers = {false};
+    QTest::mouseClick(ui().navigator->button(DbNavigator::Post), Qt::LeftButton);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.back().questionKind, Prompter::QuestionKind::Warning);
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("￥9,350")));
+    EXPECT_TRUE(prompts.messages.back().text.contains(QStringLiteral("￥8,800")));
+    // いいえ: back in the amounts, nothing written.
+    EXPECT_EQ(journal().state(), Dataset::State::Edit);
+    EXPECT_TRUE(ui().creditAmount->hasFocus());
+    EXPECT_EQ(stored("Lgaku"), Money::fromYen(8800));
+    // はい writes what the user asked for.
+    prompts.answers = {true};
+    press(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(journal().state(), Dataset::State::Browse);
+    EXPECT_EQ(stored("Lgaku"), Money::fromYen(9350));
+    EXPECT_EQ(stored("Rgaku"), Money::fromYen(8800));
+
+    // Elsewhere, with the focus in the credit box: the balance check brings the row, and the
+    // first click into the box copies the debit amount.
+    ASSERT_TRUE(journal().locate("id", 1));
+    clickInto(ui().creditAmount);
+    prompts.messages.clear();
+    press(Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Information),
+              QStringList{QStringLiteral("貸借の金額が一致しないデータがあります。確認してください。")});
+    EXPECT_EQ(listedIds(), QList<qint64>{9});
+    EXPECT_EQ(journal().fieldByName("id").asInteger(), 9);
+    ASSERT_TRUE(ui().creditAmount->hasFocus());
+    QTest::mouseClick(ui().creditAmount, Qt::LeftButton, {}, ui().creditAmount->rect().center());
+    EXPECT_EQ(ui().creditAmount->text(), QStringLiteral("9350"));
+    press(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(stored("Rgaku"), Money::fromYen(9350));
+    EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Question), QStringList{});
+
+    // Nothing left to find: the list shows what it showed, narrowed, on the same row.
+    ui().debit.ticked->setChecked(true);
+    choose(ui().debit.category, QStringLiteral("04"));
+    QTest::mouseClick(ui().narrow, Qt::LeftButton);
+    ASSERT_EQ(listedIds(), (QList<qint64>{9, 2}));
+    QTest::mouseClick(ui().list->viewport(), Qt::LeftButton, {},
+                      ui().list->visualRect(w.listModel()->index(1, 1)).center());
+    ASSERT_EQ(journal().fieldByName("id").asInteger(), 2);
+    const QString totals = w.statusText();
+    press(Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(prompts.messages.back().text, QStringLiteral("貸借の金額はすべて一致しています。"));
+    EXPECT_EQ(listedIds(), (QList<qint64>{9, 2}));
+    EXPECT_EQ(selectedRow(), 1);
+    EXPECT_EQ(journal().fieldByName("id").asInteger(), 2);
+    EXPECT_EQ(w.statusText(), totals);
+}
+
+// A typical row by the keyboard alone: date, debit account with a sub-account, amount, credit
+// account, memo, post. Eleven keys beyond its data: Ctrl+I, Enter from the date, three Tabs
+// on the debit side, Enter from its amount, three Tabs on the credit side, Enter from its
+// amount and Enter from the memo.
+TEST_F(JournalWindow, ARowIsAddedAndPostedFromTheKeyboard)
+{
+    addRows(kJanuary);
+    TMainInput& w = openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    clickInto(ui().memo);
+    int navigation = 0;
+    const auto key = [&](int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        ++navigation;
+        press(k, modifiers);
+    };
+    const auto pick = [&](DbLookupCombo* box, const char* code) {
+        ASSERT_TRUE(box->hasFocus());
+        box->choose(QString::fromLatin1(code));
+    };
+
+    key(Qt::Key_I, Qt::ControlModifier);
+    ASSERT_EQ(journal().state(), Dataset::State::Insert);
+    ASSERT_TRUE(ui().day->hasFocus());
+    EXPECT_EQ(ui().day->text(), QStringLiteral("2026/01/15"));  // the date of the row entered last
+    EXPECT_EQ(selectedRow(), -1);  // a new row is none of the list's
+    typeKeys(QStringLiteral("2026/01/16"));
+    key(Qt::Key_Return);
+    pick(ui().debitCategory, "04");
+    key(Qt::Key_Tab);
+    pick(ui().debitAccount, "0411");
+    key(Qt::Key_Tab);
+    pick(ui().debitSubAccount, "041101");
+    key(Qt::Key_Tab);
+    ASSERT_TRUE(ui().debitAmount->hasFocus());
+    typeKeys(QStringLiteral("1200"));
+    key(Qt::Key_Return);
+    pick(ui().creditCategory, "11");
+    key(Qt::Key_Tab);
+    pick(ui().creditAccount, "1111");
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    ASSERT_TRUE(ui().creditAmount->hasFocus());
+    EXPECT_EQ(ui().creditAmount->text(), QStringLiteral("1200"));
+    key(Qt::Key_Return);
+    ASSERT_TRUE(ui().memo->hasFocus());
+    typeKeys(QStringLiteral("lunch"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(navigation, 11);
+
+    ASSERT_EQ(journal().state(), Dataset::State::Browse);
+    EXPECT_TRUE(prompts.messages.empty());
+    Statement row = Database::forFolder(folder.path())->prepare(QStringLiteral(
+        "SELECT sDay, Lcode, LScode, Lgaku, Rcode, Rgaku, Memo, syori FROM shiwake ORDER BY id DESC LIMIT 1"));
+    ASSERT_TRUE(row.step());
+    EXPECT_EQ(row.column(0).toString(), QStringLiteral("2026-01-16"));
+    EXPECT_EQ(row.column(1).toString(), QStringLiteral("0411"));
+    EXPECT_EQ(row.column(2).toString(), QStringLiteral("041101"));
+    EXPECT_EQ(row.columnInt(3), 12000000);
+    EXPECT_EQ(row.column(4).toString(), QStringLiteral("1111"));
+    EXPECT_EQ(row.columnInt(5), 12000000);
+    EXPECT_EQ(row.column(6).toString(), QStringLiteral("lunch"));
+    EXPECT_EQ(row.columnInt(7), 10);
+
+    // The next row starts on the date just posted; an untouched new row is dropped on leaving.
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(ui().day->text(), QStringLiteral("2026/01/16"));
+    EXPECT_FALSE(journal().isModified());
+    ui().navigator->click(DbNavigator::Cancel);
+
+    // The shortcuts are told where the user looks for them.
+    EXPECT_TRUE(ui().navigator->button(DbNavigator::Insert)->toolTip().contains(QStringLiteral("Ctrl+I")));
+    EXPECT_TRUE(ui().navigator->button(DbNavigator::Post)->toolTip().contains(QStringLiteral("Ctrl+Enter")));
+
+    // From the memo of a row being typed, Tab reaches ✓ without passing −.
+    clickInto(ui().memo);
+    typeKeys(QStringLiteral("!"));
+    ASSERT_EQ(journal().state(), Dataset::State::Edit);
+    for (int step = 0; step < 4 && !ui().navigator->button(DbNavigator::Post)->hasFocus(); ++step) {
+        press(Qt::Key_Tab);
+        ASSERT_FALSE(ui().navigator->button(DbNavigator::Delete)->hasFocus());
+    }
+    EXPECT_TRUE(ui().navigator->button(DbNavigator::Post)->hasFocus());
+    ui().navigator->click(DbNavigator::Cancel);
+}
+
+TEST_F(JournalWindow, ClosingWithARowBeingTypedAsksWhetherToSaveIt)
+{
+    using Answer = Prompter::Answer;
+    struct Case {
+        const char* guards;
+        std::vector<Answer> choices;
+        std::deque<bool> amountsAnswers;  // the question about differing amounts, when asked
+        bool closes;
+        const char* storedMemo;
+    };
+    const Case cases[] = {
+        {"キャンセル stays with the row as typed", {Answer::Cancel}, {}, false, "文具"},
+        {"いいえ throws the edit away and closes", {Answer::No}, {}, true, "文具"},
+        {"はい posts and closes", {Answer::Yes}, {true}, true, "changed"},
+        {"はい, then いいえ to the differing amounts: stays, nothing written", {Answer::Yes}, {false}, false, "文具"},
+    };
+    addRows(kJanuary);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.guards);
+        TMainInput& w = openWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ASSERT_TRUE(journal().locate("id", 9));
+        clickInto(ui().memo);
+        ui().memo->selectAll();
+        QTest::keyClicks(ui().memo, QStringLiteral("changed"));
+        clickInto(ui().debitAmount);
+        ui().debitAmount->selectAll();
+        QTest::keyClicks(ui().debitAmount, QStringLiteral("9350"));
+        prompts.messages.clear();
+        prompts.choices.assign(c.choices.begin(), c.choices.end());
+        prompts.answers = c.amountsAnswers;
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+        ASSERT_FALSE(prompts.messages.empty());
+        EXPECT_EQ(prompts.messages.front().text, QStringLiteral("保存しますか？"));
+        EXPECT_EQ(w.isVisible(), !c.closes);
+        if (!c.closes) {
+            EXPECT_EQ(journal().state(), Dataset::State::Edit);
+            EXPECT_EQ(ui().memo->text(), QStringLiteral("changed"));
+            // The title bar's close asks too; いいえ then closes.
+            prompts.choices = {Answer::No};
+            w.close();
+            EXPECT_FALSE(w.isVisible());
+        }
+        closeWindow();
+        Statement memo = Database::forFolder(folder.path())->prepare(QStringLiteral("SELECT Memo FROM shiwake WHERE id = 9"));
+        ASSERT_TRUE(memo.step());
+        EXPECT_EQ(memo.column(0).toString(), QString::fromUtf8(c.storedMemo));
+        EXPECT_TRUE(prompts.choices.empty());
+        EXPECT_TRUE(prompts.answers.empty());
+        Database::forFolder(folder.path())->exec(QStringLiteral("UPDATE shiwake SET Memo = '文具', Lgaku = 88000000 WHERE id = 9"));
+    }
+
+    // A new row left untouched closes without a question.
+    TMainInput& w = openWindow();
+    clickInto(ui().memo);
+    press(Qt::Key_I, Qt::ControlModifier);
+    prompts.messages.clear();
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(prompts.messages.empty());
 }

@@ -27,6 +27,7 @@ public:
 
     std::vector<Message> messages;
     std::deque<bool> answers;                   // for confirm
+    std::deque<Answer> choices;                 // for ask (はい / いいえ / キャンセル)
     std::deque<std::optional<QString>> fileNames;  // for saveFileName
     QString clipboard;
     std::vector<QUrl> openedUrls;
@@ -57,6 +58,17 @@ public:
             throw std::logic_error("unscripted question: " + text.toStdString());
         const bool answer = answers.front();
         answers.pop_front();
+        return answer;
+    }
+    Answer ask(QWidget*, const QString& text) override
+    {
+        messages.push_back({Message::Question, text, {}});
+        if (onMessage)
+            onMessage(messages.back());
+        if (choices.empty())
+            throw std::logic_error("unscripted question: " + text.toStdString());
+        const Answer answer = choices.front();
+        choices.pop_front();
         return answer;
     }
     std::optional<QString> saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override

@@ -61,3 +61,33 @@ TEST(DatePicker, DigitsTypedAfterAClickReplaceThePartClickedOn)
         EXPECT_EQ(picker->date(), c.expected);
     }
 }
+
+TEST(DatePicker, TabLeavesTheDateInOneStepFromAnyPart)
+{
+    struct Case {
+        int character;  // where the user clicks in "2010/04/15"
+        bool backwards;
+    };
+    const Case cases[] = {{0, false}, {6, false}, {9, false}, {9, true}, {0, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.character);
+        QWidget window;
+        auto* before = new QLineEdit(&window);
+        auto* picker = new DatePicker(&window);
+        auto* after = new QLineEdit(&window);
+        picker->move(0, 40);
+        after->move(0, 80);
+        picker->setDate(QDate(2010, 4, 15));
+        window.resize(300, 120);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+        QLineEdit* edit = picker->findChild<QLineEdit*>();
+        QTest::mouseClick(edit, Qt::LeftButton, {}, characterAt(*picker, c.character));
+        ASSERT_TRUE(picker->hasFocus());
+        QTest::keyClick(edit, Qt::Key_Tab, c.backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_TRUE((c.backwards ? before : after)->hasFocus());
+        EXPECT_EQ(picker->date(), QDate(2010, 4, 15));
+    }
+}
