@@ -35,16 +35,20 @@ public:
         font.setStyleHint(QFont::SansSerif);
         font.setPointSizeF(points);
         font.setBold(bold);
-        // Text is shrunk to its box rather than cut: a long name of a free line still prints.
+        // Text is shrunk to its box rather than cut, down to a readable size, and then set
+        // on two lines: a long caption of the form or a free line's names still print whole.
         QFontMetricsF metrics(font, painter_.device());
         const double room = w * scale_ - 2 * scale_;
-        while (metrics.horizontalAdvance(text) > room && font.pointSizeF() > 5) {
+        while (metrics.horizontalAdvance(text) > room && font.pointSizeF() > 7) {
             font.setPointSizeF(font.pointSizeF() - 0.5);
             metrics = QFontMetricsF(font, painter_.device());
         }
+        const bool wrap = metrics.horizontalAdvance(text) > room;
+        if (wrap)
+            font.setPointSizeF(6.5);
         painter_.setFont(font);
         painter_.setPen(Qt::black);
-        painter_.drawText(rect(x + 1, y, w - 2, h), int(align | Qt::AlignVCenter), text);
+        painter_.drawText(rect(x + 1, y, w - 2, h), int(align | Qt::AlignVCenter | (wrap ? Qt::TextWordWrap : 0)), text);
     }
     void box(double x, double y, double w, double h, double width = 0.2)
     {
@@ -56,14 +60,14 @@ public:
     {
         painter_.fillRect(rect(x, y, w, h), QColor(235, 242, 235));
     }
-    // Wrapped text, for the findings; returns the height used.
-    double paragraph(double x, double y, double w, const QString& text, double points = 8)
+    // Wrapped text, the findings in red; returns the height used.
+    double paragraph(double x, double y, double w, const QString& text, double points = 8, const QColor& color = QColor(160, 0, 0))
     {
         QFont font;
         font.setFamilies(reports::fontFamilies());
         font.setPointSizeF(points);
         painter_.setFont(font);
-        painter_.setPen(QColor(160, 0, 0));
+        painter_.setPen(color);
         const QRectF bounds = painter_.boundingRect(rect(x, y, w, 1000), int(Qt::AlignLeft | Qt::TextWordWrap), text);
         painter_.drawText(bounds, int(Qt::AlignLeft | Qt::TextWordWrap), text);
         return bounds.height() / scale_;
@@ -88,7 +92,7 @@ void heading(Sheet& sheet, const BlueReturn& r, const QString& page)
 // One line of page 1: the number in its box, the caption, the amount right-aligned in yen.
 void incomeLine(Sheet& sheet, double x, double y, double w, const StatementRow& row)
 {
-    const double numberW = 8, amountW = 30;
+    const double numberW = 7, amountW = 25;
     const bool total = row.caption == QStringLiteral("計") || row.number == QStringLiteral("⑦") || row.number == QStringLiteral("㉝")
                        || row.number == QStringLiteral("㊶") || row.number == QStringLiteral("㊸");
     if (total)
@@ -193,7 +197,7 @@ void pageThree(Sheet& sheet, const BlueReturn& r)
     heading(sheet, r, QStringLiteral("減価償却費の計算"));
     const QStringList titles = depreciationTitles();
     // Relative widths of the form's columns.
-    const double weights[] = {3.2, 1.4, 1.6, 2.0, 2.0, 1.4, 1.0, 1.1, 1.1, 2.0, 1.6, 2.0, 1.1, 2.0, 2.0};
+    const double weights[] = {3.2, 1.2, 1.8, 2.0, 2.0, 1.4, 1.0, 1.4, 1.1, 2.0, 1.6, 2.0, 1.1, 2.0, 2.0};
     double sum = 0;
     for (double weight : weights)
         sum += weight;
@@ -205,7 +209,7 @@ void pageThree(Sheet& sheet, const BlueReturn& r)
         const double w = weights[c] * unit;
         sheet.shade(x, y, w, titleH);
         sheet.box(x, y, w, titleH);
-        sheet.paragraph(x + 0.5, y + 1, w - 1, titles[c], 6);
+        sheet.paragraph(x + 0.5, y + 1, w - 1, titles[c], 6, Qt::black);
         x += w;
     }
     y += titleH;
