@@ -101,8 +101,8 @@ void TfAoiro::buildUi()
 
     auto* menuBar = new QMenuBar(this);
     QMenu* helpMenu = menuBar->addMenu(QStringLiteral("ﾍﾙﾌﾟ"));
-    QAction* help = helpMenu->addAction(QStringLiteral("ｻﾎﾟｰﾄｻｲﾄ"));
-    connect(help, &QAction::triggered, this, [this] { guarded(this, [&] { showHelp(this, QStringLiteral("TfAoiro")); }); });
+    help_ = helpMenu->addAction(QStringLiteral("ｻﾎﾟｰﾄｻｲﾄ"));
+    connect(help_, &QAction::triggered, this, [this] { guarded(this, [&] { showHelp(this, QStringLiteral("TfAoiro")); }); });
     outer->setMenuBar(menuBar);
 
     auto* top = new QHBoxLayout;

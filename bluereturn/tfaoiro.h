@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -37,6 +38,7 @@ public:
     [[nodiscard]] QPushButton* assignmentButton() const { return assignment_; }
     [[nodiscard]] QPushButton* printButton() const { return print_; }
     [[nodiscard]] QPushButton* csvButton() const { return csv_; }
+    [[nodiscard]] QAction* helpAction() const { return help_; }
 
 private:
     void buildUi();
@@ -53,6 +55,7 @@ private:
     QPushButton* assignment_ = nullptr;
     QPushButton* print_ = nullptr;
     QPushButton* csv_ = nullptr;
+    QAction* help_ = nullptr;
 };
 
 // "決算書の科目設定": every account of the chart with the line of the form it goes to, chosen

@@ -10,7 +10,10 @@
 #include "tests/support/testdata.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QComboBox>
+#include <QFile>
+#include <QStringDecoder>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
@@ -188,5 +191,29 @@ TEST_F(BlueReturnWindows, ThePrintedPagesFollowTheForm)
     EXPECT_TRUE(pages[2].contains(QStringLiteral("必要経費算入額")));
     EXPECT_TRUE(pages[2].contains(QStringLiteral("260,000円"))) << "the finding is printed on its page";
     EXPECT_TRUE(pages[3].contains(QStringLiteral("6,500,000")));
+    window.close();
+}
+
+TEST_F(BlueReturnWindows, TheFileHoldsEveryLineAndTheHelpHasItsPage)
+{
+    QTemporaryDir out;
+    const QString path = out.filePath(QStringLiteral("statement.csv"));
+    prompts.fileNames = {path};
+    TfAoiro window(dm);
+    window.show();
+    QTest::mouseClick(window.csvButton(), Qt::LeftButton);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.contains("\r\n"));
+    const QString text = QStringDecoder("windows-31j").decode(bytes);
+    EXPECT_TRUE(text.contains(QStringLiteral("1,売上,①,売上（収入）金額（雑収入を含む）,1342000,\r\n"))) << text.left(400).toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("4,負債・資本の部,,元入金,6500000,6500000"))) << text.toStdString();
+
+    prompts.answers = {true};
+    window.helpAction()->trigger();
+    ASSERT_EQ(prompts.openedUrls.size(), 1u);
+    EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/TfAoiro.html")));
+    EXPECT_TRUE(QFile::exists(prompts.openedUrls[0].toLocalFile()));
     window.close();
 }
