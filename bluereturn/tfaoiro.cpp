@@ -157,6 +157,10 @@ void TfAoiro::buildUi()
     page2Layout->addWidget(family_, 1);
     pages_[2] = makeTable(tabs_, QStringLiteral("Page3"), depreciationTitles());
     pages_[3] = makeTable(tabs_, QStringLiteral("Page4"), statementTitles + statementAmountTitles(4));
+    // Page 2's lines are all of one block, and page 4 prints no line numbers.
+    pages_[1]->setColumnHidden(0, true);
+    pages_[1]->setColumnHidden(1, true);
+    pages_[3]->setColumnHidden(1, true);
     tabs_->addTab(pages_[0], titles[0]);
     tabs_->addTab(page2, titles[1]);
     tabs_->addTab(pages_[2], titles[2]);
