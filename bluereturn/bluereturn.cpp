@@ -436,13 +436,34 @@ BlueReturn computeBlueReturn(Database& db, const FiscalPeriod& period, std::opti
         if (kind == LineKind::OwnerDrawings || kind == LineKind::OwnerContributions)
             broughtForwardOffShown += opening;
     }
-    const auto causeList = [&](const std::vector<std::pair<QString, Money>>& causes, QStringList& named) {
+    // The largest few first, so that a book with many such accounts still reads; the rest
+    // are summed. Every account stays among the finding's accounts.
+    constexpr size_t kNamedAtMost = 8;
+    const auto namedList = [&](std::vector<std::pair<QString, Money>> causes) {
+        std::stable_sort(causes.begin(), causes.end(), [](const auto& a, const auto& b) {
+            const Money x = a.second.isNegative() ? -a.second : a.second;
+            const Money y = b.second.isNegative() ? -b.second : b.second;
+            return x > y;
+        });
         QStringList parts;
+        Money rest;
+        for (size_t i = 0; i < causes.size(); ++i) {
+            if (i < kNamedAtMost)
+                parts << causes[i].first;
+            else
+                rest += causes[i].second;
+        }
+        if (causes.size() > kNamedAtMost)
+            parts << QStringLiteral("ほか %1 件（計 %2）").arg(causes.size() - kNamedAtMost).arg(yen(rest));
+        return parts.join(QStringLiteral("、"));
+    };
+    const auto causeList = [&](const std::vector<std::pair<QString, Money>>& causes, QStringList& named) {
+        std::vector<std::pair<QString, Money>> described;
         for (const auto& [code, amount] : causes) {
-            parts << QStringLiteral("%1 %2").arg(c.described(code), yen(amount));
+            described.emplace_back(QStringLiteral("%1 %2").arg(c.described(code), yen(amount)), amount);
             named << code;
         }
-        return parts.join(QStringLiteral("、"));
+        return namedList(std::move(described));
     };
     if (!openingDifference.isZero()) {
         StatementFinding finding{StatementFinding::Kind::OpeningUnbalanced, {}, {}};
@@ -471,15 +492,17 @@ BlueReturn computeBlueReturn(Database& db, const FiscalPeriod& period, std::opti
         StatementFinding finding{StatementFinding::Kind::ClosingUnbalanced, {}, {}};
         finding.message = QStringLiteral("貸借対照表の期末の合計が一致しません：資産の部 %1、負債・資本の部 %2（差額 %3）。")
                               .arg(yen(r.assetsClosing), yen(r.liabilitiesClosing), yen(closingDifference));
-        QStringList parts;
+        std::vector<std::pair<QString, Money>> pairs;
         for (const auto& [pair, amount] : crossing) {
             if (amount.isZero())
                 continue;
-            parts << QStringLiteral("%1 と %2 の間の仕訳 %3").arg(c.described(pair.first), c.described(pair.second), yen(amount));
+            pairs.emplace_back(QStringLiteral("%1 と %2 の間の仕訳 %3").arg(c.described(pair.first), c.described(pair.second), yen(amount)), amount);
             finding.accounts << pair.first << pair.second;
         }
+        finding.accounts.removeDuplicates();
+        const QString parts = namedList(std::move(pairs));
         if (!parts.isEmpty())
-            finding.message += QStringLiteral("決算書に載る科目と載らない科目の間の仕訳（載る側の借方を正）：") + parts.join(QStringLiteral("、"))
+            finding.message += QStringLiteral("決算書に載る科目と載らない科目の間の仕訳（載る側の借方を正）：") + parts
                                + QStringLiteral("。家事用の科目が決算書の行に割り当てられていないか、事業用の科目が「決算書に載せない」になっていないか、"
                                                 "科目の割り当てを確かめてください。");
         if (!(openingDifference + broughtForwardOffShown).isZero())

@@ -1,3 +1,4 @@
+#include "bench/bookgenerator.h"
 #include "bluereturn/bluereturn.h"
 #include "db/database.h"
 #include "db/textformat.h"
@@ -5,6 +6,7 @@
 #include "tests/support/testdata.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -223,5 +225,42 @@ TEST(BlueReturnProperties, TheStatementsIdentitiesHoldOnRandomBooks)
         EXPECT_EQ(r.assetsClosing, r.liabilitiesClosing);
         for (const StatementFinding& finding : r.findings)
             EXPECT_EQ(finding.kind, StatementFinding::Kind::DepreciationDiffers) << finding.message.toStdString();
+    }
+}
+
+// The generator's big books keep the household and the business in one journal without
+// keeping them apart: page 1 and page 2 still agree, and a page 4 that does not balance is
+// never shown without a finding that names its accounts.
+TEST(BlueReturnProperties, GeneratedBooksNeverShowAnUnbalancedSheetSilently)
+{
+    for (const quint32 seed : {5u, 13u}) {
+        SCOPED_TRACE(seed);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("books"));
+        Database::closeAll();
+        bookgen::BookOptions options;
+        options.templateDir = templateDir();
+        (void)bookgen::generateBooks(folder, 4000, seed, options);
+        Database& db = *Database::forFolder(folder);
+        for (int year = 2017; year <= 2019; ++year) {
+            SCOPED_TRACE(year);
+            const BlueReturn r = computeBlueReturn(db, FiscalPeriod{QDate(year, 1, 1), QDate(year, 12, 31)}, 650000);
+            EXPECT_EQ(r.monthly.back().first, r.sales);
+            EXPECT_EQ(r.monthly.back().second, r.purchases);
+            EXPECT_EQ(r.incomeBeforeDeduction, r.grossProfit - r.expensesTotal + r.reversals - r.provisions);
+            const auto found = [&](StatementFinding::Kind kind) {
+                return std::any_of(r.findings.begin(), r.findings.end(), [&](const StatementFinding& f) {
+                    return f.kind == kind && !f.message.isEmpty();
+                });
+            };
+            EXPECT_EQ(found(StatementFinding::Kind::OpeningUnbalanced), r.assetsOpening != r.liabilitiesOpening);
+            EXPECT_EQ(found(StatementFinding::Kind::ClosingUnbalanced), r.assetsClosing != r.liabilitiesClosing);
+            for (const StatementFinding& f : r.findings) {
+                if (f.kind == StatementFinding::Kind::ClosingUnbalanced) {
+                    EXPECT_FALSE(f.accounts.isEmpty()) << f.message.toStdString();
+                }
+            }
+        }
+        Database::closeAll();
     }
 }
