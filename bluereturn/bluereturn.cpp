@@ -358,12 +358,15 @@ BlueReturn computeBlueReturn(Database& db, const FiscalPeriod& period, std::opti
     for (const DepreciationListRow& asset : r.depreciation)
         r.depreciationExpenseTotal += asset.figures.expense;
     if (r.depreciationExpenseTotal != r.journalDepreciation) {
-        r.findings.push_back(StatementFinding{
-            StatementFinding::Kind::DepreciationDiffers,
+        StatementFinding finding;
+        finding.kind = StatementFinding::Kind::DepreciationDiffers;
+        finding.message =
             QStringLiteral("減価償却費の計算（3頁）の本年分の必要経費算入額の計 %1 と、仕訳の減価償却費（⑱）%2 が一致しません（差額 %3）。"
                            "減価償却費の仕訳（決算整理）を忘れていないか確かめてください。")
-                .arg(yen(r.depreciationExpenseTotal), yen(r.journalDepreciation), yen(r.depreciationExpenseTotal - r.journalDepreciation)),
-            c.accountsOn(kDepreciationKey)});
+                .arg(yen(r.depreciationExpenseTotal), yen(r.journalDepreciation), yen(r.depreciationExpenseTotal - r.journalDepreciation));
+        finding.accounts = c.accountsOn(kDepreciationKey);
+        finding.difference = r.depreciationExpenseTotal - r.journalDepreciation;
+        r.findings.push_back(std::move(finding));
     }
 
     // Page 4.
@@ -419,13 +422,15 @@ BlueReturn computeBlueReturn(Database& db, const FiscalPeriod& period, std::opti
 
     // The check of page 4: which accounts make a difference of either end.
     const Money openingDifference = r.assetsOpening - r.liabilitiesOpening;
-    // Balances brought forward that page 4's 期首 does not show: accounts off the statement
-    // (the closing's own counter-accounts aside), 事業主貸・事業主借, income-statement lines.
+    // Balances brought forward that page 4's 期首 does not show: accounts off the statement,
+    // 事業主貸・事業主借, income-statement lines.
     std::vector<std::pair<QString, Money>> openingCauses;
     Money broughtForwardOffShown;
     for (const ChartAccount& account : c.chart_) {
         const Money opening = c.opening(account.code);
-        if (opening.isZero() || account.statementText == QLatin1String("3"))
+        // The closing's own counter-accounts open at nothing when the opening rows balance;
+        // one that does not is a cause like any other.
+        if (opening.isZero())
             continue;
         const LineKind kind = c.kindOf(account.code);
         const bool shownAtStart = kind == LineKind::Asset || kind == LineKind::Liability || kind == LineKind::Capital
@@ -466,9 +471,13 @@ BlueReturn computeBlueReturn(Database& db, const FiscalPeriod& period, std::opti
         return namedList(std::move(described));
     };
     if (!openingDifference.isZero()) {
-        StatementFinding finding{StatementFinding::Kind::OpeningUnbalanced, {}, {}};
+        StatementFinding finding;
+        finding.kind = StatementFinding::Kind::OpeningUnbalanced;
         finding.message = QStringLiteral("貸借対照表の期首の合計が一致しません：資産の部 %1、負債・資本の部 %2（差額 %3）。")
                               .arg(yen(r.assetsOpening), yen(r.liabilitiesOpening), yen(openingDifference));
+        finding.difference = openingDifference;
+        for (const auto& cause : openingCauses)
+            finding.explained -= cause.second;
         if (!openingCauses.empty())
             finding.message += QStringLiteral("期首の残高が貸借対照表の期首に載らない科目（借方を正）：") + causeList(openingCauses, finding.accounts)
                                + QStringLiteral("。");
@@ -489,7 +498,8 @@ BlueReturn computeBlueReturn(Database& db, const FiscalPeriod& period, std::opti
             else if (!debitOn && creditOn)
                 crossing[{sum.creditCode, sum.debitCode}] -= sum.credit;
         }
-        StatementFinding finding{StatementFinding::Kind::ClosingUnbalanced, {}, {}};
+        StatementFinding finding;
+        finding.kind = StatementFinding::Kind::ClosingUnbalanced;
         finding.message = QStringLiteral("貸借対照表の期末の合計が一致しません：資産の部 %1、負債・資本の部 %2（差額 %3）。")
                               .arg(yen(r.assetsClosing), yen(r.liabilitiesClosing), yen(closingDifference));
         std::vector<std::pair<QString, Money>> pairs;
@@ -500,6 +510,10 @@ BlueReturn computeBlueReturn(Database& db, const FiscalPeriod& period, std::opti
             finding.accounts << pair.first << pair.second;
         }
         finding.accounts.removeDuplicates();
+        finding.difference = closingDifference;
+        for (const auto& [pair, amount] : crossing)
+            finding.explained += amount;
+        finding.explained += openingDifference + broughtForwardOffShown - inventoryAgainstOthers;
         const QString parts = namedList(std::move(pairs));
         if (!parts.isEmpty())
             finding.message += QStringLiteral("決算書に載る科目と載らない科目の間の仕訳（載る側の借方を正）：") + parts

@@ -38,9 +38,13 @@ struct FamilySalaryRow {
 // A finding of the checks, with its figures; the statement is shown with it, never instead.
 struct StatementFinding {
     enum class Kind { DepreciationDiffers, OpeningUnbalanced, ClosingUnbalanced };
-    Kind kind;
+    Kind kind = Kind::DepreciationDiffers;
     QString message;
     QStringList accounts;  // the accounts it names
+    // The difference (page 4: 資産の部 − 負債・資本の部; page 3: its total − ⑱) and, for page 4,
+    // the sum of what the finding names as its causes, which make it up whole.
+    Money difference;
+    Money explained;
 };
 
 // The statement of one fiscal year, computed from the journal: nothing is written.

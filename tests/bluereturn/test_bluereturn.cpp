@@ -120,6 +120,7 @@ TEST(BlueReturn, AnUnbalancedBalanceSheetNamesTheAccountsThatMakeTheDifference)
     EXPECT_TRUE(finding->message.contains(QStringLiteral("0215 その他収入（決算書に載せない）"))) << finding->message.toStdString();
     EXPECT_TRUE(finding->message.contains(QStringLiteral("120,000円"))) << finding->message.toStdString();
     EXPECT_TRUE(finding->accounts.contains(QStringLiteral("0411")));
+    EXPECT_EQ(finding->explained, finding->difference);
 
     // A business account left off the statement: its opening balance is named at 期首.
     lines[QStringLiteral("0411")] = kOffStatementKey;
@@ -131,6 +132,8 @@ TEST(BlueReturn, AnUnbalancedBalanceSheetNamesTheAccountsThatMakeTheDifference)
                                       [](const StatementFinding& f) { return f.kind == StatementFinding::Kind::OpeningUnbalanced; });
     ASSERT_NE(opening, off.findings.end());
     EXPECT_TRUE(opening->message.contains(QStringLiteral("1213 車両運搬具（決算書に載せない） 1,200,000円"))) << opening->message.toStdString();
+    EXPECT_EQ(opening->difference, -yen(1200000));
+    EXPECT_EQ(opening->explained, opening->difference);
 }
 
 // Page 3 against ⑱: the schedule's expense total and the journal's depreciation.
