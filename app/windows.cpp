@@ -3,6 +3,7 @@
 #include "aggregate/tfsyukei2.h"
 #include "app/tmenu.h"
 #include "assets/tkoteisisan.h"
+#include "bluereturn/tfaoiro.h"
 #include "closing/tfkessan.h"
 #include "db/tdm01keiri.h"
 #include "journal/tmaininput.h"
@@ -43,6 +44,9 @@ void registerWindows()
     });
     TMenu::registerWindow(TMenu::Window::FixedAssets, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<Tkoteisisan>(dm, owner);
+    });
+    TfKessan::registerBlueReturn([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfAoiro>(dm, owner);
     });
     TfKessan::registerPeriodAggregation([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<TfSyukei2>(dm, owner);

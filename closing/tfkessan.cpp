@@ -32,6 +32,12 @@ TfKessan::WindowFactory& periodAggregationFactory()
     return factory;
 }
 
+TfKessan::WindowFactory& blueReturnFactory()
+{
+    static TfKessan::WindowFactory factory;
+    return factory;
+}
+
 FiscalPeriod currentPeriod(const Tdm01Keiri& dm)
 {
     return {dm.state().periodStart, dm.state().periodEnd};
@@ -42,6 +48,11 @@ FiscalPeriod currentPeriod(const Tdm01Keiri& dm)
 void TfKessan::registerPeriodAggregation(WindowFactory factory)
 {
     periodAggregationFactory() = std::move(factory);
+}
+
+void TfKessan::registerBlueReturn(WindowFactory factory)
+{
+    blueReturnFactory() = std::move(factory);
 }
 
 TfKessan::TfKessan(Tdm01Keiri& dm, QWidget* parent) : QDialog(parent), dm_(dm)
@@ -106,12 +117,14 @@ void TfKessan::buildUi()
     trialBalance_ = button(QStringLiteral("試算表の表示"), QStringLiteral("SpeedButton1"), &TfKessan::SpeedButton1Click);
     worksheet_ = button(QStringLiteral("精算表の表示"), QStringLiteral("SpeedButton4"), &TfKessan::SpeedButton4Click);
     transfers_ = button(QStringLiteral("決算振替処理"), QStringLiteral("SpeedButton3"), &TfKessan::SpeedButton3Click);
+    blueReturn_ = button(QStringLiteral("青色申告決算書"), QStringLiteral("BlueReturn"), &TfKessan::BlueReturnClick);
+    blueReturn_->setEnabled(static_cast<bool>(blueReturnFactory()));
     const std::pair<QString, QPushButton*> stepRows[] = {
         {QStringLiteral("①科目毎の集計を行う。-------------"), aggregate_},
         {QStringLiteral("②試算表で誤りがないか確認する。---"), trialBalance_},
         {QStringLiteral("③決算整理を行う。"), nullptr},
         {QStringLiteral("④決算整理の確認を行う。-----------"), worksheet_},
-        {QStringLiteral("⑤貸借対象表・損益計算書等の作成"), nullptr},
+        {QStringLiteral("⑤貸借対象表・損益計算書等の作成"), blueReturn_},
         {QStringLiteral("⑥決算振替を行う。-----------------"), transfers_},
     };
     int row = 2;
@@ -214,6 +227,16 @@ void TfKessan::SpeedButton5Click()
     std::unique_ptr<QDialog> window = factory(this, dm_);
     window->setWindowTitle(QStringLiteral("集計表"));
     window->resize(800, window->height());
+    window->setModal(true);
+    window->exec();
+}
+
+void TfKessan::BlueReturnClick()
+{
+    const WindowFactory& factory = blueReturnFactory();
+    if (!factory)
+        return;
+    std::unique_ptr<QDialog> window = factory(this, dm_);
     window->setModal(true);
     window->exec();
 }

@@ -23,6 +23,8 @@ public:
     // disabled.
     using WindowFactory = std::function<std::unique_ptr<QDialog>(QWidget* owner, Tdm01Keiri& dm)>;
     static void registerPeriodAggregation(WindowFactory factory);
+    // The blue-return statement ("青色申告決算書"), opened beside step ⑤ once it is registered.
+    static void registerBlueReturn(WindowFactory factory);
 
     explicit TfKessan(Tdm01Keiri& dm, QWidget* parent = nullptr);
 
@@ -32,6 +34,7 @@ public:
     void SpeedButton4Click();  // "精算表の表示"
     void SpeedButton3Click();  // "決算振替処理"
     void SpeedButton5Click();  // "科目・細目集計"
+    void BlueReturnClick();    // "青色申告決算書"
     void N2Click();            // "ｻﾎﾟｰﾄｻｲﾄ"
 
     [[nodiscard]] QString periodText() const;
@@ -40,6 +43,7 @@ public:
     [[nodiscard]] QPushButton* worksheetButton() const { return worksheet_; }
     [[nodiscard]] QPushButton* transfersButton() const { return transfers_; }
     [[nodiscard]] QPushButton* periodAggregationButton() const { return periodAggregation_; }
+    [[nodiscard]] QPushButton* blueReturnButton() const { return blueReturn_; }
     [[nodiscard]] QAction* helpAction() const { return helpAction_; }
 
 protected:
@@ -56,6 +60,7 @@ private:
     QPushButton* worksheet_ = nullptr;
     QPushButton* transfers_ = nullptr;
     QPushButton* periodAggregation_ = nullptr;
+    QPushButton* blueReturn_ = nullptr;
     QAction* helpAction_ = nullptr;
 };
 

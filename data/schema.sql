@@ -2,7 +2,7 @@
 -- ten-thousandths of a yen, dates (DATE) as ISO text yyyy-MM-dd, date and time
 -- (TIMESTAMP) as yyyy-MM-dd HH:mm:ss.
 PRAGMA application_id = 1416588406;  -- 0x546f6c76, "Tolv": marks the file as a Tolva database
-PRAGMA user_version = 3;  -- the layout (pages with checksums, see db/README.md); Database::upgradeSchema brings older books to it
+PRAGMA user_version = 4;  -- the layout (pages with checksums, see db/README.md); Database::upgradeSchema brings older books to it
 PRAGMA journal_mode = WAL;
 
 -- The journal. No foreign keys to the masters: rows whose codes have since been removed
@@ -217,3 +217,8 @@ CREATE TABLE biko (
     no   INTEGER PRIMARY KEY AUTOINCREMENT,
     Name TEXT
 );
+
+-- The blue-return statement: the line of the form of each account the user moved from its
+-- default, and the special deduction chosen for a year.
+CREATE TABLE KessanLine (kcode TEXT NOT NULL PRIMARY KEY, line TEXT NOT NULL);
+CREATE TABLE KessanKoujo (nen INTEGER NOT NULL PRIMARY KEY, gaku INTEGER NOT NULL);

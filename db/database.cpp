@@ -988,6 +988,18 @@ const QStringList& layoutTwoStatements()
     return statements;
 }
 
+// Layout 4: the settings of the blue-return statement, which line of the form each account
+// goes to (only the accounts the user moved; the others follow their defaults) and the
+// special deduction chosen per year. The texts are those of a new folder's schema.
+const QStringList& layoutFourStatements()
+{
+    static const QStringList statements = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS KessanLine (kcode TEXT NOT NULL PRIMARY KEY, line TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS KessanKoujo (nen INTEGER NOT NULL PRIMARY KEY, gaku INTEGER NOT NULL)"),
+    };
+    return statements;
+}
+
 // A statement on a connection of its own (the copy being upgraded), errors told as the
 // books' own.
 void execOn(sqlite3* db, const QString& sql)
@@ -1022,6 +1034,17 @@ void Database::upgradeSchema()
         return;
     if (readOnlyCause_)
         throw StoreError(readOnlyNotice() + QStringLiteral("帳簿を新しい形式にはできません。"));
+    // Pages that already carry their checksums need no copy: the new tables and the layout
+    // number are one transaction of the books.
+    if (version >= 3) {
+        Transaction transaction(*this);
+        for (const QString& statement : layoutFourStatements())
+            exec(statement);
+        exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+        transaction.commit();
+        loadTables();
+        return;
+    }
     const QString shown = QDir::toNativeSeparators(filePath());
     const auto failure = [&](const QString& reason) {
         return StoreError(QStringLiteral("データベースファイル「%1」を新しい形式にできません。帳簿は元のままです。\n%2").arg(shown, reason));
@@ -1071,6 +1094,8 @@ void Database::upgradeSchema()
             for (const QString& statement : layoutTwoStatements())
                 execOn(copy, statement);
         }
+        for (const QString& statement : layoutFourStatements())
+            execOn(copy, statement);
         execOn(copy, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
         execOn(copy, QStringLiteral("COMMIT"));
         progress(55);

@@ -98,8 +98,9 @@ public:
     static constexpr int kApplicationId = 0x546f6c76; // "Tolv"
     // The layout of the books this program writes (PRAGMA user_version). Books of an older
     // layout open and are brought to it by upgradeSchema(); books of a newer one are refused.
-    // Layout 3: every page carries its checksum (db/checksumvfs.h).
-    static constexpr int kSchemaVersion = 3;
+    // Layout 3: every page carries its checksum (db/checksumvfs.h). Layout 4: the settings
+    // of the blue-return statement (KessanLine, KessanKoujo).
+    static constexpr int kSchemaVersion = 4;
 
     // What opening checks besides the file being SQLite and ours with every table.
     // Full: PRAGMA quick_check, which reads every page; its time grows with the journal.

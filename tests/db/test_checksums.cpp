@@ -314,6 +314,35 @@ TEST(Checksums, BooksOfTheLayoutBeforeAreBroughtToThemKeepingEveryRow)
     EXPECT_TRUE(failureOf(*db, QStringLiteral("SELECT sum(Lgaku) FROM shiwake")).contains(QStringLiteral("壊れています")));
 }
 
+TEST(Checksums, BooksOfLayoutThreeGetTheStatementSettingsWithoutACopy)
+{
+    TestDataFolder current;
+    const QStringList expectedSchema = schemaOf(*Database::forFolder(current.path()));
+    Database::closeAll();
+
+    TestDataFolder folder;
+    {
+        auto db = Database::forFolder(folder.path());
+        db->exec(QStringLiteral("DROP TABLE KessanLine"));
+        db->exec(QStringLiteral("DROP TABLE KessanKoujo"));
+        db->exec(QStringLiteral("PRAGMA user_version = 3"));
+        db->exec(QStringLiteral("INSERT INTO biko (Name) VALUES ('a note')"));
+    }
+    Database::closeAll();
+    {
+        auto db = Database::forFolder(folder.path());
+        EXPECT_EQ(db->schemaVersion(), 3);
+        const QString before = booksState(*db);
+        db->makeReadyForWriting(nullptr);
+        EXPECT_EQ(db->schemaVersion(), Database::kSchemaVersion);
+        EXPECT_EQ(booksState(*db), before);
+        EXPECT_EQ(schemaOf(*db).join(u'\n').toStdString(), expectedSchema.join(u'\n').toStdString());
+        db->exec(QStringLiteral("INSERT INTO KessanLine (kcode, line) VALUES ('0411', 'e31')"));
+        EXPECT_EQ(integrityCheck(*db), QStringLiteral("ok"));
+    }
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*tolva-tmp*")}, QDir::Files | QDir::Hidden), QStringList());
+}
+
 // Every write, sync and truncate of the upgrade failing in turn: the books are those of before,
 // sound and without checksums, or (a failure after the commit, folding the log in) those of
 // after; the next upgrade goes through.
