@@ -18,10 +18,11 @@ constexpr double kRowMm = 6.2;
 // Drawing in millimetres from the printable area's top left.
 class Sheet {
 public:
-    Sheet(QPainter& painter, QPagedPaintDevice& device) : painter_(painter)
+    // The painter's origin is the top left corner of the printable area of `layout`.
+    Sheet(QPainter& painter, const QPageLayout& layout) : painter_(painter)
     {
-        const QRectF paint = device.pageLayout().paintRect(QPageLayout::Millimeter);
-        scale_ = paint.width() > 0 ? device.width() / paint.width() : 1.0;
+        const QRectF paint = layout.paintRect(QPageLayout::Millimeter);
+        scale_ = painter.device()->logicalDpiX() / 25.4;
         widthMm_ = paint.width();
         heightMm_ = paint.height();
     }
@@ -282,32 +283,23 @@ QString reiwaYearText(const FiscalPeriod& period)
     return reiwa == 1 ? QStringLiteral("令和元年分") : QStringLiteral("令和%1年分").arg(reiwa);
 }
 
-int paintBlueReturn(const BlueReturn& statement, QPagedPaintDevice& device, const std::function<bool(int, int)>& progress)
+QPageLayout blueReturnPageLayout()
 {
-    constexpr int kPages = 4;
-    if (progress && !progress(0, kPages))
-        return -1;
-    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                             QPageLayout::Millimeter);
-    device.setPageLayout(layout);
-    QPainter painter;
-    if (!painter.begin(&device))
-        return 0;
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                       QPageLayout::Millimeter);
+}
+
+void drawBlueReturnPage(const BlueReturn& statement, QPainter& painter, int page)
+{
+    void (*const pages[kBlueReturnPages])(Sheet&, const BlueReturn&) = {pageOne, pageTwo, pageThree, pageFour};
+    if (page < 0 || page >= kBlueReturnPages)
+        return;
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    Sheet sheet(painter, device);
-    void (*const pages[kPages])(Sheet&, const BlueReturn&) = {pageOne, pageTwo, pageThree, pageFour};
-    for (int p = 0; p < kPages; ++p) {
-        if (p > 0)
-            device.newPage();
-        pages[p](sheet, statement);
-        if (progress && !progress(p + 1, kPages)) {
-            painter.end();
-            return -1;
-        }
-    }
-    painter.end();
-    return kPages;
+    Sheet sheet(painter, blueReturnPageLayout());
+    pages[page](sheet, statement);
+    painter.restore();
 }
 
 } // namespace tolva

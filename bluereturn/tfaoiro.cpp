@@ -225,10 +225,22 @@ void TfAoiro::openAssignment()
 
 void TfAoiro::printPages()
 {
+    // The four pages of the form, drawn from a copy of the figures shown.
+    class Pages final : public ReportPages {
+    public:
+        explicit Pages(BlueReturn statement) : statement_(std::move(statement)) {}
+        int pageCount() const override { return kBlueReturnPages; }
+        QPageLayout pageLayout() const override { return blueReturnPageLayout(); }
+        void drawPage(QPainter& painter, int page) const override { drawBlueReturnPage(statement_, painter, page); }
+
+    private:
+        BlueReturn statement_;
+    };
     const BlueReturn statement = statement_;
-    prompter().previewReport(this, blueReturnTitle(), [statement](QPagedPaintDevice& device, const ReportProgress& progress) {
-        return paintBlueReturn(statement, device, progress);
-    });
+    prompter().previewReport(this, blueReturnTitle(),
+                             [statement](const ReportProgress&) -> std::unique_ptr<ReportPages> {
+                                 return std::make_unique<Pages>(statement);
+                             });
 }
 
 void TfAoiro::exportCsv()

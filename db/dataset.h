@@ -297,8 +297,8 @@ public:
     // prior, locate) is refused; recordCount still counts. Not for grids. Kept until changed.
     void setUniDirectional(bool on);
     [[nodiscard]] bool uniDirectional() const { return uniDirectional_; }
-    // A closed one-way query over the same books with this one's SQL, parameter values and
-    // currency columns: to read a whole result once (a report, an export) without filling
+    // A closed one-way query over the same books with this one's SQL, parameter values,
+    // currency columns and computed fields: to read a whole result once (a report, an export) without filling
     // this query's cache, which a grid over it would otherwise keep for as long as it is open.
     [[nodiscard]] std::unique_ptr<Query> oneWayCopy() const;
 
