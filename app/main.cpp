@@ -9,6 +9,7 @@
 #include "ui/actionguard.h"
 #include "ui/prompter.h"
 #include "ui/tdm02repo.h"
+#include "ui/windowsetup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -92,6 +93,8 @@ int main(int argc, char** argv)
     parser.process(app);
 
     registerWindows();
+    // Every window fits the screen when shown, and F1 opens its help.
+    WindowSetup::install();
 
     // The main window is created first and sets the data folder.
     TMenu menu(folder.isEmpty() ? datafolder::besideProgram() : folder);

@@ -4,6 +4,7 @@
 #include "app/tmenu.h"
 #include "assets/tkoteisisan.h"
 #include "closing/tfkessan.h"
+#include "closing/tfkishu.h"
 #include "db/tdm01keiri.h"
 #include "journal/tmaininput.h"
 #include "ledger/tfm04motocho.h"
@@ -43,6 +44,12 @@ void registerWindows()
     });
     TMenu::registerWindow(TMenu::Window::FixedAssets, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<Tkoteisisan>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::OpeningBalances, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfKishu>(dm, owner);
+    });
+    TMainInput::registerOpeningBalances([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfKishu>(dm, owner);
     });
     TfKessan::registerPeriodAggregation([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<TfSyukei2>(dm, owner);

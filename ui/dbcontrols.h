@@ -47,6 +47,8 @@ public:
     // The text in the box was refused when it was last applied, and the user was told; it
     // stays until it is corrected or the row changes.
     [[nodiscard]] bool holdsRefusedText() const { return refused_; }
+    // Text typed into the box and not yet applied to the field.
+    [[nodiscard]] bool hasTypedText() const { return dirty_; }
 
     // Applies typed text to the field now; false (with the message shown) when the field
     // refused it.

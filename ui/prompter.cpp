@@ -10,6 +10,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
@@ -86,6 +87,23 @@ public:
         return box.exec() == QMessageBox::Yes;
     }
 
+    Answer ask(QWidget* parent, const QString& text) override
+    {
+        // Ending on a signal: what was typed is thrown away, as when a window closes on exit.
+        if (stopped)
+            return Answer::No;
+        QMessageBox box(QMessageBox::Question, kMessageTitle, QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                        parent);
+        setMessageText(box, text);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return Answer::Cancel;
+        }
+    }
+
     std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                         const QString& proposedName, const QString& filter) override
     {
@@ -102,11 +120,11 @@ public:
 
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
 
-    void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) override
+    void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter, const QString& pdfPath) override
     {
         if (stopped)
             return;
-        showPreview(parent, title, painter);
+        showPreview(parent, title, painter, pdfPath);
         // The preview keeps every page as a picture of small pieces; once it is gone, the
         // memory they took goes back to the system instead of staying with the program.
 #if __has_include(<malloc.h>)
@@ -115,11 +133,19 @@ public:
     }
 
 private:
-    static void showPreview(QWidget* parent, const QString& title, const ReportPainter& painter)
+    static void showPreview(QWidget* parent, const QString& title, const ReportPainter& painter, const QString& pdfPath)
     {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setDocName(title);
+        if (!pdfPath.isEmpty()) {
+            // The print dialog proposes a file named after the document; with no printer at all
+            // the file is the only destination, proposed where the user keeps documents
+            // rather than as "<report>.pdf" in the home folder.
+            printer.setDocName(QFileInfo(pdfPath).completeBaseName());
+            if (printer.outputFormat() == QPrinter::PdfFormat)
+                printer.setOutputFileName(pdfPath);
+        }
         QPrintPreviewDialog preview(&printer, parent);
         preview.setWindowTitle(QStringLiteral("ﾚﾎﾟｰﾄﾌﾟﾚﾋﾞｭｰ"));
         QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&painter, &preview](QPrinter* target) {

@@ -37,6 +37,10 @@ public:
     enum class QuestionKind { Question, Warning };
     // A question with Yes and No; true only for Yes.
     virtual bool confirm(QWidget* parent, const QString& text, QuestionKind kind = QuestionKind::Question) = 0;
+    // A question with はい, いいえ and キャンセル, as before closing a window whose record is
+    // still being edited: save, throw away, or stay. Closing the box counts as キャンセル.
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer ask(QWidget* parent, const QString& text) = 0;
     // The file-save dialog; no value when the user cancels.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                                 const QString& proposedName, const QString& filter) = 0;
@@ -47,8 +51,10 @@ public:
     // Shows a report's pages in a modal, maximised preview at 100 % from which the user
     // prints or saves a PDF; returns when the preview is closed. While the pages are drawn the
     // "Report Status" window tells how far it got and offers 中止, which closes the preview
-    // (or drops the print).
-    virtual void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter) = 0;
+    // (or drops the print). A report saved as a PDF is proposed as `pdfPath` (named by what it
+    // holds and its period, in the user's documents folder) when given.
+    virtual void previewReport(QWidget* parent, const QString& title, const ReportPainter& painter,
+                               const QString& pdfPath = QString()) = 0;
 };
 
 // What the preview's print button runs: the pages onto the printer, and when the printer writes

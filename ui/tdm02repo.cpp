@@ -28,7 +28,7 @@ Dataset* Tdm02Repo::connection(const QString& name) const
     return reports::dataModuleConnections(data_)(name);
 }
 
-void Tdm02Repo::RunReport(const QString& name, QWidget* parent)
+void Tdm02Repo::RunReport(const QString& name, QWidget* parent, const QString& pdfPath)
 {
     if (projectFile_.isEmpty())
         throw StoreError(QStringLiteral("レポートプロジェクトのファイルが設定されていません。"));
@@ -51,7 +51,8 @@ void Tdm02Repo::RunReport(const QString& name, QWidget* parent)
                                      && !printer->outputFileName().isEmpty())
                                      reports::restoreTextOutsideBmp(printer->outputFileName(), outsideBmp);
                                  return pages;
-                             });
+                             },
+                             pdfPath);
 }
 
 } // namespace tolva

@@ -2,6 +2,7 @@
 
 #include "ui/prompter.h"
 
+#include <QDir>
 #include <QPrinter>
 #include <QStringList>
 
@@ -27,11 +28,14 @@ public:
 
     std::vector<Message> messages;
     std::deque<bool> answers;                   // for confirm
+    std::deque<Answer> choices;                 // for ask (はい / いいえ / キャンセル)
     std::deque<std::optional<QString>> fileNames;  // for saveFileName
+    QStringList proposedPaths;                   // the folder and name each file dialog proposed
     QString clipboard;
     std::vector<QUrl> openedUrls;
     QString reportPdfPath;                       // where previewReport renders, if set
     QStringList previewedReports;
+    QStringList proposedPdfPaths;                // the PDF proposed for each previewed report
     // Called while a message is open, for a test to look at the window behind it.
     std::function<void(const Message&)> onMessage;
     int pagesRendered = 0;
@@ -59,8 +63,21 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override
+    Answer ask(QWidget*, const QString& text) override
     {
+        messages.push_back({Message::Question, text, {}});
+        if (onMessage)
+            onMessage(messages.back());
+        if (choices.empty())
+            throw std::logic_error("unscripted question: " + text.toStdString());
+        const Answer answer = choices.front();
+        choices.pop_front();
+        return answer;
+    }
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString& folder, const QString& proposedName,
+                                        const QString&) override
+    {
+        proposedPaths << QDir(folder).filePath(proposedName);
         if (fileNames.empty())
             throw std::logic_error("unscripted file dialog");
         auto name = fileNames.front();
@@ -74,9 +91,10 @@ public:
         openedUrls.push_back(url);
         return true;
     }
-    void previewReport(QWidget*, const QString& title, const ReportPainter& painter) override
+    void previewReport(QWidget*, const QString& title, const ReportPainter& painter, const QString& pdfPath = QString()) override
     {
         previewedReports << title;
+        proposedPdfPaths << pdfPath;
         if (reportPdfPath.isEmpty())
             return;
         // A printer writing a PDF, as the preview's print button gives the report.
