@@ -102,6 +102,8 @@ int main(int argc, char** argv)
     auto lock = startup::openBooks(programState().dataFolder);
     if (!lock)
         return startup::terminationRequested() ? 0 : 1;
+    // A display that goes away ends the program inside Qt; the books are closed even then.
+    startup::closeBooksOnExit(&lock);
 
     int result = 0;
     {
@@ -120,6 +122,7 @@ int main(int argc, char** argv)
     // Closing the connection folds the write-ahead log back into the database file; then the
     // folder is released for the next program.
     Database::closeAll();
+    startup::closeBooksOnExit(nullptr);
     lock.reset();
     return result;
 }

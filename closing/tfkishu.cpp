@@ -55,6 +55,8 @@ TfKishu::TfKishu(Tdm01Keiri& dm, QWidget* parent)
     grid_ = new QTableWidget(0, ColumnCount, this);
     grid_->setHorizontalHeaderLabels({QStringLiteral("code"), QStringLiteral("科目"), QStringLiteral("期首残高"), QStringLiteral("残高")});
     grid_->verticalHeader()->hide();
+    // One line of text a row: some thirty accounts and sub-accounts are seen at once.
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setEditTriggers(QAbstractItemView::AllEditTriggers);
     grid_->setColumnWidth(CodeColumn, 70);
