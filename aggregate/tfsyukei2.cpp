@@ -3,6 +3,7 @@
 #include "aggregate/aggregateoutput.h"
 #include "db/database.h"
 #include "db/dataset.h"
+#include "db/outputfile.h"
 #include "db/tdm01keiri.h"
 #include "reports/csvwriter.h"
 #include "ui/actionguard.h"
@@ -383,15 +384,26 @@ void TfSyukei2::N2Click()
     body.open();
     Tdm02Repo reports(dm_);
     reports.RvProject1Create(dataFolder_);
-    reports.RunReport(*report, this);
+    reports.RunReport(*report, this, outputfile::defaultOutputPath({aggregateFileTitle(grid), periodPart()}, QStringLiteral("pdf")));
+}
+
+QString TfSyukei2::periodPart()
+{
+    // The range of the last run, which is what the sums hold.
+    const std::optional<AggregationStatus> status = readAggregationStatus(db());
+    if (!status)
+        return {};
+    return outputfile::periodNamePart(status->range.start, status->range.end, {dm_.state().periodStart, dm_.state().periodEnd});
 }
 
 void TfSyukei2::N5Click()
 {
     const AggregateGrid& grid = model_->grid();
     const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"),
-                                                                exportStartFolder(dataFolder_, dm_.state().readOnly),
-                                                                aggregateFileName(grid), QStringLiteral("csv (*.csv)"));
+                                                                outputfile::userFilesFolder(),
+                                                                outputfile::proposedFileName({aggregateFileTitle(grid), periodPart()},
+                                                                                             QStringLiteral("csv")),
+                                                                QStringLiteral("csv (*.csv)"));
     if (!path)
         return;
     const csv::WriteOutcome outcome = csv::writeRows(*path, aggregateExportRows(grid, rangeLabel_->text()));

@@ -92,6 +92,8 @@ private:
     void setRange(const DateRange& range);
     void fitColumns();
     [[nodiscard]] Database& db() const;
+    // The range of the last run in the names of the files: "科目集計試算表_202603".
+    [[nodiscard]] QString periodPart();
 
     Tdm01Keiri& dm_;
     QString dataFolder_;

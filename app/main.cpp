@@ -9,6 +9,7 @@
 #include "ui/actionguard.h"
 #include "ui/prompter.h"
 #include "ui/tdm02repo.h"
+#include "ui/windowsetup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -92,6 +93,8 @@ int main(int argc, char** argv)
     parser.process(app);
 
     registerWindows();
+    // Every window fits the screen when shown, and F1 opens its help.
+    WindowSetup::install();
 
     // The main window is created first and sets the data folder.
     TMenu menu(folder.isEmpty() ? datafolder::besideProgram() : folder);
@@ -99,6 +102,8 @@ int main(int argc, char** argv)
     auto lock = startup::openBooks(programState().dataFolder);
     if (!lock)
         return startup::terminationRequested() ? 0 : 1;
+    // A display that goes away ends the program inside Qt; the books are closed even then.
+    startup::closeBooksOnExit(&lock);
 
     int result = 0;
     {
@@ -117,6 +122,7 @@ int main(int argc, char** argv)
     // Closing the connection folds the write-ahead log back into the database file; then the
     // folder is released for the next program.
     Database::closeAll();
+    startup::closeBooksOnExit(nullptr);
     lock.reset();
     return result;
 }

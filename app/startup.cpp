@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "db/database.h"
 #include "db/programstate.h"
 #include "ui/actionguard.h"
 #include "ui/prompter.h"
@@ -19,6 +20,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -261,6 +263,26 @@ void quitOnTerminationSignals(QCoreApplication& app)
     action.sa_flags = SA_RESTART;
     for (const int number : {SIGTERM, SIGHUP, SIGINT})
         ::sigaction(number, &action, nullptr);
+}
+
+namespace {
+std::unique_ptr<datafolder::Lock>* heldLock = nullptr;
+} // namespace
+
+void closeBooksOnExit(std::unique_ptr<datafolder::Lock>* lock)
+{
+    static const bool registered = [] {
+        std::atexit([] {
+            if (!heldLock)
+                return;
+            Database::closeAllForExit();
+            heldLock->reset();
+            heldLock = nullptr;
+        });
+        return true;
+    }();
+    (void)registered;
+    heldLock = lock;
 }
 
 bool terminationRequested()

@@ -51,6 +51,12 @@ private:
 [[nodiscard]] std::unique_ptr<datafolder::Lock> openBooks(const QString& folder,
                                                           const QString& templateDir = datafolder::templateFolder());
 
+// While `lock` holds the books, a process that ends through exit() without returning from
+// main (Qt does so when the connection to the display breaks) closes them as a normal exit
+// does: the databases with their logs folded in, then the lock. nullptr forgets the lock
+// again, before it goes out of scope.
+void closeBooksOnExit(std::unique_ptr<datafolder::Lock>* lock);
+
 // The folder that a command-line option names, made absolute. An empty name is refused with a
 // StoreError: it would mean the current folder, where nobody means to keep books.
 [[nodiscard]] QString folderFromOption(const QString& option, const QString& value);

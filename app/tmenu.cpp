@@ -199,6 +199,9 @@ void TMenu::buildUi()
     dataRow->addWidget(makeButton(Window::Ledger, QStringLiteral("元帳"), QStringLiteral("SpeedButton6"), &TMenu::SpeedButton6Click, central));
     dataRow->addWidget(makeButton(Window::Closing, QStringLiteral("決算"), QStringLiteral("SpeedButton7"), &TMenu::SpeedButton7Click, central));
     dataRow->addWidget(makeButton(Window::FixedAssets, QStringLiteral("固定資産"), QStringLiteral("SpeedButton5"), &TMenu::SpeedButton5Click, central));
+    // The first year's balances: without them against 元入金 the trial balance cannot balance.
+    dataRow->addWidget(makeButton(Window::OpeningBalances, QStringLiteral("期首残高の入力"), QStringLiteral("OpeningBalances"),
+                                  &TMenu::OpeningBalancesClick, central));
     outer->addLayout(dataRow);
 
     auto* masterRow = new QHBoxLayout;
@@ -231,6 +234,7 @@ void TMenu::buildUi()
     addItem(data, QStringLiteral("元帳"), Window::Ledger, &TMenu::SpeedButton6Click);
     addItem(data, QStringLiteral("決算"), Window::Closing, &TMenu::SpeedButton7Click);
     addItem(data, QStringLiteral("固定資産"), Window::FixedAssets, &TMenu::SpeedButton5Click);
+    addItem(data, QStringLiteral("期首残高の入力"), Window::OpeningBalances, &TMenu::OpeningBalancesClick);
     // A normal start reads only part of the file for damage; this reads all of it.
     data->addSeparator();
     QAction* check = data->addAction(QStringLiteral("帳簿の検査"));
@@ -434,6 +438,11 @@ void TMenu::SpeedButton8Click()
     // every window takes as its default, follow it at once rather than at the next start.
     openWindow(Window::Owner, {}, {});
     LoadFiscalPeriod(QDate::currentDate());
+}
+
+void TMenu::OpeningBalancesClick()
+{
+    openWindow(Window::OpeningBalances, {}, {});
 }
 
 void TMenu::SpeedButton9Click()

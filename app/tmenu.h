@@ -50,7 +50,7 @@ class TMenu : public QMainWindow {
 public:
     // The windows the main window opens. A window whose factory has not been registered is
     // not built yet: its button and menu item stay disabled.
-    enum class Window { Journal, Ledger, Closing, FixedAssets, Accounts, AccountCategories, SubAccounts, Uses, Owner };
+    enum class Window { Journal, Ledger, Closing, FixedAssets, Accounts, AccountCategories, SubAccounts, Uses, Owner, OpeningBalances };
     using WindowFactory = std::function<std::unique_ptr<QDialog>(QWidget* owner, Tdm01Keiri& dm)>;
     static void registerWindow(Window window, WindowFactory factory);
 
@@ -77,6 +77,7 @@ public:
     void SpeedButton7Click();  // 決算
     void SpeedButton8Click();  // 事業主
     void SpeedButton9Click();  // 細目設定
+    void OpeningBalancesClick();  // 期首残高の入力
     void CheckBooksClick();    // 帳簿の検査: every page of the file read for damage
     void N12Click();           // version
     void N13Click();           // help

@@ -5,6 +5,7 @@
 #include "assets/tkoteisisan.h"
 #include "bluereturn/tfaoiro.h"
 #include "closing/tfkessan.h"
+#include "closing/tfkishu.h"
 #include "db/tdm01keiri.h"
 #include "journal/tmaininput.h"
 #include "ledger/tfm04motocho.h"
@@ -47,6 +48,12 @@ void registerWindows()
     });
     TfKessan::registerBlueReturn([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<TfAoiro>(dm, owner);
+    });
+    TMenu::registerWindow(TMenu::Window::OpeningBalances, [](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfKishu>(dm, owner);
+    });
+    TMainInput::registerOpeningBalances([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
+        return std::make_unique<TfKishu>(dm, owner);
     });
     TfKessan::registerPeriodAggregation([](QWidget* owner, Tdm01Keiri& dm) -> std::unique_ptr<QDialog> {
         return std::make_unique<TfSyukei2>(dm, owner);

@@ -1,6 +1,7 @@
 #include "assets/depreciationreport.h"
 
 #include "assets/depreciationlist.h"
+#include "db/outputfile.h"
 #include "db/tdm01keiri.h"
 #include "ui/tdm02repo.h"
 
@@ -25,7 +26,10 @@ void printDepreciationList(Tdm01Keiri& dm, const FiscalPeriod& target, const QDa
 
     Tdm02Repo reports(dm);
     reports.RvProject1Create(dm.q22GSlist.databaseName());
-    reports.RunReport(kDepreciationListReport, parent);
+    // Saved as a PDF: "減価償却明細_2026.pdf" in the documents folder.
+    reports.RunReport(kDepreciationListReport, parent,
+                      outputfile::defaultOutputPath({QStringLiteral("減価償却明細"), outputfile::periodNamePart(target.start, target.end, target)},
+                                                    QStringLiteral("pdf")));
 }
 
 } // namespace tolva

@@ -6,6 +6,7 @@
 #include "db/tdm01keiri.h"
 #include "db/textformat.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/help.h"
 
 #include <QAction>
@@ -158,6 +159,10 @@ void TfKobetu::showEvent(QShowEvent* event)
 
 void TfKobetu::done(int result)
 {
+    // The year row is stored by "再計算"; figures typed without it are asked about, not
+    // dropped without a word.
+    if (!mayClose(*this, {&dm_.t04koteiC}, [this] { RecalcClick(); }))
+        return;
     guarded(this, [&] {
         Table& y = dm_.t04koteiC;
         const bool editing = y.state() == Dataset::State::Edit || y.state() == Dataset::State::Insert;

@@ -10,6 +10,7 @@
 #include "db/tdm01keiri.h"
 #include "db/textformat.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/help.h"
 #include "ui/prompter.h"
 
@@ -510,6 +511,14 @@ void Tkoteisisan::showEvent(QShowEvent* event)
 
 void Tkoteisisan::done(int result)
 {
+    // A property, item or year row still being edited in its grid is asked about first.
+    if (!closed_
+        && !mayClose(*this, {&dm_.t02koteiA, &dm_.t03koteiB, &dm_.t04koteiC}, [this] {
+               for (Table* table : {&dm_.t02koteiA, &dm_.t03koteiB, &dm_.t04koteiC})
+                   if (table->isActive() && table->state() != Dataset::State::Browse)
+                       table->post();
+           }))
+        return;
     if (!closed_)
         guarded(this, [&] { FormClose(); });
     QDialog::done(result);

@@ -28,6 +28,5 @@ namespace tolva {
 // The comma-separated file: every line of every page with its page, section, number,
 // caption and exact amounts (plain decimals), then page 3, 専従者給与の内訳 and the findings.
 [[nodiscard]] QList<QStringList> blueReturnCsvRows(const BlueReturn& statement);
-inline const QString kBlueReturnFileName = QStringLiteral("青色申告決算書.csv");
 
 } // namespace tolva

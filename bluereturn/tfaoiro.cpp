@@ -3,6 +3,7 @@
 #include "bluereturn/bluereturnoutput.h"
 #include "bluereturn/bluereturnpages.h"
 #include "db/database.h"
+#include "db/outputfile.h"
 #include "db/readonlybooks.h"
 #include "db/tdm01keiri.h"
 #include "db/textformat.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -240,14 +242,22 @@ void TfAoiro::printPages()
     prompter().previewReport(this, blueReturnTitle(),
                              [statement](const ReportProgress&) -> std::unique_ptr<ReportPages> {
                                  return std::make_unique<Pages>(statement);
-                             });
+                             },
+                             proposedPath(QStringLiteral("pdf")));
+}
+
+QString TfAoiro::proposedPath(const QString& extension) const
+{
+    const FiscalPeriod& period = statement_.period;
+    return outputfile::defaultOutputPath({blueReturnTitle(), outputfile::periodNamePart(period.start, period.end, period)},
+                                         extension);
 }
 
 void TfAoiro::exportCsv()
 {
-    const std::optional<QString> path =
-        prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), exportStartFolder(dm_.state().dataFolder, dm_.state().readOnly),
-                                kBlueReturnFileName, QStringLiteral("csv (*.csv)"));
+    const QFileInfo proposed(proposedPath(QStringLiteral("csv")));
+    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), proposed.path(),
+                                                                proposed.fileName(), QStringLiteral("csv (*.csv)"));
     if (!path)
         return;
     const csv::WriteOutcome outcome = csv::writeRows(*path, blueReturnCsvRows(statement_));

@@ -41,6 +41,8 @@ public:
     [[nodiscard]] QAction* helpAction() const { return help_; }
 
 private:
+    // Where a file of the statement is proposed: 青色申告決算書_2026.csv in the documents folder.
+    [[nodiscard]] QString proposedPath(const QString& extension) const;
     void buildUi();
     void fill();
 

@@ -169,14 +169,12 @@ int DeleteOpeningEntries(Database& db, const FiscalPeriod& period)
     return db.changes();
 }
 
-namespace {
-
-void writeEntries(Database& db, const std::vector<ClosingEntry>& rows)
+void writeJournalEntries(Database& db, const std::vector<ClosingEntry>& rows)
 {
     // The mode is each row's own, never the one the journal window gives new rows.
     Statement insert = db.prepare(QStringLiteral(
-        "INSERT INTO shiwake (sDay, Lcode, Lgaku, Lbunrui, Rcode, Rgaku, Rbunrui, syori, Memo)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
+        "INSERT INTO shiwake (sDay, Lcode, Lgaku, Lbunrui, Rcode, Rgaku, Rbunrui, syori, Memo, LScode, RScode)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"));
     for (const ClosingEntry& row : rows) {
         insert.bind(1, textformat::isoDate(row.day));
         insert.bind(2, row.debitCode);
@@ -187,21 +185,21 @@ void writeEntries(Database& db, const std::vector<ClosingEntry>& rows)
         insert.bind(7, row.creditCategory);
         insert.bind(8, code(row.mode));
         insert.bind(9, row.memo);
+        insert.bind(10, row.debitSubAccount.isEmpty() ? QVariant() : QVariant(row.debitSubAccount));
+        insert.bind(11, row.creditSubAccount.isEmpty() ? QVariant() : QVariant(row.creditSubAccount));
         insert.step();
         insert.reset();
     }
 }
 
-} // namespace
-
 void WriteClosingEntries(Database& db, const ClosingEntries& entries)
 {
-    writeEntries(db, entries.closing);
+    writeJournalEntries(db, entries.closing);
 }
 
 void WriteOpeningEntries(Database& db, const ClosingEntries& entries)
 {
-    writeEntries(db, entries.opening);
+    writeJournalEntries(db, entries.opening);
 }
 
 ClosingTransfers runClosingTransfers(Database& db, const FiscalPeriod& period, const std::optional<BackupRequest>& backup)

@@ -33,8 +33,8 @@ inline constexpr const char* kProfitAndLossCategory = "41";
 inline constexpr const char* kCarriedForwardCategory = "51";
 } // namespace closingcodes
 
-// A journal row the closing writes: both sides carry the same amount, no sub-account, use or
-// category of a use.
+// A journal row the closing writes: both sides carry the same amount, no use or category of a
+// use; a sub-account only on the opening balances a user enters.
 struct ClosingEntry {
     QDate day;
     QString debitCode;
@@ -44,6 +44,8 @@ struct ClosingEntry {
     Money amount;
     ProcessingMode mode = ProcessingMode::ClosingTransfer;
     QString memo;
+    QString debitSubAccount;   // empty: none
+    QString creditSubAccount;
     bool operator==(const ClosingEntry&) const = default;
 };
 
@@ -84,6 +86,8 @@ int DeleteClosingEntries(Database& db, const FiscalPeriod& period);
 // Removes every mode-21 row dated the first day of the next period; returns how many.
 int DeleteOpeningEntries(Database& db, const FiscalPeriod& period);
 void WriteClosingEntries(Database& db, const ClosingEntries& entries);
+// Appends the rows to the journal, each with its own mode; part of the caller's transaction.
+void writeJournalEntries(Database& db, const std::vector<ClosingEntry>& rows);
 void WriteOpeningEntries(Database& db, const ClosingEntries& entries);
 
 // What the closing transfers did.

@@ -1,8 +1,11 @@
 #include "closing/tfshisanh.h"
 
 #include "closing/closingoutput.h"
+#include "closing/openingbalances.h"
 #include "closing/yearend.h"
+#include "db/database.h"
 #include "db/dataset.h"
+#include "db/outputfile.h"
 #include "db/tdm01keiri.h"
 #include "db/textformat.h"
 #include "reports/csvwriter.h"
@@ -132,6 +135,13 @@ void TfShisanH::buildUi()
     top->addWidget(closeButton);
     outer->addLayout(top);
 
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("broughtForwardNotice"));
+    notice_->setWordWrap(true);
+    notice_->setStyleSheet(QStringLiteral("QLabel { background-color: #fff4d6; border: 1px solid #d9a400; padding: 4px; }"));
+    notice_->hide();
+    outer->addWidget(notice_);
+
     model_ = new ClosingGridModel(this);
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("StringGrid1"));
@@ -197,7 +207,14 @@ void TfShisanH::showView(ClosingView view)
     model_->setGrid(ClosingGrid{view, {}});
     header_->setGroups(groupTitles(view));
     auto fit = qScopeGuard([&] { fitColumns(); });
-    model_->setGrid(readClosingGrid(*dm_.t08Sisan.database(), yearCode(dm_.state().periodStart), view));
+    Database& db = *dm_.t08Sisan.database();
+    const QString year = yearCode(dm_.state().periodStart);
+    const std::vector<YearAccount> accounts = readYearAccounts(db, year);
+    model_->setGrid(closingGrid(view, accounts));
+    // 2111 is never shown; when it does not net to zero, nothing on the grid would say why
+    // the columns differ.
+    notice_->setText(broughtForwardNotice(broughtForwardImbalance(accounts)));
+    notice_->setVisible(!notice_->text().isEmpty());
 }
 
 void TfShisanH::fitColumns()
@@ -243,7 +260,13 @@ void TfShisanH::N2Click()
     body.open();
     Tdm02Repo reports(dm_);
     reports.RvProject1Create(dataFolder_);
-    reports.RunReport(closingReportName(view), this);
+    reports.RunReport(closingReportName(view), this,
+                      outputfile::defaultOutputPath({closingFileTitle(view), yearPart()}, QStringLiteral("pdf")));
+}
+
+QString TfShisanH::yearPart() const
+{
+    return outputfile::periodNamePart(dm_.state().periodStart, dm_.state().periodEnd, {dm_.state().periodStart, dm_.state().periodEnd});
 }
 
 void TfShisanH::N5Click()
@@ -253,8 +276,9 @@ void TfShisanH::N5Click()
     const ClosingView view = *view_;
     const FiscalPeriod period{dm_.state().periodStart, dm_.state().periodEnd};
     const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"),
-                                                                exportStartFolder(dataFolder_, dm_.state().readOnly),
-                                                                closingFileName(view), QStringLiteral("csv (*.csv)"));
+                                                                outputfile::userFilesFolder(),
+                                                                outputfile::proposedFileName({closingFileTitle(view), yearPart()}, QStringLiteral("csv")),
+                                                                QStringLiteral("csv (*.csv)"));
     if (!path)
         return;
     const ClosingGrid& grid = model_->grid();

@@ -62,6 +62,8 @@ public:
     [[nodiscard]] QAction* reportAction() const { return reportAction_; }
     [[nodiscard]] QAction* exportAction() const { return exportAction_; }
     [[nodiscard]] QAction* helpAction() const { return helpAction_; }
+    // Says why the year cannot balance when 2111 does not net to zero; hidden otherwise.
+    [[nodiscard]] QLabel* notice() const { return notice_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -70,11 +72,14 @@ private:
     void buildUi();
     void showView(ClosingView view);
     void fitColumns();
+    // The fiscal year in the names of the files: "精算表_2026".
+    [[nodiscard]] QString yearPart() const;
 
     Tdm01Keiri& dm_;
     QString dataFolder_;
     std::optional<ClosingView> view_;
     QLabel* period_ = nullptr;
+    QLabel* notice_ = nullptr;
     QTableView* grid_ = nullptr;
     GroupedHeaderView* header_ = nullptr;
     ClosingGridModel* model_ = nullptr;

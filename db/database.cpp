@@ -435,6 +435,22 @@ void Database::closeAll()
     registry().clear();
 }
 
+void Database::closeAllForExit()
+{
+    for (auto& [key, database] : registry()) {
+        sqlite3* connection = database->db_;
+        if (!connection)
+            continue;
+        // The datasets' cursors too: a statement left open keeps the connection from closing.
+        while (sqlite3_stmt* statement = sqlite3_next_stmt(connection, nullptr))
+            sqlite3_finalize(statement);
+        database->pool_.clear();
+        sqlite3_close(connection);
+        database->db_ = nullptr;
+    }
+    registry().clear();
+}
+
 Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver* observer, WhenReadOnly whenReadOnly)
     : folder_(folder), protected_(folder), observer_(observer)
 {

@@ -130,6 +130,11 @@ public:
                                                              WhenReadOnly whenReadOnly = WhenReadOnly::OpenForReading);
     static void closeFolder(const QString& folder);
     static void closeAll();
+    // For a process that ends without unwinding (a library calling exit(), as Qt does when the
+    // display goes away): every open connection is closed now, its statements finalized
+    // whoever holds them, so that the log is folded into the file and removed as on a normal
+    // exit. Nothing may use those databases or their statements afterwards.
+    static void closeAllForExit();
 
     explicit Database(const QString& folder, OpeningChecks checks = OpeningChecks::Bounded, OpeningObserver* observer = nullptr,
                       WhenReadOnly whenReadOnly = WhenReadOnly::OpenForReading);

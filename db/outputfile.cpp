@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +22,44 @@
 #include <unistd.h>
 
 namespace tolva::outputfile {
+
+QString userFilesFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+QString periodNamePart(const QDate& from, const QDate& to, const FiscalPeriod& fiscal)
+{
+    if (!from.isValid() || !to.isValid())
+        return {};
+    if (from == fiscal.start && to == fiscal.end)
+        return QString::number(fiscal.start.year());
+    if (from.day() == 1 && to == from.addMonths(1).addDays(-1))
+        return from.toString(QStringLiteral("yyyyMM"));
+    return from.toString(QStringLiteral("yyyyMMdd")) + u'-' + to.toString(QStringLiteral("yyyyMMdd"));
+}
+
+QString proposedFileName(const QStringList& parts, const QString& extension)
+{
+    QStringList kept;
+    for (const QString& part : parts) {
+        QString clean = part.trimmed();
+        for (QChar& c : clean)
+            if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c))
+                c = u'_';
+        if (!clean.isEmpty())
+            kept << clean;
+    }
+    return kept.join(u'_') + u'.' + extension;
+}
+
+QString defaultOutputPath(const QStringList& parts, const QString& extension)
+{
+    return QDir(userFilesFolder()).filePath(proposedFileName(parts, extension));
+}
 
 namespace {
 

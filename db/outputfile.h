@@ -1,9 +1,30 @@
 #pragma once
 
+#include "db/fiscalperiod.h"
+
 #include <QByteArray>
+#include <QDate>
 #include <QString>
+#include <QStringList>
 
 namespace tolva::outputfile {
+
+// Where a file written for the user is proposed: the user's documents folder, or the home
+// folder when the desktop names none that exists. Never the data folder: an export proposed
+// beside the books is one slip away from replacing them.
+[[nodiscard]] QString userFilesFolder();
+
+// How a file name states its period: the fiscal year ("2026") for the whole fiscal period, the
+// month ("202603") for a whole calendar month, both days otherwise ("20260105-20260220").
+[[nodiscard]] QString periodNamePart(const QDate& from, const QDate& to, const FiscalPeriod& fiscal);
+
+// The name proposed for a file: what it holds and its period, joined by "_", with the
+// extension: {"元帳", "1112", "2026"}, "csv" gives "元帳_1112_2026.csv". Empty parts are left
+// out; characters a file name cannot hold on the desktops the books travel to become "_".
+[[nodiscard]] QString proposedFileName(const QStringList& parts, const QString& extension);
+
+// The one default path of a file written for the user: proposedFileName in userFilesFolder().
+[[nodiscard]] QString defaultOutputPath(const QStringList& parts, const QString& extension);
 
 // Every file the program writes for the user goes through here: the exports of the windows
 // and of the command line, copies of the books, printed reports saved as PDF. A target is

@@ -1,6 +1,7 @@
 #include "db/readonlybooks.h"
 
 #include "db/database.h"
+#include "db/outputfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,9 +72,9 @@ QString readOnlyRefusal(const QString& folder, ReadOnlyCause cause)
         .arg(QDir::toNativeSeparators(folder), causeClause(cause));
 }
 
-QString exportStartFolder(const QString& dataFolder, bool booksReadOnly)
+QString exportStartFolder(const QString&, bool)
 {
-    return booksReadOnly ? QDir::homePath() : dataFolder;
+    return outputfile::userFilesFolder();
 }
 
 } // namespace tolva

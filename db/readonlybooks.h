@@ -24,8 +24,8 @@ enum class ReadOnlyCause {
 // Why a command that changes the books is not run on books that can only be read.
 [[nodiscard]] QString readOnlyRefusal(const QString& folder, ReadOnlyCause cause);
 
-// The folder a file dialog of an export starts in: the data folder, or the home folder when
-// nothing can be saved beside the books.
+// The folder a file dialog of an export starts in, whether or not the books can be written:
+// the user's documents folder (outputfile::userFilesFolder), never beside the books.
 [[nodiscard]] QString exportStartFolder(const QString& dataFolder, bool booksReadOnly);
 
 } // namespace tolva

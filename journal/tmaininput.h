@@ -35,6 +35,10 @@ public:
     TMainInput(Tdm01Keiri& dm, QWidget* owner = nullptr);
     ~TMainInput() override;
 
+    // The window "期首残高の入力" of the menu "表示" (the closing's, registered at start-up).
+    using WindowFactory = std::function<std::unique_ptr<QDialog>(QWidget* owner, Tdm01Keiri& dm)>;
+    static void registerOpeningBalances(WindowFactory factory);
+
     // The handlers, public so that tests can drive the window as a user would.
     void FormShow();
     void dsT01keiriDataChange();

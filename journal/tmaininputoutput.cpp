@@ -1,6 +1,7 @@
 // What the journal window writes out: the CSV export of the list and its printed reports.
 #include "journal/tmaininput.h"
 
+#include "db/outputfile.h"
 #include "db/tdm01keiri.h"
 #include "journal/journalexport.h"
 #include "journal/journalprint.h"
@@ -50,8 +51,13 @@ void TMainInput::CSV1Click()
     }
     // The list shows what is written, also when the file is not.
     showList(statement);
-    const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), exportFolder_,
-                                                                QStringLiteral("仕訳帳.csv"), QStringLiteral("csv (*.csv)"));
+    // Named by the period it holds: "仕訳帳_2026.csv".
+    const QString period =
+        f.period ? outputfile::periodNamePart(f.from, f.to, {dm_.state().periodStart, dm_.state().periodEnd}) : QString();
+    const std::optional<QString> path =
+        prompter().saveFileName(this, QStringLiteral("名前を付けて保存"), exportFolder_,
+                                outputfile::proposedFileName({QStringLiteral("仕訳帳"), period}, QStringLiteral("csv")),
+                                QStringLiteral("csv (*.csv)"));
     if (!path)
         return;
 
@@ -132,7 +138,14 @@ void TMainInput::runJournalReport(const JournalListSql& statement, const QString
         return;
     Tdm02Repo reports(dm_);
     reports.RvProject1Create(list.databaseName());
-    reports.RunReport(report, this);
+    // Saved as a PDF, named by what it holds and its period: "仕訳帳_2026.pdf".
+    const JournalFilter f = filter();
+    const QString what = report == journalprint::kJournalBook ? QStringLiteral("仕訳帳")
+                         : report == journalprint::kDetailed  ? QStringLiteral("仕訳細目")
+                                                              : QStringLiteral("仕訳");
+    const QString period =
+        f.period ? outputfile::periodNamePart(f.from, f.to, {dm_.state().periodStart, dm_.state().periodEnd}) : QString();
+    reports.RunReport(report, this, outputfile::defaultOutputPath({what, period}, QStringLiteral("pdf")));
 }
 
 } // namespace tolva

@@ -25,6 +25,19 @@
 
 namespace tolva {
 
+namespace {
+TMainInput::WindowFactory& openingBalancesFactory()
+{
+    static TMainInput::WindowFactory factory;
+    return factory;
+}
+} // namespace
+
+void TMainInput::registerOpeningBalances(WindowFactory factory)
+{
+    openingBalancesFactory() = std::move(factory);
+}
+
 using namespace journalwindow;
 
 namespace {
@@ -422,6 +435,13 @@ void TMainInput::buildMenus(QWidget* menuHost)
         [this] { SpeedButton2Click(); });
     add(view, QStringLiteral("金額確認"), QStringLiteral("借方、貸方の金額が相違している仕訳を抽出します。"),
         QKeySequence(Qt::CTRL | Qt::Key_K), [this] { mnCheckClick(); });
+    add(view, QStringLiteral("期首残高の入力"), QStringLiteral("期首の資産・負債の残高と元入金を入力します。"), {}, [this] {
+        if (const WindowFactory& factory = openingBalancesFactory()) {
+            std::unique_ptr<QDialog> window = factory(this, dm_);
+            window->exec();
+            RefreshJournalList();
+        }
+    })->setEnabled(bool(openingBalancesFactory()));
     view->addSeparator();
     add(view, QStringLiteral("閉じる(&X)"), QStringLiteral("仕訳処理の終了"), {}, [this] { reject(); });
 

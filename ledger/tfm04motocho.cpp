@@ -1,6 +1,7 @@
 #include "ledger/tfm04motocho.h"
 
 #include "db/codes.h"
+#include "db/outputfile.h"
 #include "db/programstate.h"
 #include "db/tdm01keiri.h"
 #include "db/textformat.h"
@@ -333,11 +334,13 @@ void Tfm04Motocho::FormShow()
         query.open();
         auto closeQuery = qScopeGuard([&] { query.close(); });
         const Field code = query.fieldByName(QStringLiteral("code"));
-        const Field bp = query.fieldByName(QStringLiteral("BP"));
         const Field lr = query.fieldByName(QStringLiteral("LR"));
         const Field name = query.fieldByName(QStringLiteral("Name"));
+        // The category's code alone before its name: written with its BP and LR behind it,
+        // category 11 read "1111 流動資産", which a user takes for the account 1111. The LR,
+        // which decides the ledger's side, rides along as the entry's data.
         for (query.first(); !query.eof(); query.next())
-            categories_->addItem(code.asString() + bp.asString() + lr.asString() + u' ' + name.asString());
+            categories_->addItem(code.asString() + u' ' + name.asString(), lr.asString());
         categories_->setCurrentIndex(-1);
     }
     {
@@ -419,9 +422,8 @@ LedgerRequest Tfm04Motocho::currentRequest() const
         request.kind = LedgerKind::SubAccount;
         request.code = entryCode(subAccounts_, 6);
     }
-    // The fourth character of the category entry is the category's LR.
     request.debitType = categories_->currentIndex() >= 0
-                        && codeFromText<SideCode>(categories_->currentText().mid(3, 1)) == SideCode::Debit;
+                        && codeFromText<SideCode>(categories_->currentData().toString()) == SideCode::Debit;
     request.from = start_->date();
     request.to = end_->date();
     return request;
@@ -488,7 +490,7 @@ void Tfm04Motocho::CSV1Click()
         return;
     }
 
-    const QString category = entryName(categories_, 4);
+    const QString category = entryName(categories_, 2);
     QString title;
     if (!accountCheck_->isChecked()) {
         title = ledgerExportTitle(category);
@@ -515,8 +517,13 @@ void Tfm04Motocho::CSV1Click()
     const QString periodLine = ledgerExportPeriodLine(shownRequest_.from, shownRequest_.to);
 
     const std::optional<QString> path = prompter().saveFileName(this, QStringLiteral("名前を付けて保存"),
-                                                                exportStartFolder(dataFolder_, dm_.state().readOnly),
-                                                                QStringLiteral("元帳.csv"), QStringLiteral("csv (*.csv)"));
+                                                                outputfile::userFilesFolder(),
+                                                                outputfile::proposedFileName(
+                                                                    {QStringLiteral("元帳"), shownRequest_.code,
+                                                                     outputfile::periodNamePart(shownRequest_.from, shownRequest_.to,
+                                                                                                {dm_.state().periodStart, dm_.state().periodEnd})},
+                                                                    QStringLiteral("csv")),
+                                                                QStringLiteral("csv (*.csv)"));
     if (!path)
         return;
     csv::WriteOutcome outcome;

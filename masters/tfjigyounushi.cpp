@@ -4,6 +4,7 @@
 #include "masters/masterchecks.h"
 #include "masters/masterwindow.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/help.h"
 
 #include <QCloseEvent>
@@ -125,14 +126,19 @@ void Tfjigyounushi::FormClose()
 
 void Tfjigyounushi::done(int result)
 {
+    // Typed details are not dropped without a word: はい saves them as "保存" would.
+    if (!closed_ && !mayClose(*this, {&dm_.t07Jigyou}, [this] { c_.navigator->click(DbNavigator::Post); }))
+        return;
     FormClose();
     QDialog::done(result);
 }
 
 void Tfjigyounushi::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    // The dialog's own close goes through done(), which asks first; staying ignores the event.
     QDialog::closeEvent(event);
+    if (event->isAccepted())
+        FormClose();
 }
 
 void Tfjigyounushi::N2Click()

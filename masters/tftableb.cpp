@@ -3,6 +3,7 @@
 #include "db/tdm01keiri.h"
 #include "masters/masterwindow.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/help.h"
 
 #include <QGridLayout>
@@ -197,6 +198,13 @@ void TfTableB::DBNavigator1Click(DbNavigator::Button button)
 void TfTableB::N2Click()
 {
     showHelp(this, QStringLiteral("TfTableB"));
+}
+
+void TfTableB::done(int result)
+{
+    if (!mayClose(*this, {&dm_.t06temp1}, [this] { c_.navigator->click(DbNavigator::Post); }))
+        return;
+    QDialog::done(result);
 }
 
 } // namespace tolva

@@ -3,6 +3,7 @@
 #include "db/tdm01keiri.h"
 #include "masters/masterwindow.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/help.h"
 
 #include <QGridLayout>
@@ -153,6 +154,13 @@ void TfTableK::DataSource1DataChange()
 void TfTableK::N2Click()
 {
     showHelp(this, QStringLiteral("TfTableK"));
+}
+
+void TfTableK::done(int result)
+{
+    if (!mayClose(*this, {&dm_.t05Kamoku}, [this] { c_.navigator->click(DbNavigator::Post); }))
+        return;
+    QDialog::done(result);
 }
 
 } // namespace tolva

@@ -3,6 +3,7 @@
 #include "db/tdm01keiri.h"
 #include "masters/masterwindow.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/help.h"
 
 #include <QAction>
@@ -235,6 +236,13 @@ void TfTableK_T2::DBNavigator1Click(DbNavigator::Button button)
         FillUseList();
     else if (button == DbNavigator::Delete || aUseIsSelected())
         FillCategoryList();
+}
+
+void TfTableK_T2::done(int result)
+{
+    if (!mayClose(*this, {&dm_.t06temp1}, [this] { c_.navigator->click(DbNavigator::Post); }))
+        return;
+    QDialog::done(result);
 }
 
 } // namespace tolva

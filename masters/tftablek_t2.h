@@ -59,6 +59,8 @@ public:
     [[nodiscard]] const Controls& controls() const { return c_; }
 
 protected:
+    // Asks before a record still being edited is dropped.
+    void done(int result) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -5,6 +5,7 @@
 #include "db/tdm01keiri.h"
 #include "masters/masterwindow.h"
 #include "ui/actionguard.h"
+#include "ui/closequestion.h"
 #include "ui/help.h"
 
 #include <QGridLayout>
@@ -157,6 +158,13 @@ void TfTableM::DBNavigator1Click(DbNavigator::Button button)
 void TfTableM::N2Click()
 {
     showHelp(this, QStringLiteral("TfTableM"));
+}
+
+void TfTableM::done(int result)
+{
+    if (!mayClose(*this, {&dm_.t06temp1}, [this] { c_.navigator->click(DbNavigator::Post); }))
+        return;
+    QDialog::done(result);
 }
 
 } // namespace tolva

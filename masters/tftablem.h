@@ -42,6 +42,10 @@ public:
     [[nodiscard]] const Controls& controls() const { return c_; }
     [[nodiscard]] QueryModel* listModel() const { return model_; }
 
+protected:
+    // Asks before a record still being edited is dropped.
+    void done(int result) override;
+
 private:
     Tdm01Keiri& dm_;
     Controls c_;

@@ -118,7 +118,7 @@ public:
 
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
 
-    void previewReport(QWidget* parent, const QString& title, const ReportLayOut& layOut) override
+    void previewReport(QWidget* parent, const QString& title, const ReportLayOut& layOut, const QString& pdfPath) override
     {
         if (stopped)
             return;
@@ -130,7 +130,7 @@ public:
             }
             if (!pages)
                 return;
-            ReportPreview preview(*pages, title, parent);
+            ReportPreview preview(*pages, title, parent, pdfPath);
             preview.exec();
         }
         // A long book's rows and the pages last looked at were freed with the preview: the

@@ -72,8 +72,11 @@ public:
     // Lays a report out and shows its pages in a modal, maximised preview at 100 % from which
     // the user prints or saves a PDF; returns when the preview is closed. While the report is
     // laid out and while pages are printed, the "Report Status" window tells how far it got and
-    // offers 中止, which drops the preview (or the print).
-    virtual void previewReport(QWidget* parent, const QString& title, const ReportLayOut& layOut) = 0;
+    // offers 中止, which drops the preview (or the print). A report saved as a PDF is proposed
+    // as `pdfPath` (named by what it holds and its period, in the user's documents folder)
+    // when given.
+    virtual void previewReport(QWidget* parent, const QString& title, const ReportLayOut& layOut,
+                               const QString& pdfPath = QString()) = 0;
 };
 
 // Draws `pages` onto `device` (the pages of `printer`'s range when it is a printer with one),

@@ -1,5 +1,6 @@
 #include "ui/reportpreview.h"
 
+#include "db/outputfile.h"
 #include "db/storeerror.h"
 #include "ui/prompter.h"
 #include "ui/reportstatus.h"
@@ -7,6 +8,7 @@
 #include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -18,7 +20,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -205,8 +206,10 @@ private:
     std::list<std::pair<int, QImage>> kept_;  // the most recently shown first
 };
 
-ReportPreview::ReportPreview(const ReportPages& pages, const QString& title, QWidget* parent)
-    : QDialog(parent), pages_(pages), title_(title), view_(new PageView(pages, this)), page_(new QSpinBox(this)),
+ReportPreview::ReportPreview(const ReportPages& pages, const QString& title, QWidget* parent, const QString& pdfPath)
+    : QDialog(parent), pages_(pages), title_(title),
+      pdfPath_(pdfPath.isEmpty() ? outputfile::defaultOutputPath({title}, QStringLiteral("pdf")) : pdfPath),
+      view_(new PageView(pages, this)), page_(new QSpinBox(this)),
       pageCount_(new QLabel(this)), zoom_(new QComboBox(this))
 {
     setObjectName(QStringLiteral("ReportPreview"));
@@ -307,7 +310,11 @@ void ReportPreview::followView()
 void ReportPreview::print()
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(title_);
+    // The print dialog proposes a file named after the document; with no printer at all the
+    // file is the only destination, proposed where the user keeps documents.
+    printer.setDocName(QFileInfo(pdfPath_).completeBaseName());
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        printer.setOutputFileName(pdfPath_);
     printer.setPageLayout(pages_.pageLayout());
     QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, std::max(1, pages_.pageCount()));
@@ -325,12 +332,9 @@ void ReportPreview::print()
 
 void ReportPreview::savePdf()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::homePath();
-    const std::optional<QString> file = prompter().saveFileName(this, QStringLiteral("PDFファイルに保存"), folder,
-                                                                title_ + QStringLiteral(".pdf"),
-                                                                QStringLiteral("PDF (*.pdf)"));
+    const QFileInfo proposed(pdfPath_);
+    const std::optional<QString> file = prompter().saveFileName(this, QStringLiteral("PDFファイルに保存"), proposed.path(),
+                                                                proposed.fileName(), QStringLiteral("PDF (*.pdf)"));
     if (!file)
         return;
     QPrinter printer(QPrinter::HighResolution);

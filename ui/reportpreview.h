@@ -17,8 +17,9 @@ class PageView;
 // page of it (a print preview that records every page first took hundreds of megabytes).
 class ReportPreview final : public QDialog {
 public:
-    // `pages` must outlive the preview.
-    ReportPreview(const ReportPages& pages, const QString& title, QWidget* parent);
+    // `pages` must outlive the preview. A PDF is proposed as `pdfPath` when given, otherwise as
+    // the title in the user's documents folder.
+    ReportPreview(const ReportPages& pages, const QString& title, QWidget* parent, const QString& pdfPath = QString());
     ~ReportPreview() override;
 
     // The page at the top of the view, from 0.
@@ -37,6 +38,7 @@ private:
 
     const ReportPages& pages_;
     QString title_;
+    QString pdfPath_;
     PageView* view_;
     QSpinBox* page_;
     QLabel* pageCount_;

@@ -56,7 +56,7 @@ Dataset* Tdm02Repo::connection(const QString& name) const
     return reports::dataModuleConnections(data_)(name);
 }
 
-void Tdm02Repo::RunReport(const QString& name, QWidget* parent)
+void Tdm02Repo::RunReport(const QString& name, QWidget* parent, const QString& pdfPath)
 {
     if (projectFile_.isEmpty())
         throw StoreError(QStringLiteral("レポートプロジェクトのファイルが設定されていません。"));
@@ -99,7 +99,7 @@ void Tdm02Repo::RunReport(const QString& name, QWidget* parent)
         if (!laidOut)
             return nullptr;
         return std::make_unique<ProjectReportPages>(std::move(prepared), std::move(*laidOut));
-    });
+    }, pdfPath);
 }
 
 } // namespace tolva

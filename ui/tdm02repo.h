@@ -39,8 +39,8 @@ public:
     //     中止 ends the run;
     //  4. plans the pages (a layout that leaves no room for a row throws);
     //  5. shows the pages in the preview of the prompter, titled with the report's name,
-    //     and returns when the preview is closed.
-    void RunReport(const QString& name, QWidget* parent = nullptr);
+    //     and returns when the preview is closed. Saved as a PDF, it is proposed as `pdfPath`.
+    void RunReport(const QString& name, QWidget* parent = nullptr, const QString& pdfPath = QString());
 
 private:
     Tdm01Keiri& data_;

@@ -1,9 +1,11 @@
 #include "app/tmenu.h"
 #include "app/windows.h"
 #include "closing/tfkessan.h"
+#include "closing/tfkishu.h"
 #include "closing/tfshisanh.h"
 #include "closing/yearend.h"
 #include "db/database.h"
+#include "db/outputfile.h"
 #include "db/programstate.h"
 #include "db/tdm01keiri.h"
 #include "db/textformat.h"
@@ -11,6 +13,7 @@
 #include "tests/closing/closingfixture.h"
 #include "tests/ledger/journalrows.h"
 #include "tests/reports/pdftext.h"
+#include "tests/support/helpshown.h"
 #include "tests/support/scriptedprompter.h"
 #include "tests/support/testdata.h"
 #include "tests/support/gridview.h"
@@ -20,12 +23,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -151,10 +156,11 @@ TEST_F(ClosingWindows, TheMenuShowsThePeriodTheStepsAndItsCommands)
     EXPECT_EQ(menu.periodAggregationButton()->text(), QStringLiteral("科目・細目集計"));
     EXPECT_FALSE(menu.periodAggregationButton()->isEnabled());
 
-    prompts.answers = {true};
+    // The page in the program's own help window, without a question.
     menu.helpAction()->trigger();
-    ASSERT_EQ(prompts.openedUrls.size(), 1u);
-    EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/TfKessan.html")));
+    EXPECT_TRUE(prompts.openedUrls.empty());
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(tolva::testing::shownHelpPage(&menu).endsWith(QStringLiteral("help/TfKessan.html")));
     menu.close();
 }
 
@@ -339,6 +345,10 @@ TEST_F(ClosingWindows, TheReportsPrintTheGridAsShown)
         ASSERT_TRUE(prompts.texts(ScriptedPrompter::Message::Error).isEmpty())
             << prompts.texts(ScriptedPrompter::Message::Error).join(u'\n').toStdString();
         EXPECT_EQ(prompts.previewedReports.last(), c.report);
+        // Saved as a PDF, it is proposed in the documents folder under what it holds and its year.
+        EXPECT_EQ(QFileInfo(prompts.proposedPdfPaths.last()).fileName(),
+                  QString::fromUtf8(c.caption == std::string("試算表") ? "合計残高試算表_2010.pdf" : "精算表_2010.pdf"));
+        EXPECT_EQ(QFileInfo(prompts.proposedPdfPaths.last()).absolutePath(), QFileInfo(outputfile::userFilesFolder()).absoluteFilePath());
         // Twice run, the work table holds the rows once; the header row is made once.
         EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM ") + c.table), c.rows);
         EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM RepoJyoken WHERE no=1")), 1);
@@ -473,6 +483,9 @@ TEST_F(ClosingWindows, TheFilesHoldTheGridInCodePage932WithCrLf)
         const QString path = dir.filePath(c.proposed);
         prompts.fileNames = {path};
         window->exportAction()->trigger();
+        // Proposed in the documents folder, never beside the books, named with the year.
+        EXPECT_EQ(prompts.proposedPaths.last(),
+                  QDir(outputfile::userFilesFolder()).filePath(QFileInfo(c.proposed).completeBaseName() + QStringLiteral("_2010.csv")));
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.caption;
         const QByteArray bytes = file.readAll();
@@ -508,17 +521,19 @@ TEST_F(ClosingWindows, TheFilesHoldTheGridInCodePage932WithCrLf)
 
 TEST_F(ClosingWindows, EachViewHasItsOwnHelpPage)
 {
+    QStringList pages;
     for (const char* caption : {"試算表", "精算表"}) {
         TfShisanH window(dm);
         window.setWindowTitle(QString::fromUtf8(caption));
         window.show();
-        prompts.answers = {true};
         window.helpAction()->trigger();
+        pages << tolva::testing::shownHelpPage(&window);
         window.close();
     }
-    ASSERT_EQ(prompts.openedUrls.size(), 2u);
-    EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/TfShisanH_TrialBalance.html")));
-    EXPECT_TRUE(prompts.openedUrls[1].toLocalFile().endsWith(QStringLiteral("help/TfShisanH_Worksheet.html")));
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_TRUE(pages[0].endsWith(QStringLiteral("help/TfShisanH_TrialBalance.html")));
+    EXPECT_TRUE(pages[1].endsWith(QStringLiteral("help/TfShisanH_Worksheet.html")));
+    EXPECT_TRUE(prompts.openedUrls.empty());
 }
 
 TEST(ClosingMenuFromMainWindow, TheButtonOpensTheClosingMenu)
@@ -552,4 +567,85 @@ TEST(ClosingMenuFromMainWindow, TheButtonOpensTheClosingMenu)
     menu.close();
     dm.closeAll();
     expectNoWindowLeftOpen();
+}
+
+TEST_F(ClosingWindows, OpeningBalancesTypedInTheirWindowBalanceTheTrialBalance)
+{
+    // A new user's first day: cash and the bank entered against 前期繰越, as the lists offer.
+    addEntries(folder.path(), {
+        {.day = "2010-04-01", .lcode = "1111", .lgaku = 96880, .rcode = "2111", .rgaku = 96880},
+        {.day = "2010-04-01", .lcode = "1112", .lgaku = 900000, .rcode = "2111", .rgaku = 900000},
+        {.day = "2010-04-02", .lcode = "0411", .lgaku = 1000, .rcode = "1111", .rgaku = 1000},
+    });
+    auto trialBalance = [&] {
+        (void)aggregateYearEnd(db(), kYear2010);
+        auto window = std::make_unique<TfShisanH>(dm);
+        window->setWindowTitle(QStringLiteral("試算表"));
+        window->show();
+        return window;
+    };
+    {
+        auto view = trialBalance();
+        // 2111 is not shown, so the columns differ; the window says why and what to do.
+        ASSERT_TRUE(view->notice()->isVisible());
+        EXPECT_TRUE(view->notice()->text().contains(QStringLiteral("996,880 円")));
+        EXPECT_TRUE(view->notice()->text().contains(QStringLiteral("「期首残高の入力」")));
+        view->close();
+    }
+
+    TfKishu window(dm);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTableWidget* grid = window.grid();
+    auto rowOf = [&](const QString& code) {
+        for (int row = 0; row < grid->rowCount(); ++row)
+            if (grid->item(row, 0)->text() == code)
+                return row;
+        return -1;
+    };
+    ASSERT_GE(rowOf(QStringLiteral("1111")), 0);
+    EXPECT_EQ(grid->item(rowOf(QStringLiteral("1111")), TfKishu::kAmountColumn)->text(), QStringLiteral("96,880"));
+    EXPECT_EQ(grid->item(rowOf(QStringLiteral("1112")), TfKishu::kAmountColumn)->text(), QStringLiteral("900,000"));
+    EXPECT_EQ(rowOf(QStringLiteral("1503")), -1) << "the capital is computed, never typed";
+    EXPECT_EQ(rowOf(QStringLiteral("2111")), -1);
+    EXPECT_EQ(window.capitalLabel()->text(), QStringLiteral("元入金 996,880"));
+
+    // The card's debt typed into its cell as a user does: a click, the digits, Enter.
+    const int card = rowOf(QStringLiteral("1313"));
+    ASSERT_GE(card, 0);
+    const QModelIndex cell = grid->model()->index(card, TfKishu::kAmountColumn);
+    grid->scrollTo(cell);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("50000"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    // The view takes what was typed once the key has been handled.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid->item(card, TfKishu::kAmountColumn)->text() == QStringLiteral("50,000"); }));
+    EXPECT_EQ(window.capitalLabel()->text(), QStringLiteral("元入金 946,880"));
+
+    // Closing with it unsaved asks; キャンセル stays.
+    prompts.choices = {Prompter::Answer::Cancel};
+    QTest::mouseClick(window.closeButton(), Qt::LeftButton);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(prompts.texts(ScriptedPrompter::Message::Question).last(), QStringLiteral("保存しますか？"));
+
+    prompts.answers = {true};
+    QTest::mouseClick(window.saveButton(), Qt::LeftButton);
+    EXPECT_TRUE(prompts.texts(ScriptedPrompter::Message::Question).last().contains(QStringLiteral("2 件")));
+    EXPECT_FALSE(window.hasUnsavedChanges());
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM shiwake WHERE sDay = '2010-04-01' AND syori = 21")), 4);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM shiwake WHERE sDay = '2010-04-01' AND syori = 10")), 0);
+    // Nothing unsaved: closing asks nothing.
+    const std::size_t asked = prompts.messages.size();
+    QTest::mouseClick(window.closeButton(), Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(prompts.messages.size(), asked);
+
+    auto view = trialBalance();
+    EXPECT_FALSE(view->notice()->isVisible());
+    const QAbstractItemModel* model = view->grid()->model();
+    const int totals = model->rowCount() - 1;
+    EXPECT_EQ(model->index(totals, 3).data().toString(), model->index(totals, 4).data().toString());
+    EXPECT_EQ(model->index(totals, 5).data().toString(), model->index(totals, 6).data().toString());
+    view->close();
 }

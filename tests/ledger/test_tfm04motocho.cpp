@@ -5,6 +5,7 @@
 #include "db/tdm01keiri.h"
 #include "ledger/tfm04motocho.h"
 #include "tests/ledger/journalrows.h"
+#include "tests/support/helpshown.h"
 #include "tests/support/scriptedprompter.h"
 #include "tests/support/testdata.h"
 
@@ -15,6 +16,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QPushButton>
@@ -120,12 +122,13 @@ TEST_F(LedgerWindow, OpensOnThePeriodWithTheCategoriesAndAnEmptyGrid)
     EXPECT_EQ(window->startPicker()->date(), QDate(2010, 4, 1));
     EXPECT_EQ(window->endPicker()->date(), QDate(2011, 3, 31));
 
-    // Code, BP and LR together, a blank and the name; nothing chosen.
+    // The category's own code, a blank and the name, never the code of an account ("1111"
+    // with its BP and LR behind it); nothing chosen.
     const QStringList categories = items(window->categoryList());
     ASSERT_EQ(categories.size(), 12);
-    EXPECT_EQ(categories[0], QStringLiteral("0122 収益"));
-    EXPECT_EQ(categories[4], QStringLiteral("1111 流動資産"));
-    EXPECT_EQ(categories[9], QStringLiteral("2133 前期繰越"));
+    EXPECT_EQ(categories[0], QStringLiteral("01 収益"));
+    EXPECT_EQ(categories[4], QStringLiteral("11 流動資産"));
+    EXPECT_EQ(categories[9], QStringLiteral("21 前期繰越"));
     EXPECT_EQ(window->categoryList()->currentIndex(), -1);
     EXPECT_FALSE(window->accountCheck()->isChecked());
     EXPECT_FALSE(window->accountList()->isVisible());
@@ -299,6 +302,10 @@ TEST_F(LedgerWindow, ShowsASubAccountLedgerAndExportsItAsShiftJis)
     window->exportAction()->trigger();
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_FALSE(QFile::exists(path + QStringLiteral(".csv")));
+    // Proposed by what it holds and its period (the month shown), in the documents folder
+    // rather than beside the books.
+    EXPECT_EQ(QFileInfo(prompts.proposedPaths.last()).fileName(), QStringLiteral("元帳_111201_201004.csv"));
+    EXPECT_NE(QFileInfo(prompts.proposedPaths.last()).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -448,14 +455,15 @@ TEST_F(LedgerWindow, AStoreErrorPartWayKeepsTheLinesReadAndTheirTotals)
     window->close();
 }
 
-TEST_F(LedgerWindow, HelpOpensTheWindowsOwnPageAfterAsking)
+TEST_F(LedgerWindow, HelpShowsTheWindowsOwnPageWithoutAsking)
 {
     window->show();
-    prompts.answers = {true};
     window->helpAction()->trigger();
-    ASSERT_EQ(prompts.openedUrls.size(), 1u);
-    EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/Tfm04Motocho.html")));
-    EXPECT_TRUE(QFile::exists(prompts.openedUrls[0].toLocalFile()));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(prompts.openedUrls.empty());
+    const QString page = tolva::testing::shownHelpPage(window.get());
+    EXPECT_TRUE(page.endsWith(QStringLiteral("help/Tfm04Motocho.html")));
+    EXPECT_TRUE(QFile::exists(page));
     window->close();
 }
 

@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/programstate.h"
 #include "db/tdm01keiri.h"
+#include "tests/support/helpshown.h"
 #include "tests/support/scriptedprompter.h"
 #include "tests/support/testdata.h"
 #include "ui/dbcontrols.h"
@@ -43,11 +44,16 @@ protected:
         QApplication::setActiveWindow(window.get());
         return shown;
     }
+    // Closes the window as its close button does. A record a test left in edit is asked about
+    // ("保存しますか？"); unless the test scripted an answer, it is thrown away (いいえ).
     void closeWindow()
     {
         if (!window)
             return;
+        if (prompts.choices.empty())
+            prompts.choices = {Prompter::Answer::No};
         window->reject();
+        prompts.choices.clear();
         window.reset();
     }
 

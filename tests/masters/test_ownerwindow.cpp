@@ -66,6 +66,7 @@ TEST_F(OwnerWindow, EditsTheOwnerRowAndDropsWhatWasNotSaved)
               QStringLiteral("100-0001 東京都千代田区 11"));
 
     type(ui.tel, QStringLiteral("03-0000-0000"));
+    prompts.choices = {Prompter::Answer::No};  // 保存しますか？ いいえ
     closeWindow();
     EXPECT_FALSE(dm.t07Jigyou.isActive());
     EXPECT_EQ(scalar(QStringLiteral("SELECT ifnull(Tel, '') FROM Jigyounushi")), QString());
@@ -120,17 +121,19 @@ TEST_F(OwnerWindow, ANewClosingMonthMovesTheMainWindowsPeriodWhenTheWindowReturn
     EXPECT_EQ(menu.yearText(), QStringLiteral("2010"));
     EXPECT_FALSE(dm.t07Jigyou.isActive());
 
-    // Closed while editing: nothing stored, the period stays.
+    // Closed while editing, answering いいえ to "保存しますか？": nothing stored, the period stays.
     QTimer::singleShot(0, [&] {
         Tfjigyounushi* w = shownWindow<Tfjigyounushi>();
         ASSERT_NE(w, nullptr);
         w->controls().closingMonth->choose(6);
+        prompts.choices = {Prompter::Answer::No};
         w->close();
     });
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(menu.periodText(), QStringLiteral("2010/04/01～2011/03/31"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT shime FROM Jigyounushi")), QStringLiteral("3"));
-    EXPECT_TRUE(prompts.messages.empty()) << messages().join(u'\n').toStdString();
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'\n').toStdString();
+    EXPECT_EQ(questions(), QStringList{QStringLiteral("保存しますか？")});
     menu.close();
 }
 
@@ -164,24 +167,24 @@ TEST_F(OwnerWindow, EveryMasterWindowOpensFromItsButtonAndMenuItemAndLeavesItsDa
         QPushButton* button = menu.button(c.window);
         ASSERT_TRUE(button->isEnabled()) << c.caption;
         QString caption;
-        prompts.openedUrls.clear();
+        QString helpPage;
         QTimer::singleShot(0, [&] {
             QDialog* w = shownWindow<QDialog>();
             ASSERT_NE(w, nullptr);
             caption = w->windowTitle();
             for (QAction* action : w->findChildren<QAction*>()) {
                 if (action->text() == QStringLiteral("ｻﾎﾟｰﾄｻｲﾄ")) {
-                    prompts.answers = {true};
                     action->trigger();
+                    helpPage = tolva::testing::shownHelpPage(w);
                 }
             }
             w->close();
         });
         QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_EQ(caption, QString::fromUtf8(c.caption));
-        ASSERT_EQ(prompts.openedUrls.size(), 1u) << c.caption;
-        EXPECT_TRUE(prompts.openedUrls[0].toLocalFile().endsWith(QStringLiteral("help/%1.html").arg(QString::fromLatin1(c.help))));
-        EXPECT_TRUE(QFile::exists(prompts.openedUrls[0].toLocalFile())) << c.help;
+        EXPECT_TRUE(prompts.openedUrls.empty()) << c.caption;
+        EXPECT_TRUE(helpPage.endsWith(QStringLiteral("help/%1.html").arg(QString::fromLatin1(c.help)))) << c.caption;
+        EXPECT_TRUE(QFile::exists(helpPage)) << c.help;
         // What the button prepared is closed again; the lists' scratch queries are left to
         // their next user.
         for (Dataset* ds : {static_cast<Dataset*>(&dm.t05Kamoku), static_cast<Dataset*>(&dm.t06temp1),
@@ -191,4 +194,53 @@ TEST_F(OwnerWindow, EveryMasterWindowOpensFromItsButtonAndMenuItemAndLeavesItsDa
     }
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'\n').toStdString();
     menu.close();
+}
+
+TEST_F(OwnerWindow, ClosingWithTypedDetailsAsksWhetherToSave)
+{
+    using Answer = Prompter::Answer;
+    struct Case {
+        const char* closingMonth;  // stored before the window opens
+        Answer answer;
+        bool closes;
+        const char* storedName;   // afterwards
+    };
+    const Case cases[] = {
+        {"12", Answer::Yes, true, "Yamada Taro"},       // はい saves as "保存" would, then closes
+        {"12", Answer::No, true, "old"},                // いいえ drops what was typed and closes
+        {"12", Answer::Cancel, false, "old"},           // キャンセル stays, the text still there
+        {"NULL", Answer::Yes, false, "old"},            // はい, but the row cannot be saved: stays
+    };
+    for (const Case& c : cases) {
+        setOwner(QStringLiteral("name = 'old', Tel = NULL, shime = %1").arg(QString::fromLatin1(c.closingMonth)));
+        Tfjigyounushi& w = open();
+        const auto& ui = w.controls();
+        type(ui.name, QStringLiteral("Yamada Taro"));
+        type(ui.tel, QStringLiteral("03-1234-5678"));
+        prompts.messages.clear();
+        prompts.choices = {c.answer};
+        QTest::mouseClick(ui.close, Qt::LeftButton);
+
+        EXPECT_TRUE(prompts.choices.empty()) << int(c.answer);
+        ASSERT_FALSE(questions().isEmpty());
+        EXPECT_EQ(questions().first(), QStringLiteral("保存しますか？"));
+        EXPECT_EQ(w.isVisible(), !c.closes) << int(c.answer);
+        EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM Jigyounushi")), QString::fromLatin1(c.storedName)) << int(c.answer);
+        if (c.closes) {
+            EXPECT_FALSE(dm.t07Jigyou.isActive());
+        } else {
+            EXPECT_EQ(ui.name->text(), QStringLiteral("Yamada Taro"));
+            EXPECT_EQ(dm.t07Jigyou.state(), Dataset::State::Edit);
+            prompts.choices = {Answer::No};
+        }
+        closeWindow();
+    }
+
+    // Nothing typed: the window closes without a question.
+    setOwner(QStringLiteral("name = 'old', shime = 12"));
+    Tfjigyounushi& w = open();
+    prompts.messages.clear();
+    QTest::mouseClick(w.controls().close, Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(questions().isEmpty());
 }

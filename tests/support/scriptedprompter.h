@@ -2,6 +2,7 @@
 
 #include "ui/prompter.h"
 
+#include <QDir>
 #include <QPrinter>
 #include <QStringList>
 
@@ -29,10 +30,12 @@ public:
     std::deque<bool> answers;                   // for confirm
     std::deque<Answer> choices;                 // for ask (はい / いいえ / キャンセル)
     std::deque<std::optional<QString>> fileNames;  // for saveFileName
+    QStringList proposedPaths;                   // the folder and name each file dialog proposed
     QString clipboard;
     std::vector<QUrl> openedUrls;
     QString reportPdfPath;                       // where previewReport renders, if set
     QStringList previewedReports;
+    QStringList proposedPdfPaths;                // the PDF proposed for each previewed report
     // Called while a message is open, for a test to look at the window behind it.
     std::function<void(const Message&)> onMessage;
     int pagesRendered = 0;
@@ -71,8 +74,10 @@ public:
         choices.pop_front();
         return answer;
     }
-    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString& folder, const QString& proposedName,
+                                        const QString&) override
     {
+        proposedPaths << QDir(folder).filePath(proposedName);
         if (fileNames.empty())
             throw std::logic_error("unscripted file dialog");
         auto name = fileNames.front();
@@ -86,9 +91,10 @@ public:
         openedUrls.push_back(url);
         return true;
     }
-    void previewReport(QWidget*, const QString& title, const ReportLayOut& layOut) override
+    void previewReport(QWidget*, const QString& title, const ReportLayOut& layOut, const QString& pdfPath = QString()) override
     {
         previewedReports << title;
+        proposedPdfPaths << pdfPath;
         if (reportPdfPath.isEmpty())
             return;
         const std::unique_ptr<ReportPages> pages = layOut({});
