@@ -37,5 +37,6 @@ struct Verb {
 [[nodiscard]] Verb worksheetVerb();
 [[nodiscard]] Verb aggregateVerb();
 [[nodiscard]] Verb depreciationVerb();
+[[nodiscard]] Verb historyVerb();
 
 } // namespace tolva::cli
