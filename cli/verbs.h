@@ -38,5 +38,6 @@ struct Verb {
 [[nodiscard]] Verb aggregateVerb();
 [[nodiscard]] Verb depreciationVerb();
 [[nodiscard]] Verb blueReturnVerb();
+[[nodiscard]] Verb historyVerb();
 
 } // namespace tolva::cli

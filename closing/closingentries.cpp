@@ -3,6 +3,7 @@
 #include "closing/yearend.h"
 #include "db/backup.h"
 #include "db/database.h"
+#include "db/history.h"
 #include "db/textformat.h"
 
 #include <algorithm>
@@ -218,6 +219,7 @@ ClosingTransfers runClosingTransfers(Database& db, const FiscalPeriod& period, c
     if (backup)
         done.backupPath = backupDatabase(db, *backup);
 
+    history::CommandScope command(db, QStringLiteral("決算振替仕訳"));
     Transaction transaction(db);
     done.closingRowsRemoved = DeleteClosingEntries(db, period);
     done.openingRowsRemoved = DeleteOpeningEntries(db, period);

@@ -606,6 +606,9 @@ Database::Database(const QString& folder, OpeningChecks checks, OpeningObserver*
                     hasJournal = true;
                     continue;
                 }
+                // The journal's history grows with the journal: read as its rows are asked for.
+                if (name.compare(QLatin1String(history::kTableName), Qt::CaseInsensitive) == 0)
+                    continue;
                 QString quoted = name;
                 quoted.replace(u'"', QStringLiteral("\"\""));
                 consider(runOpeningCheck(db_, QStringLiteral("PRAGMA quick_check(\"%1\")").arg(quoted).toUtf8().constData()));
@@ -705,6 +708,8 @@ void Database::openConnection(const QString& path)
     // A stop asked for (Ctrl-C, a termination signal) ends the statement running, whatever
     // it is reading; the write it belonged to then rolls back.
     sqlite3_progress_handler(db_, 1000, progressHandler, this);
+    // The journal's triggers record each change under the command this connection names.
+    history::registerFunctions(db_, &command_);
     // Until every check has passed, closing must not fold the log into the file: books that are
     // refused stay byte for byte as they were, log included.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
@@ -1016,6 +1021,19 @@ const QStringList& layoutFourStatements()
     return statements;
 }
 
+// The later layouts are tables and triggers, added to books of any older layout: 4 the
+// blue-return settings, 5 the journal's change history, starting from the rows the journal
+// holds.
+QStringList laterLayoutStatements(int version)
+{
+    QStringList statements;
+    if (version < 4)
+        statements << layoutFourStatements();
+    if (version < 5)
+        statements << history::upgradeStatements();
+    return statements;
+}
+
 // A statement on a connection of its own (the copy being upgraded), errors told as the
 // books' own.
 void execOn(sqlite3* db, const QString& sql)
@@ -1050,21 +1068,29 @@ void Database::upgradeSchema()
         return;
     if (readOnlyCause_)
         throw StoreError(readOnlyNotice() + QStringLiteral("帳簿を新しい形式にはできません。"));
-    // Pages that already carry their checksums need no copy: the new tables and the layout
-    // number are one transaction of the books.
-    if (version >= 3) {
-        Transaction transaction(*this);
-        for (const QString& statement : layoutFourStatements())
-            exec(statement);
-        exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
-        transaction.commit();
-        loadTables();
-        return;
-    }
     const QString shown = QDir::toNativeSeparators(filePath());
     const auto failure = [&](const QString& reason) {
         return StoreError(QStringLiteral("データベースファイル「%1」を新しい形式にできません。帳簿は元のままです。\n%2").arg(shown, reason));
     };
+    // Pages that carry their checksums already: the later layouts are tables and triggers,
+    // added in one transaction of the books.
+    if (version >= 3) {
+        if (observer_)
+            observer_->upgrading(0);
+        try {
+            Transaction transaction(*this);
+            for (const QString& statement : laterLayoutStatements(version))
+                exec(statement);
+            exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+            transaction.commit();
+        } catch (const StoreError& e) {
+            throw failure(e.message());
+        }
+        loadTables();
+        if (observer_)
+            observer_->upgrading(100);
+        return;
+    }
 
     QString copyPath;
     {
@@ -1110,7 +1136,7 @@ void Database::upgradeSchema()
             for (const QString& statement : layoutTwoStatements())
                 execOn(copy, statement);
         }
-        for (const QString& statement : layoutFourStatements())
+        for (const QString& statement : laterLayoutStatements(version))
             execOn(copy, statement);
         execOn(copy, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
         execOn(copy, QStringLiteral("COMMIT"));

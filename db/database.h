@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/history.h"
 #include "db/outputfile.h"
 #include "db/readonlybooks.h"
 #include "db/sqldialect.h"
@@ -99,14 +100,16 @@ public:
     // The layout of the books this program writes (PRAGMA user_version). Books of an older
     // layout open and are brought to it by upgradeSchema(); books of a newer one are refused.
     // Layout 3: every page carries its checksum (db/checksumvfs.h). Layout 4: the settings
-    // of the blue-return statement (KessanLine, KessanKoujo).
-    static constexpr int kSchemaVersion = 4;
+    // of the blue-return statement (KessanLine, KessanKoujo). Layout 5: the journal's change
+    // history (db/history.h).
+    static constexpr int kSchemaVersion = 5;
 
     // What opening checks besides the file being SQLite and ours with every table.
     // Full: PRAGMA quick_check, which reads every page; its time grows with the journal.
     // Bounded: what does not grow with the journal: the file's length against the page count
     // its header gives, the schema, quick_check of every table but the journal (masters,
-    // settings, sums, assets: small), the journal's first and last rows. Books that show
+    // settings, sums, assets: small; not the journal's history, which grows with it), the
+    // journal's first and last rows. Books that show
     // their last program did not close them (a log beside the file) get PRAGMA
     // integrity_check, which also compares every index with its table, before the log is
     // folded in: a crash is when a half-written page is most likely, and an older copy of the
@@ -188,6 +191,9 @@ public:
 
     [[nodiscard]] bool inTransaction() const { return transactionDepth_ > 0; }
 
+    // The command this connection's journal writes are recorded under (history::CommandScope).
+    [[nodiscard]] history::CurrentCommand& currentCommand() { return command_; }
+
     // Brings books of an older layout to this program's, whole or not at all: partial
     // sub-account indexes, the journal's row count kept by triggers, every page rewritten
     // with its checksum. Called by whoever is about to write (the program at start, the
@@ -242,6 +248,7 @@ private:
     QSet<QString> currencyColumns_;
     bool tablesLoaded_ = false;
     int transactionDepth_ = 0;
+    history::CurrentCommand command_;
     QHash<QString, QList<sqlite3_stmt*>> pool_;
     QHash<QString, sqldialect::Translation> translations_;
     QStringList poolOrder_;  // oldest first, one entry per pooled statement

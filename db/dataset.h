@@ -237,6 +237,13 @@ public:
     // file shows the card just written.
     void setFilter(const QString& condition);
     [[nodiscard]] const QString& filter() const { return filter_; }
+    // The commands a post and a delete of this table are recorded under in the journal's
+    // change history (empty: the caller's command, or none).
+    void setHistoryCommands(const QString& post, const QString& remove)
+    {
+        postCommand_ = post;
+        removeCommand_ = remove;
+    }
 
 protected:
     void doOpen() override;
@@ -258,6 +265,8 @@ private:
 
     QString tableName_;
     QString filter_;
+    QString postCommand_;
+    QString removeCommand_;
     TableInfo info_;
     QString columnList_;
     QStringList orderColumns_;  // key columns followed by rowid, or just rowid

@@ -1,5 +1,6 @@
 // A table of the books moved through one row at a time, in key order, by indexed statements.
 #include "db/dataset.h"
+#include "db/history.h"
 #include "db/sqldialect.h"
 
 namespace tolva {
@@ -185,6 +186,9 @@ void Table::doPost(bool inserting)
         values << toStorageValue(i, current_[i]);
     }
     const QString context = QStringLiteral("テーブル「%1」に書き込めませんでした。").arg(info_.name);
+    std::optional<history::CommandScope> command;
+    if (!postCommand_.isEmpty())
+        command.emplace(*db_, postCommand_);
     try {
         if (inserting) {
             QStringList marks;
@@ -217,6 +221,9 @@ void Table::doPost(bool inserting)
 void Table::doDelete()
 {
     const QVector<QVariant> key = keyValues();
+    std::optional<history::CommandScope> command;
+    if (!removeCommand_.isEmpty())
+        command.emplace(*db_, removeCommand_);
     Statement statement = db_->prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(info_.name)));
     statement.bind(1, QVariant(rowId_));
     statement.step();

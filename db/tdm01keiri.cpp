@@ -86,6 +86,8 @@ Tdm01Keiri::Tdm01Keiri(ProgramState& state, QObject* parent) : QObject(parent), 
     setObjectName(QStringLiteral("dm01Keiri"));
 
     t01keiri.setTableName(QStringLiteral("shiwake.DB"));
+    // What the journal window does to a row, as its history names it.
+    t01keiri.setHistoryCommands(QStringLiteral("仕訳入力（保存）"), QStringLiteral("仕訳削除"));
     t02koteiA.setTableName(QStringLiteral("KoteiA.DB"));
     t03koteiB.setTableName(QStringLiteral("KoteiB.DB"));
     t04koteiC.setTableName(QStringLiteral("KoteiC.DB"));

@@ -6,6 +6,7 @@
 #include "aids/tfn21biko.h"
 #include "db/codes.h"
 #include "db/database.h"
+#include "db/history.h"
 #include "db/programstate.h"
 #include "db/tdm01keiri.h"
 #include "db/textformat.h"
@@ -463,6 +464,7 @@ void TMainInput::SpeedButton4Click()
     const Dataset::State before = t.state();
     QVector<QVariant> values;
     try {
+        history::CommandScope command(*t.database(), QStringLiteral("複製"));
         Transaction transaction(*t.database());
         t.checkBrowseMode();
         for (int i = 0; i < t.storedFieldCount(); ++i)

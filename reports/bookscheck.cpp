@@ -1,6 +1,7 @@
 #include "reports/bookscheck.h"
 
 #include "db/database.h"
+#include "db/history.h"
 #include "reports/reportproject.h"
 
 #include <QDir>
@@ -23,6 +24,7 @@ QList<Item> checkFolderFiles(Database& db, bool repair)
     else
         counts.findings = db.countDrift();
     items << counts;
+    items << Item{QStringLiteral("仕訳の変更履歴（shiwakeRireki）"), history::findings(db), {}};
     return items;
 }
 

@@ -1,5 +1,6 @@
 // The program itself, started as a user or a session manager starts it.
 #include "db/database.h"
+#include "db/history.h"
 #include "tests/support/testdata.h"
 #include "ui/prompter.h"
 
@@ -57,6 +58,7 @@ void writeKeepingTheLog(const QString& dbFile, const char* sql)
 {
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open_v2(dbFile.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     EXPECT_EQ(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
     sqlite3_close(handle);

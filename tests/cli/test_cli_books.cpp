@@ -1,5 +1,6 @@
 // tolva-cli's check, backup and restore, and what reading verbs leave untouched.
 #include "db/database.h"
+#include "db/history.h"
 #include "tests/cli/clirun.h"
 #include "tests/ledger/journalrows.h"
 #include "tests/support/testdata.h"
@@ -59,6 +60,7 @@ void writeKeepingTheLog(const QString& dbFile, const char* sql)
 {
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open_v2(dbFile.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     EXPECT_EQ(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
     sqlite3_close(handle);
@@ -207,6 +209,7 @@ TEST_F(CliBooks, DriftedRowCountsAreFoundAndCountedAgain)
         // Another program, with SQLite's default settings: the replaced row counts twice.
         sqlite3* handle = nullptr;
         ASSERT_EQ(sqlite3_open_v2(books().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        tolva::history::registerFunctions(handle);
         EXPECT_EQ(sqlite3_exec(handle,
                                "INSERT OR REPLACE INTO shiwake SELECT * FROM shiwake WHERE id = 1",
                                nullptr, nullptr, nullptr),
@@ -266,6 +269,7 @@ TEST_F(CliBooks, AnAmountChangedOnTheDiskStopsEveryVerbThatReadsItAndFailsTheChe
     };
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open_v2(books().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     EXPECT_EQ(sqlite3_exec(handle, (rows(1, 1500)
                                  + "INSERT INTO shiwake (sDay, Lbunrui, Lcode, Lgaku, Rbunrui, Rcode, Rgaku, syori, Memo)"
                                    " VALUES ('2010-06-15', '04', '0411', " + std::to_string(kStored) + ", '11', '1111', "
@@ -322,6 +326,7 @@ TEST_F(CliBooks, AnOlderFileBesideANewerLogIsRefusedBeforeTheLogIsFoldedIn)
         // A change of an amount, folded into the file: the table's and the index's pages.
         sqlite3* handle = nullptr;
         ASSERT_EQ(sqlite3_open_v2(books().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        tolva::history::registerFunctions(handle);
         EXPECT_EQ(sqlite3_exec(handle, "UPDATE shiwake SET Lgaku = 13000000, Rgaku = 13000000 WHERE Lcode = '0411'", nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(handle);

@@ -1,6 +1,7 @@
 #include "closing/closingentries.h"
 #include "db/backup.h"
 #include "db/database.h"
+#include "db/history.h"
 #include "db/textformat.h"
 #include "tests/closing/closingfixture.h"
 #include "tests/ledger/journalrows.h"
@@ -242,14 +243,42 @@ TEST_F(ClosingTransfersOnBooks, AFailurePartWayLeavesTheJournalAsItWas)
         {"at the last opening row",
          "CREATE TEMP TRIGGER refuse AFTER INSERT ON main.shiwake WHEN NEW.syori = 21 AND NEW.Rcode = '1503'"
          " BEGIN SELECT RAISE(ABORT, 'disk full'); END"},
+        {"while the history of the last written row is recorded",
+         "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.shiwakeRireki WHEN NEW.new_syori = 21 AND NEW.new_Rcode = '1503'"
+         " BEGIN SELECT RAISE(ABORT, 'disk full'); END"},
     };
+    const QString historyBefore = tolva::testing::historyState(db());
     for (const Case& c : cases) {
         db().exec(QString::fromUtf8(c.trigger));
         EXPECT_THROW((void)runClosingTransfers(db(), kYear2010, std::nullopt), StoreError) << c.what;
         db().exec(QStringLiteral("DROP TRIGGER temp.refuse"));
         EXPECT_EQ(journal(), before) << c.what;
+        EXPECT_EQ(tolva::testing::historyState(db()), historyBefore) << c.what;
         EXPECT_FALSE(db().inTransaction()) << c.what;
     }
+}
+
+TEST_F(ClosingTransfersOnBooks, AreOneCommandInTheHistoryWithEveryRowTheyRemoved)
+{
+    addYear();
+    const qsizetype earlier = history::read(db(), {}).size();
+    const ClosingTransfers done = runClosingTransfers(db(), kYear2010, std::nullopt);
+    const QVector<history::Entry> made = history::read(db(), {}).mid(earlier);
+    ASSERT_EQ(made.size(), 3 + 7);
+    const int mode = int(history::journalColumns().indexOf(QStringLiteral("syori")));
+    const int amount = int(history::journalColumns().indexOf(QStringLiteral("Lgaku")));
+    QStringList removed;
+    for (const history::Entry& e : made) {
+        EXPECT_EQ(e.command, QStringLiteral("決算振替仕訳"));
+        EXPECT_EQ(e.commandId, made.first().commandId);
+        if (e.operation == u"delete")
+            removed << QStringLiteral("%1:%2").arg(e.before[mode].toString(), e.before[amount].toString());
+        else
+            EXPECT_EQ(e.operation, QStringLiteral("insert"));
+    }
+    // The rows the user typed in the closing's modes, kept whole in the history.
+    EXPECT_EQ(removed, (QStringList{QStringLiteral("41:10000"), QStringLiteral("51:20000"), QStringLiteral("21:30000")}));
+    EXPECT_EQ(history::findings(db()), QStringList());
 }
 
 TEST_F(ClosingTransfersOnBooks, CopyTheBooksBeforeChangingThemAndStopWhenTheCopyFails)

@@ -5,6 +5,7 @@
 #include "db/checksumvfs.h"
 #include "db/database.h"
 #include "db/datafolder.h"
+#include "db/history.h"
 #include "tests/support/faultyvfs.h"
 #include "tests/support/testdata.h"
 
@@ -74,6 +75,7 @@ void writeThroughSqliteAlone(const QString& folder, const std::string& sql, bool
     sqlite3* handle = nullptr;
     const QByteArray name = padded ? "file:" + QUrl::toPercentEncoding(booksFile(folder), "/") + "?psow=0" : booksFile(folder).toUtf8();
     ASSERT_EQ(sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     if (keepLog)
         sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     run(handle, sql);

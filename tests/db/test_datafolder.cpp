@@ -1,5 +1,6 @@
 #include "db/database.h"
 #include "db/datafolder.h"
+#include "db/history.h"
 #include "db/tempfiles.h"
 #include "tests/support/faultyvfs.h"
 #include "tests/support/testdata.h"
@@ -84,6 +85,7 @@ void otherProgram(const QString& folder, const char* sql, bool keepLog = false)
     sqlite3* handle = nullptr;
     const QByteArray path = QDir(folder).filePath(QString::fromLatin1(Database::kFileName)).toUtf8();
     ASSERT_EQ(sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     if (keepLog)
         sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     char* error = nullptr;
@@ -155,6 +157,7 @@ TEST(DataFolder, RefusesWhatIsNotSoundBooksBeforeWritingAnything)
              ASSERT_TRUE(QFile::copy(db, other));
              sqlite3* handle = nullptr;
              ASSERT_EQ(sqlite3_open(other.toUtf8().constData(), &handle), SQLITE_OK);
+             tolva::history::registerFunctions(handle);
              sqlite3_exec(handle, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
              sqlite3_exec(handle, journalRows(300).c_str(), nullptr, nullptr, nullptr);
              sqlite3_exec(handle, "PRAGMA cache_size=1; BEGIN; UPDATE shiwake SET Memo = 'other books'", nullptr, nullptr, nullptr);
@@ -797,6 +800,7 @@ TEST(DataFolderLockChild, DISABLED_HoldTheBooks)
         GTEST_SKIP();
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     ASSERT_EQ(sqlite3_exec(handle, qEnvironmentVariable("TOLVA_HOLD_SQL").toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK)
         << sqlite3_errmsg(handle);
     printf("holding\n");

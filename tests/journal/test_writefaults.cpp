@@ -26,6 +26,7 @@ using tolva::testing::FaultyFileSystem;
 using tolva::testing::ScriptedPrompter;
 using tolva::testing::TestDataFolder;
 using tolva::testing::booksState;
+using tolva::testing::historyState;
 using tolva::testing::integrityCheck;
 
 namespace {
@@ -119,6 +120,7 @@ TEST(JournalWriteFaults, EveryFailedWriteLeavesTheBooksAsTheyWereAndTheCommandWo
         SCOPED_TRACE(command.name);
         int writes = 0;
         QString after;
+        QString historyAfter;
         {
             FaultRound round;
             command.prepare(*round.window, round.dm);
@@ -127,6 +129,7 @@ TEST(JournalWriteFaults, EveryFailedWriteLeavesTheBooksAsTheyWereAndTheCommandWo
             writes = FaultyFileSystem::counted();
             ASSERT_TRUE(round.prompts.texts(ScriptedPrompter::Message::Error).isEmpty());
             after = booksState(round.db());
+            historyAfter = historyState(round.db());
         }
         ASSERT_GT(writes, 0);
         for (int point = 1; point <= writes; ++point) {
@@ -135,11 +138,13 @@ TEST(JournalWriteFaults, EveryFailedWriteLeavesTheBooksAsTheyWereAndTheCommandWo
                 FaultRound round;
                 command.prepare(*round.window, round.dm);
                 const QString before = booksState(round.db());
+                const QString historyBefore = historyState(round.db());
                 FaultyFileSystem::countFromHere(point, code);
                 command.run(*round.window, round.prompts);
                 ASSERT_TRUE(FaultyFileSystem::failed());
                 EXPECT_EQ(round.prompts.texts(ScriptedPrompter::Message::Error).size(), 1);
                 EXPECT_EQ(booksState(round.db()), before);
+                EXPECT_EQ(historyState(round.db()), historyBefore) << "the change's history went with it";
                 EXPECT_EQ(integrityCheck(round.db()), QStringLiteral("ok"));
 
                 // The program goes on: the same command, given again, does what it should.
@@ -149,6 +154,7 @@ TEST(JournalWriteFaults, EveryFailedWriteLeavesTheBooksAsTheyWereAndTheCommandWo
                 EXPECT_TRUE(round.prompts.texts(ScriptedPrompter::Message::Error).isEmpty())
                     << round.prompts.texts(ScriptedPrompter::Message::Error).join(u'\n').toStdString();
                 EXPECT_EQ(booksState(round.db()), after);
+                EXPECT_EQ(historyState(round.db()), historyAfter);
             }
         }
         ::testing::Test::RecordProperty(std::string("fault points: ") + command.name, writes);

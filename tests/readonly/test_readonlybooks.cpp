@@ -2,6 +2,7 @@
 #include "db/database.h"
 #include "db/datafolder.h"
 #include "db/dataset.h"
+#include "db/history.h"
 #include "tests/cli/clirun.h"
 #include "tests/support/faultyvfs.h"
 #include "tests/support/readonlyfs.h"
@@ -44,6 +45,7 @@ void leaveALog(const QString& folder, const char* sql, bool index)
     const QString file = QDir(folder).filePath(QString::fromLatin1(Database::kFileName));
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open_v2(file.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     ASSERT_EQ(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
     sqlite3_close(handle);

@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 #include "db/datafolder.h"
+#include "db/history.h"
 #include "db/tdm01keiri.h"
 
 #include <QApplication>
@@ -52,6 +53,19 @@ QString booksState(Database& db)
     return lines.join(u'\n');
 }
 
+QString historyState(Database& db)
+{
+    QStringList lines;
+    for (const history::Entry& e : history::read(db, {})) {
+        QStringList cells{QString::number(e.seq), QString::number(e.commandId), e.command, e.operation, QString::number(e.rowId)};
+        for (const QVector<QVariant>* values : {&e.before, &e.after})
+            for (const QVariant& value : *values)
+                cells << value.toString();
+        lines << cells.join(u'|');
+    }
+    return lines.join(u'\n');
+}
+
 QString integrityCheck(Database& db)
 {
     Statement check = db.prepare(QStringLiteral("PRAGMA integrity_check"));
@@ -66,6 +80,7 @@ bool damageAJournalPage(const QString& folder, int rows)
         sqlite3_close(handle);
         return false;
     }
+    tolva::history::registerFunctions(handle);
     const std::string fill = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows)
                              + ") INSERT INTO shiwake (sDay, Lcode, Lgaku, Rcode, Rgaku, Memo) "
                                "SELECT date('2020-01-01', '+' || (i % 366) || ' days'), printf('%03d', i % 97), i * 10000, "
@@ -106,6 +121,7 @@ void makeBooksOfLayoutTwo(const QString& folder)
     };
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &handle), SQLITE_OK);
+    tolva::history::registerFunctions(handle);
     for (const QByteArray& sql : {text("schema.sql"), QByteArray("BEGIN"), text("seed.sql"),
                                   QByteArray("COMMIT; ANALYZE; PRAGMA user_version = 2; PRAGMA wal_checkpoint(TRUNCATE)")}) {
         char* error = nullptr;

@@ -39,6 +39,9 @@ void expectNoWindowLeftOpen();
 // Every row of every table of the books, in a fixed order, as one text: what a test compares
 // to say that a command left the books exactly as they were.
 [[nodiscard]] QString booksState(Database& db);
+// The journal's change history as text, without the time of each change (two runs of the same
+// commands give the same text).
+[[nodiscard]] QString historyState(Database& db);
 // The first line of PRAGMA integrity_check: "ok" for sound books.
 [[nodiscard]] QString integrityCheck(Database& db);
 
